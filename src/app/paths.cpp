@@ -1,0 +1,40 @@
+#include "app/paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+QString appDataDir()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    QString root;
+    // Only the presence counts: a folder named "portable.ini" selects it too.
+    if (!exeDir.isEmpty() && QFileInfo::exists(exeDir + QStringLiteral("/portable.ini")))
+        root = exeDir + QStringLiteral("/data");
+    else
+        root = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    root = QDir::fromNativeSeparators(root);
+    while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
+        root.chop(1);
+    if (!QDir().mkpath(root))
+        std::fprintf(stderr, "appDataDir: mkpath failed: %s\n", root.toUtf8().constData());
+    return root;
+}
+
+QString cachedAppDataDir()
+{
+    static const QString root = appDataDir();
+    return root;
+}
+
+QString appVersionString()
+{
+#if defined(QY_VERSION_MAJOR) && defined(QY_VERSION_MINOR) && defined(QY_VERSION_PATCH)
+    return QStringLiteral("%1.%2.%3").arg(QY_VERSION_MAJOR).arg(QY_VERSION_MINOR).arg(QY_VERSION_PATCH);
+#else
+    return QStringLiteral("0.0.0");
+#endif
+}

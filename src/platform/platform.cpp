@@ -1,0 +1,1 @@
+// Platform services; each has its interface header and Linux implementation here.

@@ -1,0 +1,66 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+QString testRoot()
+{
+    const QString env = qEnvironmentVariable("QY_TEST_ROOT");
+    if (!env.isEmpty())
+        return env;
+    static QTemporaryDir fallback;
+    return fallback.path();
+}
+
+QString panelBinary()
+{
+    return qEnvironmentVariable("QY_BUILD_DIR") + QStringLiteral("/src/app/TarnavelPanel");
+}
+
+QString sourceDir()
+{
+    return qEnvironmentVariable("QY_SOURCE_DIR");
+}
+
+bool haveX11()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+        && QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+FailAfterDevice::FailAfterDevice(qint64 limit, QObject* parent)
+    : QIODevice(parent), m_limit(limit)
+{
+}
+
+qint64 FailAfterDevice::writeData(const char* data, qint64 len)
+{
+    const qint64 room = m_limit - written.size();
+    if (room <= 0)
+        return -1;
+    const qint64 n = qMin(room, len);
+    written.append(data, n);
+    return n;
+}
+
+} // namespace testsupport

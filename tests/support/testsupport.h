@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+// The isolated root run-isolated.sh made for this test (HOME, XDG_* and TMPDIR
+// live under it); a fresh temporary folder when the test runs by hand.
+QString testRoot();
+
+// Path of the built panel executable.
+QString panelBinary();
+
+// Source tree root, for fixtures.
+QString sourceDir();
+
+// True when a real X server is reachable (DISPLAY set and the xcb platform).
+bool haveX11();
+
+// Writes a file, creating its folder; returns false on failure.
+bool writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+
+// A device that accepts `limit` bytes and then fails every write: shows what
+// a full disk does to a save.
+class FailAfterDevice : public QIODevice {
+public:
+    explicit FailAfterDevice(qint64 limit, QObject* parent = nullptr);
+    QByteArray written;
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override;
+private:
+    qint64 m_limit;
+};
+
+} // namespace testsupport
