@@ -1,0 +1,4 @@
+#pragma once
+
+// Drops every cached icon pixmap.
+void clearIconPixmapCache();
