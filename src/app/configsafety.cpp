@@ -49,6 +49,14 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
         file.cancelWriting();
         return false;
     }
+    // The commit does not notice a failed flush of buffered bytes (a full
+    // disk at the last block) and would put a truncated file in place.
+    if (!file.flush()) {
+        if (error)
+            *error = QStringLiteral("flush failed: ") + file.errorString();
+        file.cancelWriting();
+        return false;
+    }
     if (!file.commit()) {
         if (error)
             *error = QStringLiteral("commit failed: ") + file.errorString();
