@@ -119,7 +119,10 @@ ConfigDamageNotice::ConfigDamageNotice(ToastCallback toast, Scheduler scheduler)
     : m_toast(std::move(toast)), m_scheduler(std::move(scheduler))
 {
     if (!m_scheduler)
-        m_scheduler = [](int ms, std::function<void()> fn) { QTimer::singleShot(ms, std::move(fn)); };
+        m_scheduler = [](int ms, std::function<void()> fn) {
+            // A coarse timer may fire up to 5 % early.
+            QTimer::singleShot(ms, Qt::PreciseTimer, std::move(fn));
+        };
 }
 
 int ConfigDamageNotice::delayMs(File file)

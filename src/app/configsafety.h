@@ -38,7 +38,8 @@ bool isConfigOverwriteBlocked(const QString& path);
 // Lifts the block, for a file that parses again (a restore put it right).
 void clearConfigOverwriteBlock(const QString& path);
 
-// The damage notice shared by the settings and the layout loader: at most one
+// The damage notice shared by the settings and the layout loader (the main
+// window holds one, built with its showToast): at most one
 // "damaged, copy kept" toast per run, shown some time after the load so the
 // window is up. A file that could not be set aside is always reported, since
 // the user must know it will not be saved this run.
@@ -72,7 +73,9 @@ private:
 
 // Logs every failed save and shows at most one toast per path in 5000 ms,
 // measured on a monotonic clock so that a change of the wall clock neither
-// floods the screen nor silences a failure.
+// floods the screen nor silences a failure. The main window holds the one
+// reporter of the process; MainWindow::reportConfigSaveFailure forwards to
+// report() (settings, layout and sign-in file writers).
 class ConfigSaveFailureReporter {
 public:
     using Clock = std::function<qint64()>;  // milliseconds, never going back
