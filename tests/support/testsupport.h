@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace testsupport {
 
 // The isolated root run-isolated.sh made for this test (HOME, XDG_* and TMPDIR
@@ -35,6 +37,28 @@ protected:
     qint64 writeData(const char* data, qint64 len) override;
 private:
     qint64 m_limit;
+};
+
+// Limits the size of any file this process writes to `bytes` while it
+// lives (writes past it fail as on a full disk); the old limit comes back on
+// destruction.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool active() const { return m_active; }
+private:
+    bool m_active = false;
+    quint64 m_oldSoft = 0;
+    quint64 m_oldHard = 0;
+};
+
+// A monotonic millisecond clock the test moves by hand.
+struct FakeClock {
+    qint64 now = 0;
+    std::function<qint64()> source() { return [this] { return now; }; }
 };
 
 } // namespace testsupport
