@@ -63,4 +63,11 @@ qint64 FailAfterDevice::writeData(const char* data, qint64 len)
     return n;
 }
 
+FailReadDevice::FailReadDevice(QObject* parent)
+    : QIODevice(parent)
+{
+    open(QIODevice::ReadOnly);
+    setErrorString(QStringLiteral("simulated read error"));
+}
+
 } // namespace testsupport

@@ -37,4 +37,14 @@ private:
     qint64 m_limit;
 };
 
+// A readable device whose every read fails: shows what an I/O error in the
+// middle of loading a file does.
+class FailReadDevice : public QIODevice {
+public:
+    explicit FailReadDevice(QObject* parent = nullptr);
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64) override { return -1; }
+};
+
 } // namespace testsupport
