@@ -1,5 +1,7 @@
 #include "panel/layoutfile.h"
 
+#include "panel/layoutcodec.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -94,7 +96,7 @@ QList<PanelGroup> layoutFromJson(const QJsonObject& root, const QString& fallbac
 
 QByteArray serializeLayout(const QList<PanelGroup>& groups)
 {
-    return QJsonDocument(layoutToJson(groups)).toJson(QJsonDocument::Indented);
+    return writeLayoutJson(groups);
 }
 
 LayoutRead parseLayout(const QByteArray& bytes, const QString& fallbackGroupName)
@@ -103,6 +105,19 @@ LayoutRead parseLayout(const QByteArray& bytes, const QString& fallbackGroupName
     if (bytes.isEmpty()) {
         r.state = LayoutFileState::Empty;
         r.error = QStringLiteral("empty file");
+        return r;
+    }
+    QList<PanelGroup> fast;
+    if (readLayoutJsonFast(bytes, &fast)) {
+        for (PanelGroup& g : fast)
+            g.name = limitGroupName(g.name);
+        if (fast.isEmpty()) {
+            PanelGroup g;
+            g.name = fallbackGroupName;
+            fast.append(g);
+        }
+        r.state = LayoutFileState::Loaded;
+        r.groups = std::move(fast);
         return r;
     }
     QJsonParseError err;
