@@ -5,6 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/applicationfinder.h"
+#include "platform/volumes.h"
+
+#include <QHash>
+
 namespace testsupport {
 
 // The isolated root run-isolated.sh made for this test (HOME, XDG_* and TMPDIR
@@ -45,6 +50,26 @@ public:
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char*, qint64) override { return -1; }
+};
+
+// Volumes given by the test instead of the machine's mount table.
+class FakeVolumeLister : public VolumeLister {
+public:
+    QList<LocalVolume> volumes;
+    QList<LocalVolume> localVolumes() const override { return volumes; }
+};
+
+// Desktop entries given by the test: desktop id -> path of the entry.
+class FakeApplicationFinder : public ApplicationFinder {
+public:
+    QHash<QString, QString> entries;
+    QString findDesktopEntry(const QStringList& desktopIds) const override
+    {
+        for (const QString& id : desktopIds)
+            if (entries.contains(id))
+                return entries.value(id);
+        return QString();
+    }
 };
 
 } // namespace testsupport
