@@ -90,4 +90,11 @@ FileSizeLimit::~FileSizeLimit()
     setrlimit(RLIMIT_FSIZE, &old);
 }
 
+FailReadDevice::FailReadDevice(QObject* parent)
+    : QIODevice(parent)
+{
+    open(QIODevice::ReadOnly);
+    setErrorString(QStringLiteral("simulated read error"));
+}
+
 } // namespace testsupport

@@ -6,6 +6,10 @@
 #include <QStringList>
 
 #include <functional>
+#include "platform/applicationfinder.h"
+#include "platform/volumes.h"
+
+#include <QHash>
 
 namespace testsupport {
 
@@ -59,6 +63,36 @@ private:
 struct FakeClock {
     qint64 now = 0;
     std::function<qint64()> source() { return [this] { return now; }; }
+};
+
+// A readable device whose every read fails: shows what an I/O error in the
+// middle of loading a file does.
+class FailReadDevice : public QIODevice {
+public:
+    explicit FailReadDevice(QObject* parent = nullptr);
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64) override { return -1; }
+};
+
+// Volumes given by the test instead of the machine's mount table.
+class FakeVolumeLister : public VolumeLister {
+public:
+    QList<LocalVolume> volumes;
+    QList<LocalVolume> localVolumes() const override { return volumes; }
+};
+
+// Desktop entries given by the test: desktop id -> path of the entry.
+class FakeApplicationFinder : public ApplicationFinder {
+public:
+    QHash<QString, QString> entries;
+    QString findDesktopEntry(const QStringList& desktopIds) const override
+    {
+        for (const QString& id : desktopIds)
+            if (entries.contains(id))
+                return entries.value(id);
+        return QString();
+    }
 };
 
 } // namespace testsupport

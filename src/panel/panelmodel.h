@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// One shortcut of a group. A plain value: copied into the widgets' views,
+// the settings dialog and the exports.
+struct PanelItem {
+    // A file or folder path, or a shell place written as its "::{GUID}"
+    // parsing name. Stored exactly as it arrived; never empty once loaded.
+    QString path;
+    QString name;
+    // Kept and written back unchanged; nothing in the panel reads it.
+    bool hidden = false;
+    QString customIcon;
+    QString workDir;
+    QString args;
+    bool runAsAdmin = false;
+
+    // True when the target has vanished: never for an empty path or a shell
+    // place, and never while the custom icon file still exists (the grid can
+    // still draw something meaningful). Touches the file system.
+    bool isMissing() const;
+
+    bool operator==(const PanelItem& o) const
+    {
+        return path == o.path && name == o.name && hidden == o.hidden
+            && customIcon == o.customIcon && workDir == o.workDir && args == o.args
+            && runAsAdmin == o.runAsAdmin;
+    }
+    bool operator!=(const PanelItem& o) const { return !(*this == o); }
+};
+
+struct PanelGroup {
+    QString name;
+    QList<PanelItem> items;
+
+    bool operator==(const PanelGroup& o) const { return name == o.name && items == o.items; }
+    bool operator!=(const PanelGroup& o) const { return !(*this == o); }
+};
+
+// Appends an item with only its path and name set.
+void appendPanelItem(PanelGroup& group, const QString& path, const QString& name);

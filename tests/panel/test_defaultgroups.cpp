@@ -1,0 +1,166 @@
+#include "panel/defaultgroups.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+namespace {
+
+const QString kThisPc = QStringLiteral("::{20D04FE0-3AEA-1069-A2D8-08002B30309D}");
+
+QStringList describe(const PanelGroup& g)
+{
+    QStringList out;
+    for (const PanelItem& it : g.items)
+        out << it.name + QLatin1Char('=') + it.path;
+    return out;
+}
+
+UserFolders sampleFolders()
+{
+    UserFolders f;
+    f.home = QStringLiteral("/home/u");
+    f.desktop = QStringLiteral("/home/u/Desktop");
+    f.download = QStringLiteral("/home/u/Downloads");
+    f.documents = QStringLiteral("/home/u/Documents");
+    f.pictures = QStringLiteral("/home/u/Pictures");
+    f.music = QStringLiteral("/home/u/Music");
+    f.movies = QStringLiteral("/home/u/Videos");
+    return f;
+}
+
+} // namespace
+
+class TestDefaultGroups : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void commonGroupOrder();
+    void userFolderThatIsHomeIsSkipped_data();
+    void userFolderThatIsHomeIsSkipped();
+    void systemGroupFollowsToolTable();
+    void systemGroupOnBareMachine();
+    void volumeName_data();
+    void volumeName();
+    void itemsCarryOnlyPathAndName();
+};
+
+void TestDefaultGroups::commonGroupOrder()
+{
+    testsupport::FakeVolumeLister volumes;
+    volumes.volumes = {{QStringLiteral("/"), QStringLiteral("/dev/sda1")},
+                       {QStringLiteral("/data"), QStringLiteral("/dev/sdb1")}};
+    const testsupport::FakeApplicationFinder apps;
+    const QList<PanelGroup> groups = buildDefaultGroups(sampleFolders(), volumes, apps);
+    QCOMPARE(groups.size(), 2);
+    QCOMPARE(groups[0].name, QStringLiteral("常用"));
+    QCOMPARE(groups[1].name, QStringLiteral("系统"));
+    const QStringList expected{
+        QStringLiteral("此电脑=") + kThisPc,
+        QStringLiteral("回收站=::{645FF040-5081-101B-9F08-00AA002F954E}"),
+        QStringLiteral("桌面=/home/u/Desktop"),
+        QStringLiteral("下载=/home/u/Downloads"),
+        QStringLiteral("文档=/home/u/Documents"),
+        QStringLiteral("图片=/home/u/Pictures"),
+        QStringLiteral("音乐=/home/u/Music"),
+        QStringLiteral("视频=/home/u/Videos"),
+        QStringLiteral("网络=::{208D2C60-3AEA-1069-A2D7-08002B30309D}"),
+        QStringLiteral("网络连接=::{7007ACC7-3202-11D1-AAD2-00805FC1270E}"),
+        QStringLiteral("打印机=::{2227A280-3AEA-1069-A2DE-08002B30309D}"),
+        QStringLiteral("本地磁盘 (/)=/"),
+        QStringLiteral("本地磁盘 (/data)=/data"),
+    };
+    QCOMPARE(describe(groups[0]), expected);
+}
+
+void TestDefaultGroups::userFolderThatIsHomeIsSkipped_data()
+{
+    QTest::addColumn<QString>("documents");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("home itself") << QStringLiteral("/home/u") << false;
+    QTest::newRow("home with slash") << QStringLiteral("/home/u/") << false;
+    QTest::newRow("home through dot-dot") << QStringLiteral("/home/u/x/..") << false;
+    QTest::newRow("unset") << QString() << false;
+    QTest::newRow("elsewhere, even if absent") << QStringLiteral("/nowhere/Docs") << true;
+}
+
+void TestDefaultGroups::userFolderThatIsHomeIsSkipped()
+{
+    QFETCH(QString, documents);
+    QFETCH(bool, kept);
+    UserFolders f = sampleFolders();
+    f.documents = documents;
+    const QList<PanelGroup> groups =
+        buildDefaultGroups(f, testsupport::FakeVolumeLister(), testsupport::FakeApplicationFinder());
+    bool found = false;
+    for (const PanelItem& it : groups[0].items)
+        found = found || it.name == QStringLiteral("文档");
+    QCOMPARE(found, kept);
+    QCOMPARE(groups[0].items.size(), kept ? 11 : 10);
+}
+
+void TestDefaultGroups::systemGroupFollowsToolTable()
+{
+    testsupport::FakeApplicationFinder apps;
+    // Installed in "wrong" order and with a second candidate of one tool:
+    // the table decides the order, the first candidate of a row wins.
+    apps.entries = {
+        {QStringLiteral("org.gnome.TextEditor.desktop"), QStringLiteral("/a/texteditor.desktop")},
+        {QStringLiteral("org.kde.kate.desktop"), QStringLiteral("/a/kate.desktop")},
+        {QStringLiteral("xterm.desktop"), QStringLiteral("/a/xterm.desktop")},
+        {QStringLiteral("org.gnome.SystemMonitor.desktop"), QStringLiteral("/a/sysmon.desktop")},
+        {QStringLiteral("gucharmap.desktop"), QStringLiteral("/a/gucharmap.desktop")},
+        {QStringLiteral("org.gnome.baobab.desktop"), QStringLiteral("/a/baobab.desktop")},
+        {QStringLiteral("system-config-printer.desktop"), QStringLiteral("/a/printers.desktop")},
+    };
+    const QList<PanelGroup> groups = buildDefaultGroups(sampleFolders(), testsupport::FakeVolumeLister(), apps);
+    const QStringList expected{
+        QStringLiteral("任务管理器=/a/sysmon.desktop"),
+        QStringLiteral("命令提示符=/a/xterm.desktop"),
+        QStringLiteral("字符映射表=/a/gucharmap.desktop"),
+        QStringLiteral("打印管理=/a/printers.desktop"),
+        QStringLiteral("此电脑=") + kThisPc,
+        QStringLiteral("磁盘清理=/a/baobab.desktop"),
+        QStringLiteral("记事本=/a/texteditor.desktop"),
+    };
+    QCOMPARE(describe(groups[1]), expected);
+}
+
+void TestDefaultGroups::systemGroupOnBareMachine()
+{
+    const QList<PanelGroup> groups =
+        buildDefaultGroups(sampleFolders(), testsupport::FakeVolumeLister(), testsupport::FakeApplicationFinder());
+    // "此电脑" is always there, in both groups, with the same path.
+    QCOMPARE(describe(groups[1]), QStringList{QStringLiteral("此电脑=") + kThisPc});
+    QCOMPARE(groups[0].items[0].path, groups[1].items[0].path);
+}
+
+void TestDefaultGroups::volumeName_data()
+{
+    QTest::addColumn<QString>("mountPoint");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("本地磁盘 (/)");
+    QTest::newRow("nested") << QStringLiteral("/mnt/data") << QStringLiteral("本地磁盘 (/mnt/data)");
+    QTest::newRow("percent in path") << QStringLiteral("/mnt/%2 x") << QStringLiteral("本地磁盘 (/mnt/%2 x)");
+}
+
+void TestDefaultGroups::volumeName()
+{
+    QFETCH(QString, mountPoint);
+    QTEST(localVolumeName(mountPoint), "name");
+}
+
+void TestDefaultGroups::itemsCarryOnlyPathAndName()
+{
+    testsupport::FakeVolumeLister volumes;
+    volumes.volumes = {{QStringLiteral("/"), QStringLiteral("/dev/sda1")}};
+    const QList<PanelGroup> groups = buildDefaultGroups(sampleFolders(), volumes, testsupport::FakeApplicationFinder());
+    for (const PanelGroup& g : groups) {
+        for (const PanelItem& it : g.items) {
+            QVERIFY(!it.path.isEmpty());
+            QVERIFY(!it.hidden && !it.runAsAdmin);
+            QVERIFY(it.customIcon.isEmpty() && it.workDir.isEmpty() && it.args.isEmpty());
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestDefaultGroups)
+#include "test_defaultgroups.moc"
