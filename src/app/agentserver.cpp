@@ -65,7 +65,9 @@ void AgentServer::onNewConnection()
 
 void AgentServer::onReadyRead(QLocalSocket* socket, QByteArray& buffer)
 {
-    if (buffer.size() + socket->bytesAvailable() > kMaxLine && !buffer.contains('\n')) {
+    // The pending bytes may hold the line feed that ends a line of exactly
+    // the limit, so one byte more than the limit is still acceptable here.
+    if (buffer.size() + socket->bytesAvailable() > kMaxLine + 1 && !buffer.contains('\n')) {
         rejectOversize(socket, buffer);
         return;
     }

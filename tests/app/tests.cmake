@@ -1,2 +1,7 @@
 set(D ${CMAKE_CURRENT_LIST_DIR})
 qy_add_test(test_paths SOURCES ${D}/test_paths.cpp LIBS qy_app)
+qy_add_test(test_logging SOURCES ${D}/test_logging.cpp LIBS qy_app)
+qy_add_test(test_environment SOURCES ${D}/test_environment.cpp LIBS qy_app)
+qy_add_test(test_agentserver SOURCES ${D}/test_agentserver.cpp LIBS qy_appmain)
+qy_add_test(test_panelmode SOURCES ${D}/test_panelmode.cpp LIBS qy_appmain)
+qy_add_test(test_startup SOURCES ${D}/test_startup.cpp LIBS qy_appmain X11 TIMEOUT 240)
