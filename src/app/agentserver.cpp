@@ -4,6 +4,7 @@
 #include "platform/process.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -22,6 +23,27 @@ QJsonObject errorReply(const QString& code, const QString& msg)
 }
 
 } // namespace
+
+QString readAuthJson(const QString& key)
+{
+    // Its own once-computed root, apart from the entry function's.
+    static const QString root = appDataDir();
+    QFile file(root + QStringLiteral("/auth.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QJsonParseError err {};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &err);
+    if (err.error != QJsonParseError::NoError || !doc.isObject()) {
+        qWarning() << "[jsonutil] object parse failed:" << err.errorString();
+        return QString();
+    }
+    return doc.object().value(key).toString();
+}
+
+QString currentUsername()
+{
+    return readAuthJson(QStringLiteral("username"));
+}
 
 QString agentServerName()
 {
@@ -105,8 +127,10 @@ void AgentServer::handleRequest(QLocalSocket* socket, const QJsonObject& request
         sendReply(socket, QJsonObject { { QStringLiteral("v"), 1 },
                                         { QStringLiteral("ok"), true },
                                         { QStringLiteral("cmd"), cmd },
+                                        // The stored token is only readable once the
+                                        // account's secret store exists.
                                         { QStringLiteral("logged_in"), false },
-                                        { QStringLiteral("user"), QString() },
+                                        { QStringLiteral("user"), currentUsername() },
                                         { QStringLiteral("panel"), appVersionString() } });
     } else if (cmd == QLatin1String("show")) {
         sendReply(socket, QJsonObject { { QStringLiteral("v"), 1 },

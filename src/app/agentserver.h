@@ -46,6 +46,11 @@ private:
 // the per-user runtime folder.
 QString agentServerName();
 
+// A text value of "auth.json" in the data root; empty when the file is
+// missing, damaged (logged) or lacks the key.
+QString readAuthJson(const QString& key);
+QString currentUsername();
+
 // Asks a running agent to open the panel: sends {"cmd":"show"} and does not
 // wait for the answer. A failed connection is logged.
 void agentRequestShow();

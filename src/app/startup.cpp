@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/agentmode.h"
 #include "app/agentserver.h"
 #include "app/crashhandler.h"
 #include "app/environment.h"
@@ -61,17 +62,6 @@ int runSecondInstance(bool agentMode)
     return 0;
 }
 
-[[noreturn]] void runAgentModeStub(SingleInstanceLock* lock)
-{
-    // The resident tray agent is not part of this build yet: say so and end
-    // the way the agent ends, leaving the lock to the next start.
-    qWarning() << "agent mode: tray agent not available in this build, exiting";
-    stopTempCleanupThread();
-    if (lock)
-        lock->release();
-    hardExit(0);
-}
-
 } // namespace
 
 int qMain(int argc, char** argv)
@@ -127,6 +117,6 @@ int qMain(int argc, char** argv)
     // The lock lives until the hard exit; it is never destroyed.
     SingleInstanceLock* held = lock->isHeld() ? lock.release() : nullptr;
     if (agentMode)
-        runAgentModeStub(held);
+        runAgentMode(held);
     runPanelMode(held);
 }

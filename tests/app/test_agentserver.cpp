@@ -1,5 +1,8 @@
+#include "app/agentmode.h"
 #include "app/agentserver.h"
 #include "app/paths.h"
+
+#include "testsupport.h"
 
 #include <QLocalSocket>
 #include <QtTest>
@@ -129,6 +132,49 @@ private Q_SLOTS:
         c.send(QByteArray(1100000, ' '));
         QVERIFY(c.waitForClose());
         QVERIFY2(c.received.contains("\"BAD_PARAM\""), c.received.left(200));
+    }
+
+    void pingNamesTheStoredUser_data()
+    {
+        QTest::addColumn<QByteArray>("auth");
+        QTest::addColumn<QString>("user");
+        QTest::newRow("signed in before") << QByteArray("{\"username\":\"alice\",\"token\":\"x\"}") << QStringLiteral("alice");
+        QTest::newRow("damaged file") << QByteArray("{\"username\":") << QString();
+        QTest::newRow("not an object") << QByteArray("[\"alice\"]") << QString();
+    }
+    void pingNamesTheStoredUser()
+    {
+        QFETCH(QByteArray, auth);
+        QFETCH(QString, user);
+        QVERIFY(testsupport::writeFile(appDataDir() + QStringLiteral("/auth.json"), auth));
+        Client c;
+        QVERIFY(c.connected());
+        c.send("{\"cmd\":\"ping\"}\n");
+        QVERIFY(c.waitForClose());
+        QFile::remove(appDataDir() + QStringLiteral("/auth.json"));
+        const QJsonObject reply = QJsonDocument::fromJson(c.received).object();
+        QCOMPARE(reply.value(QStringLiteral("user")).toString(), user);
+        QCOMPARE(reply.value(QStringLiteral("logged_in")).toBool(), false);
+    }
+
+    void idleSeconds_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<qint64>("secs");
+        QTest::newRow("unset") << QByteArray() << qint64(0);
+        QTest::newRow("zero") << QByteArray("0") << qint64(0);
+        QTest::newRow("negative") << QByteArray("-5") << qint64(0);
+        QTest::newRow("letters") << QByteArray("abc") << qint64(0);
+        QTest::newRow("decimal") << QByteArray("30") << qint64(30);
+        QTest::newRow("hexadecimal") << QByteArray("0x1E") << qint64(30);
+        QTest::newRow("octal") << QByteArray("036") << qint64(30);
+        QTest::newRow("trailing junk") << QByteArray("30s") << qint64(0);
+    }
+    void idleSeconds()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(qint64, secs);
+        QCOMPARE(agentIdleSeconds(value), secs);
     }
 };
 

@@ -36,6 +36,25 @@ struct Panel {
     }
 };
 
+// Pids of panel processes started from this test's isolated environment
+// (a panel the agent started is not our child).
+QList<qint64> panelsOfThisTest()
+{
+    QList<qint64> out;
+    const QByteArray marker = "QY_TEST_ROOT=" + testsupport::testRoot().toUtf8();
+    const QString binary = QFileInfo(testsupport::panelBinary()).canonicalFilePath();
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = name.toLongLong(&ok);
+        if (!ok || QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() != binary)
+            continue;
+        const QList<QByteArray> env = testsupport::readFile(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0');
+        if (env.contains(marker))
+            out << pid;
+    }
+    return out;
+}
+
 } // namespace
 
 class TestStartup : public QObject {
@@ -159,6 +178,38 @@ private Q_SLOTS:
         QVERIFY2(err.contains(QByteArray("appDataDir: mkpath failed: " + root + "\n")), err);
         QVERIFY2(err.contains(QByteArray("[TarnavelPanel] log root mkdir failed: " + root + "/logs\n")), err);
         QVERIFY2(err.contains(QByteArray("[TarnavelPanel] log mkdir failed: " + root + "/logs/")), err);
+    }
+
+    void agentHandsOverToThePanel()
+    {
+        Panel agent({ QStringLiteral("--agent") });
+        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
+        QVERIFY(log().contains("agent mode: resident mode (no idle exit)"));
+
+        Panel second;
+        QVERIFY(second.finishedWith(0));
+        QVERIFY(log().contains("agent running without main window, request show"));
+        QVERIFY(agent.finishedWith(0));
+        QVERIFY(log().contains("agent: promoting to GUI panel"));
+        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        QVERIFY(!log().contains("second instance detected"));
+
+        const QList<qint64> panels = panelsOfThisTest();
+        QCOMPARE(panels.size(), 1);
+        ::kill(pid_t(panels[0]), SIGTERM);
+        QVERIFY(testsupport::waitForFileText(logPath(), "[INFO ] [default] event loop exited, code 0"));
+        QTRY_VERIFY(panelsOfThisTest().isEmpty());
+    }
+
+    void agentEndsWhenIdle()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KRV_AGENT_IDLE_SEC"), QStringLiteral("1"));
+        Panel agent({ QStringLiteral("--agent") }, env);
+        QVERIFY(agent.finishedWith(0));
+        QVERIFY(log().contains("agent mode: idle auto-exit enabled, idle(s) = 1"));
+        QVERIFY(log().contains("agent mode: idle timeout, quitting"));
+        QVERIFY(log().endsWith("agent mode: event loop exited, code 0\n"));
     }
 };
 
