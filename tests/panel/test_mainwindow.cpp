@@ -60,7 +60,7 @@ private Q_SLOTS:
         QFETCH(int, budget);
         QFETCH(bool, warned);
         WindowWithBackup w;
-        w.startTask(honoursCancel, 5000);
+        w.startTask(honoursCancel, 1000);
         m_warnings.clear();
         auto previous = qInstallMessageHandler(capture);
         QElapsedTimer clock;
