@@ -87,6 +87,9 @@ private:
 
     QMutex m_mutex;
     QHash<QString, std::shared_ptr<ThemeIndex>> m_themes;
+    // Decoded theme files: many items share one type icon, and decoding a
+    // large PNG costs far more than the rest of an extraction.
+    QHash<QString, QImage> m_decoded;
     QStringList m_chain;
 };
 
@@ -201,8 +204,21 @@ QImage ThemeStore::lookup(const QStringList& names, int size)
                 break;
         }
     }
-    if (!pick.path.isEmpty())
-        return loadIconFile(pick.path, pick.scalable, size);
+    if (!pick.path.isEmpty()) {
+        const QString key = pick.path + QLatin1Char('@') + QString::number(size);
+        {
+            QMutexLocker lock(&m_mutex);
+            const auto hit = m_decoded.constFind(key);
+            if (hit != m_decoded.constEnd())
+                return *hit;
+        }
+        const QImage image = loadIconFile(pick.path, pick.scalable, size);
+        QMutexLocker lock(&m_mutex);
+        if (m_decoded.size() >= 128)
+            m_decoded.clear();
+        m_decoded.insert(key, image);
+        return image;
+    }
     // Programs that install no themed icon may put one in a pixmaps folder.
     for (const QString& dataDir : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
         for (const QString& name : names) {
