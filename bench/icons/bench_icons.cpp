@@ -51,7 +51,7 @@ QStringList makePaths(const QString& root)
             break;
         case 4: write(base + QStringLiteral(".exe"), program); paths << base + QStringLiteral(".exe"); break;
         case 5: {
-            LinkSpec link;
+            LinkFixture link;
             link.localPath = items + QStringLiteral("/4.exe");
             write(base + QStringLiteral(".lnk"), buildShellLink(link));
             paths << base + QStringLiteral(".lnk");

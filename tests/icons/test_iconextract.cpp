@@ -96,13 +96,13 @@ void TestIconExtract::chain_data()
     QTest::newRow("damaged program falls through to its type")
         << write(QStringLiteral("bad.dll"), program.left(0x230)) << QSize() << QColor();
 
-    LinkSpec byIcon;
+    LinkFixture byIcon;
     byIcon.localPath = QStringLiteral("C:\\gone.exe");
     byIcon.iconLocation = QDir::toNativeSeparators(exe);
     byIcon.iconIndex = 1;
     QTest::newRow("shortcut: icon location and index")
         << write(QStringLiteral("icon.lnk"), buildShellLink(byIcon)) << QSize(62, 62) << QColor(90, 0, 90);
-    LinkSpec byTarget;
+    LinkFixture byTarget;
     byTarget.localPath = root() + QStringLiteral("/plain");
     QTest::newRow("shortcut: target folder")
         << write(QStringLiteral("folder.lnk"), buildShellLink(byTarget)) << QSize(62, 62) << QColor(220, 200, 0);

@@ -10,7 +10,7 @@
 // settings. Must run before the application object exists.
 inline QString installFixtureIconTheme()
 {
-    using iconfixtures::ThemeIconSpec;
+    using iconfixtures::ThemeIconFixture;
     const QString share = testsupport::testRoot() + QStringLiteral("/share");
     const QString icons = share + QStringLiteral("/icons");
     iconfixtures::writeIconTheme(icons, QStringLiteral("QyFixture"), QStringLiteral("hicolor"), {

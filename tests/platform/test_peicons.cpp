@@ -22,26 +22,26 @@ private Q_SLOTS:
 
 void TestPeIcons::readsGroups_data()
 {
-    QTest::addColumn<QList<GroupSpec>>("groups");
+    QTest::addColumn<QList<GroupFixture>>("groups");
     QTest::addColumn<bool>("pe32plus");
     QTest::addColumn<int>("largest");
 
     QTest::newRow("one group, png and bitmap")
-        << QList<GroupSpec>{{1, {}, {{squareIcon(16, Qt::red), false}, {squareIcon(48, Qt::green), true}}}}
+        << QList<GroupFixture>{{1, {}, {{squareIcon(16, Qt::red), false}, {squareIcon(48, Qt::green), true}}}}
         << true << 48;
     QTest::newRow("256 stored as 0")
-        << QList<GroupSpec>{{7, {}, {{squareIcon(32, Qt::red), true}, {squareIcon(256, Qt::blue), true}}}}
+        << QList<GroupFixture>{{7, {}, {{squareIcon(32, Qt::red), true}, {squareIcon(256, Qt::blue), true}}}}
         << true << 256;
     QTest::newRow("32-bit image, named group first")
-        << QList<GroupSpec>{{3, {}, {{squareIcon(24, Qt::red), false}}},
+        << QList<GroupFixture>{{3, {}, {{squareIcon(24, Qt::red), false}}},
                             {0, QStringLiteral("MAINICON"), {{squareIcon(64, Qt::blue), true}}}}
         << false << 64;
-    QTest::newRow("no groups") << QList<GroupSpec>{} << true << 0;
+    QTest::newRow("no groups") << QList<GroupFixture>{} << true << 0;
 }
 
 void TestPeIcons::readsGroups()
 {
-    QFETCH(QList<GroupSpec>, groups);
+    QFETCH(QList<GroupFixture>, groups);
     QFETCH(bool, pe32plus);
     QFETCH(int, largest);
     const QByteArray pe = buildPeWithIcons(groups, pe32plus);
@@ -51,11 +51,11 @@ void TestPeIcons::readsGroups()
     QCOMPARE(read.size(), groups.size());
     // Named groups come first in the resource directory, as the loader
     // enumerates them.
-    QList<GroupSpec> expected = groups;
+    QList<GroupFixture> expected = groups;
     std::stable_sort(expected.begin(), expected.end(),
-                     [](const GroupSpec& a, const GroupSpec& b) { return !a.name.isEmpty() && b.name.isEmpty(); });
+                     [](const GroupFixture& a, const GroupFixture& b) { return !a.name.isEmpty() && b.name.isEmpty(); });
     for (int g = 0; g < read.size(); ++g) {
-        const GroupSpec& want = expected.at(g);
+        const GroupFixture& want = expected.at(g);
         QCOMPARE(read[g].name, want.name);
         QCOMPARE(read[g].id, want.name.isEmpty() ? want.id : -1);
         QCOMPARE(read[g].entries.size(), want.icons.size());
@@ -68,7 +68,7 @@ void TestPeIcons::readsGroups()
 
 void TestPeIcons::icoFiles()
 {
-    const QList<IconSpec> icons{{squareIcon(16, Qt::red), false}, {squareIcon(256, Qt::blue), true},
+    const QList<IconFixture> icons{{squareIcon(16, Qt::red), false}, {squareIcon(256, Qt::blue), true},
                                 {squareIcon(48, Qt::green), false}};
     const QList<IconImageEntry> entries = readIcoFile(buildIcoFile(icons));
     QCOMPARE(entries.size(), 3);
@@ -124,7 +124,7 @@ void TestPeIcons::agreesWithWrestool()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("wrestool")).isEmpty())
         QSKIP("wrestool (icoutils) is not installed");
-    const QList<GroupSpec> groups{
+    const QList<GroupFixture> groups{
         {5, {}, {{squareIcon(16, Qt::red), false}, {squareIcon(32, Qt::green), true}}},
         {9, {}, {{squareIcon(256, Qt::blue), true}}},
         {0, QStringLiteral("APPICON"), {{squareIcon(48, Qt::yellow), false}}}};

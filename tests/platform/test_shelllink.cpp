@@ -8,13 +8,13 @@
 
 using namespace iconfixtures;
 
-Q_DECLARE_METATYPE(LinkSpec)
+Q_DECLARE_METATYPE(LinkFixture)
 
 namespace {
 
-LinkSpec fullSpec()
+LinkFixture fullSpec()
 {
-    LinkSpec s;
+    LinkFixture s;
     s.localPath = QStringLiteral("C:\\Windows\\notepad.exe");
     s.name = QStringLiteral("Notes");
     s.relativePath = QStringLiteral("..\\Windows\\notepad.exe");
@@ -40,21 +40,21 @@ private Q_SLOTS:
 
 void TestShellLink::reads_data()
 {
-    QTest::addColumn<LinkSpec>("spec");
+    QTest::addColumn<LinkFixture>("fixture");
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("icon");
 
-    const LinkSpec full = fullSpec();
+    const LinkFixture full = fullSpec();
     QTest::newRow("all strings, wide") << full << full.localPath << full.iconLocation;
-    LinkSpec ansi = full;
+    LinkFixture ansi = full;
     ansi.unicode = false;
     ansi.withIdList = true;
     QTest::newRow("single-byte strings after an id list") << ansi << full.localPath << full.iconLocation;
-    LinkSpec env = full;
+    LinkFixture env = full;
     env.environmentTarget = QStringLiteral("%windir%\\notepad.exe");
     env.iconEnvironment = QStringLiteral("%SystemRoot%\\icons.dll");
     QTest::newRow("environment forms win") << env << env.environmentTarget << env.iconEnvironment;
-    LinkSpec admin;
+    LinkFixture admin;
     admin.localPath = QStringLiteral("D:\\Tools\\setup.exe");
     admin.runAsUser = true;
     QTest::newRow("run as administrator, nothing else") << admin << admin.localPath << QString();
@@ -62,20 +62,20 @@ void TestShellLink::reads_data()
 
 void TestShellLink::reads()
 {
-    QFETCH(LinkSpec, spec);
+    QFETCH(LinkFixture, fixture);
     QFETCH(QString, target);
     QFETCH(QString, icon);
     ShellLinkData link;
     QString error;
-    QVERIFY2(parseShellLink(buildShellLink(spec), &link, &error), qPrintable(error));
+    QVERIFY2(parseShellLink(buildShellLink(fixture), &link, &error), qPrintable(error));
     QCOMPARE(link.target(), target);
     QCOMPARE(link.iconLocation, icon);
-    QCOMPARE(link.iconIndex, spec.iconIndex);
-    QCOMPARE(link.workingDir, spec.workingDir);
-    QCOMPARE(link.arguments, spec.arguments);
-    QCOMPARE(link.name, spec.name);
-    QCOMPARE(link.relativePath, spec.relativePath);
-    QCOMPARE(link.runAsUser, spec.runAsUser);
+    QCOMPARE(link.iconIndex, fixture.iconIndex);
+    QCOMPARE(link.workingDir, fixture.workingDir);
+    QCOMPARE(link.arguments, fixture.arguments);
+    QCOMPARE(link.name, fixture.name);
+    QCOMPARE(link.relativePath, fixture.relativePath);
+    QCOMPARE(link.runAsUser, fixture.runAsUser);
 }
 
 void TestShellLink::rejectsDamage_data()
@@ -107,12 +107,12 @@ void TestShellLink::rejectsDamage()
 
 void TestShellLink::agreesWithLnkinfo_data()
 {
-    QTest::addColumn<LinkSpec>("spec");
+    QTest::addColumn<LinkFixture>("fixture");
     QTest::newRow("wide strings") << fullSpec();
-    LinkSpec ansi = fullSpec();
+    LinkFixture ansi = fullSpec();
     ansi.unicode = false;
     QTest::newRow("single-byte strings") << ansi;
-    LinkSpec env = fullSpec();
+    LinkFixture env = fullSpec();
     env.environmentTarget = QStringLiteral("%windir%\\notepad.exe");
     env.iconEnvironment = QStringLiteral("%SystemRoot%\\icons.dll");
     env.withIdList = true;
@@ -121,11 +121,11 @@ void TestShellLink::agreesWithLnkinfo_data()
 
 void TestShellLink::agreesWithLnkinfo()
 {
-    QFETCH(LinkSpec, spec);
+    QFETCH(LinkFixture, fixture);
     if (QStandardPaths::findExecutable(QStringLiteral("lnkinfo")).isEmpty())
         QSKIP("lnkinfo (liblnk-utils) is not installed");
     const QString file = testsupport::testRoot() + QStringLiteral("/tmp/fixture.lnk");
-    const QByteArray bytes = buildShellLink(spec);
+    const QByteArray bytes = buildShellLink(fixture);
     QVERIFY(testsupport::writeFile(file, bytes));
     QProcess tool;
     tool.start(QStringLiteral("lnkinfo"), {file});

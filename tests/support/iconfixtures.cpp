@@ -204,21 +204,21 @@ QImage squareIcon(int side, QColor color)
     return image;
 }
 
-QByteArray iconImageData(const IconSpec& icon)
+QByteArray iconImageData(const IconFixture& icon)
 {
     return icon.png ? pngBytes(icon.image) : dibBytes(icon.image);
 }
 
-QByteArray buildPeWithIcons(const QList<GroupSpec>& groups, bool pe32plus)
+QByteArray buildPeWithIcons(const QList<GroupFixture>& groups, bool pe32plus)
 {
     QList<Resource> resources;
     int nextIconId = 1;
-    for (const GroupSpec& g : groups) {
+    for (const GroupFixture& g : groups) {
         QByteArray dir;
         put16(dir, 0);
         put16(dir, 1);
         put16(dir, int(g.icons.size()));
-        for (const IconSpec& icon : g.icons) {
+        for (const IconFixture& icon : g.icons) {
             const QByteArray data = iconImageData(icon);
             const int id = nextIconId++;
             put8(dir, icon.image.width() >= 256 ? 0 : icon.image.width());
@@ -287,10 +287,10 @@ QByteArray buildPeWithIcons(const QList<GroupSpec>& groups, bool pe32plus)
     return b;
 }
 
-QByteArray buildIcoFile(const QList<IconSpec>& icons)
+QByteArray buildIcoFile(const QList<IconFixture>& icons)
 {
     QList<QByteArray> datas;
-    for (const IconSpec& icon : icons)
+    for (const IconFixture& icon : icons)
         datas.append(iconImageData(icon));
     QByteArray b;
     put16(b, 0);
@@ -314,7 +314,7 @@ QByteArray buildIcoFile(const QList<IconSpec>& icons)
     return b;
 }
 
-QByteArray buildShellLink(const LinkSpec& s)
+QByteArray buildShellLink(const LinkFixture& s)
 {
     quint32 flags = 0;
     if (s.withIdList)
@@ -420,12 +420,12 @@ QByteArray buildShellLink(const LinkSpec& s)
 }
 
 void writeIconTheme(const QString& iconsDir, const QString& theme, const QString& inherits,
-                    const QList<ThemeIconSpec>& icons)
+                    const QList<ThemeIconFixture>& icons)
 {
     const QString root = iconsDir + QLatin1Char('/') + theme;
     QStringList dirs;
     QMap<QString, int> sizes;
-    for (const ThemeIconSpec& icon : icons) {
+    for (const ThemeIconFixture& icon : icons) {
         if (!dirs.contains(icon.directory))
             dirs.append(icon.directory);
         sizes[icon.directory] = icon.size;
@@ -443,7 +443,7 @@ void writeIconTheme(const QString& iconsDir, const QString& theme, const QString
     QFile f(root + QStringLiteral("/index.theme"));
     if (f.open(QIODevice::WriteOnly))
         f.write(index.toUtf8());
-    for (const ThemeIconSpec& icon : icons) {
+    for (const ThemeIconFixture& icon : icons) {
         const QString dir = root + QLatin1Char('/') + icon.directory;
         QDir().mkpath(dir);
         if (icon.directory.startsWith(QLatin1String("scalable"))) {

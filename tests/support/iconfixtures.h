@@ -11,15 +11,15 @@
 // so the tests need no binary files of any vendor.
 namespace iconfixtures {
 
-struct IconSpec {
+struct IconFixture {
     QImage image;
     bool png = true; // PNG stream, else a 32-bit device-independent bitmap
 };
 
-struct GroupSpec {
+struct GroupFixture {
     int id = 1;     // numeric resource id; ignored when name is set
     QString name;   // named group
-    QList<IconSpec> icons;
+    QList<IconFixture> icons;
 };
 
 // A solid square of `color` with a transparent 1-pixel border, so trimming
@@ -27,16 +27,16 @@ struct GroupSpec {
 QImage squareIcon(int side, QColor color);
 
 // The bytes of an icon image as an icon resource stores it.
-QByteArray iconImageData(const IconSpec& icon);
+QByteArray iconImageData(const IconFixture& icon);
 
 // A minimal 64-bit (or 32-bit) PE image whose only section holds the icon
 // and icon group resources of `groups`.
-QByteArray buildPeWithIcons(const QList<GroupSpec>& groups, bool pe32plus = true);
+QByteArray buildPeWithIcons(const QList<GroupFixture>& groups, bool pe32plus = true);
 
 // An ".ico" file holding the images in order.
-QByteArray buildIcoFile(const QList<IconSpec>& icons);
+QByteArray buildIcoFile(const QList<IconFixture>& icons);
 
-struct LinkSpec {
+struct LinkFixture {
     QString localPath;          // link information, local base path ("" = none)
     QString name, relativePath, workingDir, arguments, iconLocation;
     int iconIndex = 0;
@@ -48,9 +48,9 @@ struct LinkSpec {
 };
 
 // A shell link in the documented binary format.
-QByteArray buildShellLink(const LinkSpec& spec);
+QByteArray buildShellLink(const LinkFixture& fixture);
 
-struct ThemeIconSpec {
+struct ThemeIconFixture {
     QString directory; // e.g. "48x48/places" or "scalable/places"
     int size = 48;     // declared size of the directory
     QString name;      // icon name
@@ -60,6 +60,6 @@ struct ThemeIconSpec {
 // Writes the theme `theme` under `iconsDir` with index.theme and one PNG (or
 // SVG for scalable folders) per entry.
 void writeIconTheme(const QString& iconsDir, const QString& theme, const QString& inherits,
-                    const QList<ThemeIconSpec>& icons);
+                    const QList<ThemeIconFixture>& icons);
 
 } // namespace iconfixtures

@@ -10,7 +10,7 @@ using namespace iconfixtures;
 
 QList<QByteArray> programSeeds()
 {
-    const QList<GroupSpec> groups{
+    const QList<GroupFixture> groups{
         {1, {}, {{squareIcon(16, Qt::red), false}, {squareIcon(48, Qt::green), true}}},
         {0, QStringLiteral("APP"), {{squareIcon(32, Qt::blue), false}}}};
     return {buildPeWithIcons(groups, true), buildPeWithIcons(groups, false),
@@ -19,7 +19,7 @@ QList<QByteArray> programSeeds()
 
 QList<QByteArray> shortcutSeeds()
 {
-    LinkSpec full;
+    LinkFixture full;
     full.localPath = QStringLiteral("C:\\Windows\\notepad.exe");
     full.name = QStringLiteral("n");
     full.relativePath = QStringLiteral("..\\notepad.exe");
@@ -29,9 +29,9 @@ QList<QByteArray> shortcutSeeds()
     full.environmentTarget = QStringLiteral("%windir%\\notepad.exe");
     full.iconEnvironment = QStringLiteral("%windir%\\x.dll");
     full.withIdList = true;
-    LinkSpec ansi = full;
+    LinkFixture ansi = full;
     ansi.unicode = false;
-    LinkSpec bare;
+    LinkFixture bare;
     bare.runAsUser = true;
     return {buildShellLink(full), buildShellLink(ansi), buildShellLink(bare)};
 }
