@@ -1,11 +1,13 @@
 #include "widgets/dragpayloads.h"
 
 #include "app/jsonutil.h"
+#include "icons/shelldrop.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMimeData>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -114,4 +116,23 @@ Qt::DropAction panelDropAction(const QMimeData* mime, Qt::DropActions possible, 
     if (possible & Qt::LinkAction)
         return Qt::LinkAction;
     return Qt::IgnoreAction;
+}
+
+ForeignDrop readForeignDrop(const QMimeData* mime)
+{
+    ForeignDrop drop;
+    if (!mime || !mime->hasUrls())
+        return drop;
+    const QList<QUrl> urls = mime->urls();
+    const bool anyLocal = std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    if (!anyLocal) {
+        drop.places = parseShellIdListArray(mime->data(QStringLiteral("text/uri-list")));
+        if (!drop.places.isEmpty()) {
+            drop.kind = ForeignDrop::ShellPlaces;
+            return drop;
+        }
+    }
+    drop.kind = ForeignDrop::Urls;
+    drop.urls = urls;
+    return drop;
 }

@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QUrl>
 #include <Qt>
+
+#include <utility>
 
 class QMimeData;
 
@@ -78,3 +81,18 @@ GridItemDrop decideGridItemDrop(const ItemPayloadRead& payload, const QList<Pane
 // source delete the user's file once the drop ends. IgnoreAction when the
 // source offers neither.
 Qt::DropAction panelDropAction(const QMimeData* mime, Qt::DropActions possible, Qt::DropAction proposed);
+
+// What a drop from outside the panel carries, as the panel examines it.
+struct ForeignDrop {
+    enum Kind { None, Urls, ShellPlaces };
+    Kind kind = None;
+    QList<QUrl> urls;
+    // (display name, parsing name) of each known place, in drop order.
+    QList<std::pair<QString, QString>> places;
+};
+
+// A URL list that names at least one local file is a URL drop. Otherwise
+// the known places among its URIs (trash:///, computer:///, network:///)
+// make a place drop. Otherwise any other URL list (web addresses) is still
+// a URL drop, which adds nothing. Nothing usable gives None.
+ForeignDrop readForeignDrop(const QMimeData* mime);

@@ -9,6 +9,7 @@
 
 Q_DECLARE_METATYPE(ItemPayloadRead::Status)
 Q_DECLARE_METATYPE(GridItemDrop::Kind)
+Q_DECLARE_METATYPE(ForeignDrop::Kind)
 
 namespace {
 
@@ -226,6 +227,55 @@ private Q_SLOTS:
         QMimeData mime;
         mime.setData(format, QByteArray("{}"));
         QCOMPARE(int(panelDropAction(&mime, Qt::DropActions(possible), Qt::DropAction(proposed))), action);
+    }
+
+    void readsForeignDrops_data()
+    {
+        using Places = QList<std::pair<QString, QString>>;
+        QTest::addColumn<QStringList>("uris");
+        QTest::addColumn<ForeignDrop::Kind>("kind");
+        QTest::addColumn<Places>("places");
+        const QString trash = QStringLiteral("trash:///");
+        const QString computer = QStringLiteral("computer:///");
+        const QString file = QStringLiteral("file:///home/u/a.txt");
+        const std::pair<QString, QString> trashPlace { QStringLiteral("回收站"), QStringLiteral("::{645FF040-5081-101B-9F08-00AA002F954E}") };
+        const std::pair<QString, QString> computerPlace { QStringLiteral("此电脑"), QStringLiteral("::{20D04FE0-3AEA-1069-A2D8-08002B30309D}") };
+
+        QTest::newRow("local files") << QStringList { file, QStringLiteral("file:///gone/b") } << ForeignDrop::Urls << Places {};
+        // Local files win; the place among them is skipped by the receiver.
+        QTest::newRow("file and trash") << QStringList { trash, file } << ForeignDrop::Urls << Places {};
+        QTest::newRow("trash") << QStringList { trash } << ForeignDrop::ShellPlaces << Places { trashPlace };
+        QTest::newRow("two places in order") << QStringList { computer, trash } << ForeignDrop::ShellPlaces
+                                             << Places { computerPlace, trashPlace };
+        QTest::newRow("web and place") << QStringList { QStringLiteral("https://example.org/"), trash }
+                                       << ForeignDrop::ShellPlaces << Places { trashPlace };
+        QTest::newRow("web only") << QStringList { QStringLiteral("https://example.org/") } << ForeignDrop::Urls << Places {};
+        QTest::newRow("file inside trash") << QStringList { QStringLiteral("trash:///a.txt") } << ForeignDrop::Urls << Places {};
+        QTest::newRow("unknown scheme") << QStringList { QStringLiteral("foo:///") } << ForeignDrop::Urls << Places {};
+    }
+    void readsForeignDrops()
+    {
+        using Places = QList<std::pair<QString, QString>>;
+        QFETCH(QStringList, uris);
+        QFETCH(ForeignDrop::Kind, kind);
+        QFETCH(Places, places);
+        QList<QUrl> urls;
+        for (const QString& uri : uris)
+            urls.append(QUrl(uri));
+        QMimeData mime;
+        mime.setUrls(urls);
+        const ForeignDrop drop = readForeignDrop(&mime);
+        QCOMPARE(drop.kind, kind);
+        QCOMPARE(drop.places, places);
+        QCOMPARE(drop.urls, kind == ForeignDrop::Urls ? urls : QList<QUrl>());
+    }
+
+    void dropWithoutUrlsCarriesNothing()
+    {
+        QMimeData mime;
+        mime.setText(QStringLiteral("file:///home/u/a.txt"));
+        QCOMPARE(readForeignDrop(&mime).kind, ForeignDrop::None);
+        QCOMPARE(readForeignDrop(nullptr).kind, ForeignDrop::None);
     }
 };
 
