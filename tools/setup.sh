@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  g++ cmake ninja-build pkg-config git
+  g++ cmake ninja-build pkg-config git python3
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev
   # platform layer
   libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xfixes0-dev libxcb-shm0-dev

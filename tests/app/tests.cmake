@@ -1,2 +1,6 @@
 set(D ${CMAKE_CURRENT_LIST_DIR})
 qy_add_test(test_paths SOURCES ${D}/test_paths.cpp LIBS qy_app)
+qy_add_test(test_appsettings SOURCES ${D}/test_appsettings.cpp LIBS qy_app)
+qy_add_test(test_configsafety SOURCES ${D}/test_configsafety.cpp LIBS qy_app)
+qy_add_test(test_lang SOURCES ${D}/test_lang.cpp LIBS qy_app)
+qy_add_test(test_theme SOURCES ${D}/test_theme.cpp LIBS qy_app)

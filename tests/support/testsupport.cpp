@@ -6,6 +6,9 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace testsupport {
 
 QString testRoot()
@@ -61,6 +64,30 @@ qint64 FailAfterDevice::writeData(const char* data, qint64 len)
     const qint64 n = qMin(room, len);
     written.append(data, n);
     return n;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    rlimit old{};
+    if (getrlimit(RLIMIT_FSIZE, &old) != 0)
+        return;
+    m_oldSoft = old.rlim_cur;
+    m_oldHard = old.rlim_max;
+    // Without this the kernel ends the process on the first oversized write.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lim = old;
+    lim.rlim_cur = rlim_t(bytes);
+    m_active = setrlimit(RLIMIT_FSIZE, &lim) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (!m_active)
+        return;
+    rlimit old{};
+    old.rlim_cur = rlim_t(m_oldSoft);
+    old.rlim_max = rlim_t(m_oldHard);
+    setrlimit(RLIMIT_FSIZE, &old);
 }
 
 FailReadDevice::FailReadDevice(QObject* parent)

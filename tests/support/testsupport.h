@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include "platform/applicationfinder.h"
 #include "platform/volumes.h"
 
@@ -40,6 +41,28 @@ protected:
     qint64 writeData(const char* data, qint64 len) override;
 private:
     qint64 m_limit;
+};
+
+// Limits the size of any file this process writes to `bytes` while it
+// lives (writes past it fail as on a full disk); the old limit comes back on
+// destruction.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool active() const { return m_active; }
+private:
+    bool m_active = false;
+    quint64 m_oldSoft = 0;
+    quint64 m_oldHard = 0;
+};
+
+// A monotonic millisecond clock the test moves by hand.
+struct FakeClock {
+    qint64 now = 0;
+    std::function<qint64()> source() { return [this] { return now; }; }
 };
 
 // A readable device whose every read fails: shows what an I/O error in the
