@@ -1,5 +1,7 @@
 #include "widgets/toast.h"
 
+#include "app/theme.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
@@ -38,15 +40,9 @@ Toast::Toast(QWidget* parent)
     });
 }
 
-void Toast::setStyle(const ToastStyle& style)
-{
-    m_style = style;
-    update();
-}
-
 QFont Toast::messageFont() const
 {
-    QFont f(m_style.fontFamily);
+    QFont f(uiFontFamily());
     f.setPixelSize(13);
     return f;
 }
@@ -111,11 +107,12 @@ void Toast::paintEvent(QPaintEvent*)
     const ToastLayout l = layoutFor(size(), QFontMetrics(font).horizontalAdvance(m_text));
 
     painter.setPen(QPen(QColor(255, 255, 255, 28), 1));
-    painter.setBrush(m_style.dark ? QColor(0x2C, 0x31, 0x3E) : QColor(0x33, 0x39, 0x47));
+    const ThemePalette& theme = currentTheme();
+    painter.setBrush(theme.isDark ? QColor(0x2C, 0x31, 0x3E) : QColor(0x33, 0x39, 0x47));
     painter.drawRoundedRect(l.pill, l.radius, l.radius);
 
     painter.setPen(Qt::NoPen);
-    painter.setBrush(m_failure ? QColor(0xE8, 0x11, 0x23) : m_style.accent);
+    painter.setBrush(m_failure ? QColor(0xE8, 0x11, 0x23) : theme.c[28]);
     painter.drawEllipse(l.dotCentre, l.dotDiameter / 2, l.dotDiameter / 2);
 
     painter.setPen(Qt::white);

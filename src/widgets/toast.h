@@ -8,13 +8,6 @@
 #include <QVariantAnimation>
 #include <QWidget>
 
-// Colours and font of the bubble, taken from the current theme by its owner.
-struct ToastStyle {
-    bool dark = false;
-    QColor accent = QColor(0x4C, 0x7D, 0xF0);
-    QString fontFamily = QStringLiteral("Microsoft YaHei UI");
-};
-
 // Where the parts of a bubble of a given size go.
 struct ToastLayout {
     QRectF pill;
@@ -27,7 +20,8 @@ struct ToastLayout {
 // The short-lived message bubble over the panel: a dark pill with a coloured
 // dot, centred 38 px below the top of its parent window. It replaces its
 // message at once, follows the parent while shown, fades out by itself and
-// never takes the focus or the mouse.
+// never takes the focus or the mouse. Colours and font follow the current
+// theme.
 class Toast : public QWidget {
     Q_OBJECT
 public:
@@ -38,9 +32,6 @@ public:
     static constexpr int kRecentreMs = 250;
 
     explicit Toast(QWidget* parent = nullptr);
-
-    void setStyle(const ToastStyle& style);
-    const ToastStyle& style() const { return m_style; }
 
     // failure: 1 for a failed operation (red dot), 0 otherwise.
     void showMessage(const QString& text, int failure);
@@ -61,7 +52,6 @@ private:
     void recentre();
     void startFade();
 
-    ToastStyle m_style;
     QString m_text;
     bool m_failure = false;
     QTimer m_hideTimer;

@@ -1,4 +1,6 @@
 #include "widgets/toast.h"
+
+#include "app/theme.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -138,8 +140,8 @@ void TestToast::colours_data()
     QTest::addColumn<int>("failure");
     QTest::addColumn<QColor>("pill");
     QTest::addColumn<QColor>("dot");
-    const QColor accent(0x12, 0x9A, 0x56);
-    QTest::newRow("light, ordinary") << false << 0 << QColor(0x33, 0x39, 0x47) << accent;
+    QTest::newRow("light, ordinary") << false << 0 << QColor(0x33, 0x39, 0x47) << QColor(0x4C, 0x7D, 0xF0);
+    QTest::newRow("dark, ordinary") << true << 0 << QColor(0x2C, 0x31, 0x3E) << QColor(0x5E, 0x8B, 0xF3);
     QTest::newRow("dark, failure") << true << 1 << QColor(0x2C, 0x31, 0x3E) << QColor(0xE8, 0x11, 0x23);
 }
 
@@ -149,11 +151,8 @@ void TestToast::colours()
     QFETCH(int, failure);
     QFETCH(QColor, pill);
     QFETCH(QColor, dot);
+    setDarkTheme(dark);
     Toast toast;
-    ToastStyle style;
-    style.dark = dark;
-    style.accent = QColor(0x12, 0x9A, 0x56);
-    toast.setStyle(style);
     toast.showMessage(QString(), failure);
     QImage img(toast.size(), QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
