@@ -11,9 +11,9 @@ class WindowWithBackup : public MainWindow {
 public:
     void startTask(bool honoursCancel, int maxMs)
     {
-        m_autoBackupCancel = std::make_shared<std::atomic_bool>(false);
-        auto cancel = m_autoBackupCancel;
-        m_autoBackupTask = QtConcurrent::run([cancel, honoursCancel, maxMs] {
+        autoBackupCancel = std::make_shared<std::atomic_bool>(false);
+        auto cancel = autoBackupCancel;
+        autoBackupTask = QtConcurrent::run([cancel, honoursCancel, maxMs] {
             QElapsedTimer t;
             t.start();
             while (t.elapsed() < maxMs && !(honoursCancel && cancel->load()))
@@ -21,8 +21,8 @@ public:
             return QString();
         });
     }
-    bool taskFinished() const { return m_autoBackupTask.isFinished(); }
-    bool cancelled() const { return m_autoBackupCancel && m_autoBackupCancel->load(); }
+    bool taskFinished() const { return autoBackupTask.isFinished(); }
+    bool cancelled() const { return autoBackupCancel && autoBackupCancel->load(); }
 };
 
 class TestMainWindow : public QObject {
