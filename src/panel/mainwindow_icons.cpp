@@ -3,25 +3,10 @@
 
 #include "icons/iconservice.h"
 
-#include <QMetaObject>
 
 namespace {
 
 constexpr int kMaxQueuedIconRequests = 2000;
-
-// Stand-in for the asynchronous side of the icon service until it lands:
-// every request is answered later, on the context's thread, with no image.
-using IconResultCallback = std::function<void(const QString& path, const QImage& image)>;
-
-void requestIconAsync(const QString& path, QObject* context, IconResultCallback callback)
-{
-    if (path.isEmpty() || !context || !callback)
-        return;
-    QMetaObject::invokeMethod(
-        context, [path, callback] { callback(path, QImage()); }, Qt::QueuedConnection);
-}
-
-void cacheIconImage(const QString&, const QImage&) {}
 
 } // namespace
 

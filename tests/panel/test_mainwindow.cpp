@@ -85,6 +85,27 @@ private Q_SLOTS:
         QVERIFY(clock.elapsed() < 100);
     }
 
+    void captionAndBordersWorkThroughTheBorderFrame()
+    {
+        // The outline drawn over every child must not swallow the caption.
+        MainWindow w;
+        w.move(200, 200);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint start = w.pos();
+        QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, QPoint(100, 14));
+        QTest::mouseMove(w.windowHandle(), QPoint(130, 34));
+        QTRY_COMPARE(w.pos(), start + QPoint(30, 20));
+        QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, QPoint(100, 14));
+
+        const QSize size = w.size();
+        const QPoint corner(size.width() - 2, size.height() - 2);
+        QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, corner);
+        QTest::mouseMove(w.windowHandle(), corner + QPoint(20, 10));
+        QTRY_COMPARE(w.size(), size + QSize(20, 10));
+        QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, corner + QPoint(20, 10));
+    }
+
     void wakeRestoresTheWindow()
     {
         testsupport::FakeWindowSystem fake;

@@ -4,6 +4,7 @@
 
 #include "app/lang.h"
 #include "app/paths.h"
+#include "icons/iconservice.h"
 #include "panel/layoutfile.h"
 #include "widgets/toast.h"
 #include "testsupport.h"
@@ -56,6 +57,7 @@ private Q_SLOTS:
     void currentGroupAfterReload();
     void failedSaveKeepsTheFailureToast();
     void iconRequestsAreCappedAndPumped();
+    void loadedIconsLandInTheSharedCache();
     void closeSavesTheWindowSize();
     void movingAButtonSavesTheSettings();
 };
@@ -235,6 +237,22 @@ void TestMainWindowLayout::iconRequestsAreCappedAndPumped()
     QVERIFY(w.loadLayout());
     QCOMPARE(w.queuedIconRequests(), 2);
     QTRY_COMPARE(w.queuedIconRequests(), 0);
+}
+
+void TestMainWindowLayout::loadedIconsLandInTheSharedCache()
+{
+    const QString picture = testsupport::testRoot() + QStringLiteral("/pic.png");
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(picture));
+    PanelGroup g;
+    g.name = QStringLiteral("G");
+    appendPanelItem(g, picture, QStringLiteral("pic"));
+    QVERIFY(testsupport::writeFile(layoutFile(), serializeLayout({g})));
+    clearIconPixmapCache();
+    MainWindow w;
+    QTRY_VERIFY(iconPixmapCache()->contains(picture));
+    QVERIFY(!iconPixmapCache()->value(picture).isNull());
 }
 
 void TestMainWindowLayout::closeSavesTheWindowSize()
