@@ -47,9 +47,10 @@ public:
     // The fixed number carried by the wake request of a later start.
     static constexpr quint32 kWakeMessage = 0xDA5A;
 
-    // Settings file ("settings.json" in the data root).
+    // Settings file ("settings.json" in the data root). saveSettings
+    // reports a failure itself and returns whether the file was written.
     void loadSettings();
-    void saveSettings();
+    bool saveSettings();
 
     // Layout file ("layout.json" in the data root). loadLayout returns false
     // when the caller must supply content (missing, empty, damaged file);

@@ -21,13 +21,15 @@ void MainWindow::loadSettings()
         rememberedSize = geometry;
 }
 
-void MainWindow::saveSettings()
+bool MainWindow::saveSettings()
 {
     if (settingsPath.isEmpty())
         settingsPath = cachedAppDataDir() + QStringLiteral("/settings.json");
     QString error;
-    if (!saveAppSettings(settingsPath, settings, size(), &error))
-        reportConfigSaveFailure(settingsPath, error);
+    if (saveAppSettings(settingsPath, settings, size(), &error))
+        return true;
+    reportConfigSaveFailure(settingsPath, error);
+    return false;
 }
 
 void MainWindow::reportConfigSaveFailure(const QString& path, const QString& message)
