@@ -18,3 +18,13 @@ void appendPanelItem(PanelGroup& group, const QString& path, const QString& name
     item.name = name;
     group.items.append(item);
 }
+
+QSet<QString> missingItemPaths(const QList<PanelGroup>& groups)
+{
+    QSet<QString> paths;
+    for (const PanelGroup& g : groups)
+        for (const PanelItem& it : g.items)
+            if (it.isMissing())
+                paths.insert(it.path);
+    return paths;
+}

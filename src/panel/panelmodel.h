@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // One shortcut of a group. A plain value: copied into the widgets' views,
@@ -38,6 +39,9 @@ struct PanelGroup {
     bool operator==(const PanelGroup& o) const { return name == o.name && items == o.items; }
     bool operator!=(const PanelGroup& o) const { return !(*this == o); }
 };
+
+// The paths of the missing items of all groups (see PanelItem::isMissing).
+QSet<QString> missingItemPaths(const QList<PanelGroup>& groups);
 
 // Appends an item with only its path and name set.
 void appendPanelItem(PanelGroup& group, const QString& path, const QString& name);

@@ -11,9 +11,9 @@ class WindowWithBackup : public MainWindow {
 public:
     void startTask(bool honoursCancel, int maxMs)
     {
-        m_autoBackupCancel = std::make_shared<std::atomic_bool>(false);
-        auto cancel = m_autoBackupCancel;
-        m_autoBackupTask = QtConcurrent::run([cancel, honoursCancel, maxMs] {
+        autoBackupCancel = std::make_shared<std::atomic_bool>(false);
+        auto cancel = autoBackupCancel;
+        autoBackupTask = QtConcurrent::run([cancel, honoursCancel, maxMs] {
             QElapsedTimer t;
             t.start();
             while (t.elapsed() < maxMs && !(honoursCancel && cancel->load()))
@@ -21,8 +21,8 @@ public:
             return QString();
         });
     }
-    bool taskFinished() const { return m_autoBackupTask.isFinished(); }
-    bool cancelled() const { return m_autoBackupCancel && m_autoBackupCancel->load(); }
+    bool taskFinished() const { return autoBackupTask.isFinished(); }
+    bool cancelled() const { return autoBackupCancel && autoBackupCancel->load(); }
 };
 
 class TestMainWindow : public QObject {
@@ -83,6 +83,27 @@ private Q_SLOTS:
         clock.start();
         w.stopBackupWorkers(2500);
         QVERIFY(clock.elapsed() < 100);
+    }
+
+    void captionAndBordersWorkThroughTheBorderFrame()
+    {
+        // The outline drawn over every child must not swallow the caption.
+        MainWindow w;
+        w.move(200, 200);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint start = w.pos();
+        QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, QPoint(100, 14));
+        QTest::mouseMove(w.windowHandle(), QPoint(130, 34));
+        QTRY_COMPARE(w.pos(), start + QPoint(30, 20));
+        QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, QPoint(100, 14));
+
+        const QSize size = w.size();
+        const QPoint corner(size.width() - 2, size.height() - 2);
+        QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, corner);
+        QTest::mouseMove(w.windowHandle(), corner + QPoint(20, 10));
+        QTRY_COMPARE(w.size(), size + QSize(20, 10));
+        QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, corner + QPoint(20, 10));
     }
 
     void wakeRestoresTheWindow()
