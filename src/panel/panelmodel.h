@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QList>
 #include <QString>
+
+// Plain records shared by the panel and its widgets. Header-only, so that the
+// widgets library can read them without linking the panel library.
 
 // One shortcut of a group. A plain value: copied into the widgets' views,
 // the settings dialog and the exports.
@@ -20,7 +24,14 @@ struct PanelItem {
     // True when the target has vanished: never for an empty path or a shell
     // place, and never while the custom icon file still exists (the grid can
     // still draw something meaningful). Touches the file system.
-    bool isMissing() const;
+    bool isMissing() const
+    {
+        if (path.isEmpty() || path.startsWith(QLatin1String("::")))
+            return false;
+        if (!customIcon.isEmpty() && QFileInfo::exists(customIcon))
+            return false;
+        return !QFileInfo::exists(path);
+    }
 
     bool operator==(const PanelItem& o) const
     {
@@ -40,4 +51,10 @@ struct PanelGroup {
 };
 
 // Appends an item with only its path and name set.
-void appendPanelItem(PanelGroup& group, const QString& path, const QString& name);
+inline void appendPanelItem(PanelGroup& group, const QString& path, const QString& name)
+{
+    PanelItem item;
+    item.path = path;
+    item.name = name;
+    group.items.append(item);
+}
