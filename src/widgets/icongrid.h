@@ -79,6 +79,7 @@ public:
     int iconSize() const { return m_iconSize; }
     int columns() const { return m_columns; }
     bool isDragging() const { return m_dragOver; }
+    bool isLongPressPending() const { return m_pressTimer.isActive(); }
     bool hasCustomIcon(const QString& path) const { return m_customIcons.contains(path); }
     QPixmap customIconPixmap(const QString& path) const { return m_customIcons.value(path); }
     bool isCustomIconPending(const QString& path) const { return m_customPending.contains(path); }

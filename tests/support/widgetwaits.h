@@ -15,11 +15,13 @@ namespace testsupport {
 
 // Calls `act` with the first non-null result of `find`, checked every few
 // milliseconds from the event loop; gives up silently after `timeoutMs`
-// (the test then fails on what it expected `act` to do).
+// (the test then fails on what it expected `act` to do). With a `context`
+// the wait ends when the context is destroyed, so a wait that never
+// succeeded cannot reach into the next test.
 inline void whenWidget(std::function<QWidget*()> find, std::function<void(QWidget*)> act,
-                       int timeoutMs = 5000)
+                       int timeoutMs = 5000, QObject* context = nullptr)
 {
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(context);
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(5);
