@@ -1,5 +1,6 @@
 #include "panel/layoutfile.h"
 
+#include "app/appsettings.h"
 #include "panel/layoutcodec.h"
 
 #include <QFile>
@@ -25,12 +26,7 @@ bool readBool(const QJsonObject& o, QLatin1String key)
 
 QString limitGroupName(const QString& name)
 {
-    if (name.size() <= kMaxGroupNameUnits)
-        return name;
-    int n = kMaxGroupNameUnits;
-    if (name.at(n - 1).isHighSurrogate() && name.at(n).isLowSurrogate())
-        --n;
-    return name.left(n);
+    return cutToUtf16Units(name, kMaxGroupNameUnits);
 }
 
 QJsonObject layoutToJson(const QList<PanelGroup>& groups)

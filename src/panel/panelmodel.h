@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QFileInfo>
 #include <QList>
+#include <QSet>
 #include <QString>
-
-// Plain records shared by the panel and its widgets. Header-only, so that the
-// widgets library can read them without linking the panel library.
 
 // One shortcut of a group. A plain value: copied into the widgets' views,
 // the settings dialog and the exports.
@@ -24,14 +21,7 @@ struct PanelItem {
     // True when the target has vanished: never for an empty path or a shell
     // place, and never while the custom icon file still exists (the grid can
     // still draw something meaningful). Touches the file system.
-    bool isMissing() const
-    {
-        if (path.isEmpty() || path.startsWith(QLatin1String("::")))
-            return false;
-        if (!customIcon.isEmpty() && QFileInfo::exists(customIcon))
-            return false;
-        return !QFileInfo::exists(path);
-    }
+    bool isMissing() const;
 
     bool operator==(const PanelItem& o) const
     {
@@ -50,11 +40,8 @@ struct PanelGroup {
     bool operator!=(const PanelGroup& o) const { return !(*this == o); }
 };
 
+// The paths of the missing items of all groups (see PanelItem::isMissing).
+QSet<QString> missingItemPaths(const QList<PanelGroup>& groups);
+
 // Appends an item with only its path and name set.
-inline void appendPanelItem(PanelGroup& group, const QString& path, const QString& name)
-{
-    PanelItem item;
-    item.path = path;
-    item.name = name;
-    group.items.append(item);
-}
+void appendPanelItem(PanelGroup& group, const QString& path, const QString& name);

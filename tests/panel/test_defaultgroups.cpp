@@ -1,4 +1,6 @@
 #include "panel/defaultgroups.h"
+
+#include "app/lang.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -41,6 +43,7 @@ private Q_SLOTS:
     void volumeName_data();
     void volumeName();
     void itemsCarryOnlyPathAndName();
+    void namesAreTranslatedWhenBuilt();
 };
 
 void TestDefaultGroups::commonGroupOrder()
@@ -160,6 +163,24 @@ void TestDefaultGroups::itemsCarryOnlyPathAndName()
             QVERIFY(it.customIcon.isEmpty() && it.workDir.isEmpty() && it.args.isEmpty());
         }
     }
+}
+
+void TestDefaultGroups::namesAreTranslatedWhenBuilt()
+{
+    testsupport::FakeVolumeLister volumes;
+    volumes.volumes = {{QStringLiteral("/srv"), QStringLiteral("/dev/sdb1")}};
+    testsupport::FakeApplicationFinder apps;
+    apps.entries = {{QStringLiteral("xterm.desktop"), QStringLiteral("/a/xterm.desktop")}};
+    setLanguage(1);
+    const QList<PanelGroup> groups = buildDefaultGroups(sampleFolders(), volumes, apps);
+    setLanguage(0);
+    QCOMPARE(groups[0].name, QStringLiteral("Favorites"));
+    QCOMPARE(groups[1].name, QStringLiteral("System"));
+    QCOMPARE(groups[0].items[0].name, QStringLiteral("This PC"));
+    QCOMPARE(groups[0].items[5].name, QStringLiteral("Pictures"));
+    QCOMPARE(groups[0].items.last().name, QStringLiteral("Local Disk (/srv)"));
+    QCOMPARE(describe(groups[1]), (QStringList{QStringLiteral("Command Prompt=/a/xterm.desktop"),
+                                               QStringLiteral("This PC=") + kThisPc}));
 }
 
 QTEST_GUILESS_MAIN(TestDefaultGroups)

@@ -98,3 +98,130 @@ FailReadDevice::FailReadDevice(QObject* parent)
 }
 
 } // namespace testsupport
+
+#include <QDate>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+StderrCapture::StderrCapture()
+{
+    m_path = testRoot() + QStringLiteral("/stderr-capture-%1.txt").arg(QDateTime::currentMSecsSinceEpoch());
+    std::fflush(stderr);
+    m_saved = ::dup(2);
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, 2);
+    ::close(fd);
+}
+
+StderrCapture::~StderrCapture()
+{
+    std::fflush(stderr);
+    ::dup2(m_saved, 2);
+    ::close(m_saved);
+    QFile::remove(m_path);
+}
+
+QByteArray StderrCapture::text() const
+{
+    std::fflush(stderr);
+    return readFile(m_path);
+}
+
+struct FakeWindowSystem::Watch : WindowSystem::WakeWatch {
+    FakeWindowSystem* owner;
+    WId window;
+    quint32 code;
+    std::function<void()> onWake;
+    ~Watch() override { owner->m_watches.removeAll(this); }
+};
+
+bool FakeWindowSystem::setWindowMarker(WId window, const QString& name)
+{
+    for (Window& w : windows) {
+        if (w.id == window) {
+            w.markers << name;
+            return true;
+        }
+    }
+    windows.append({ window, { name }, QString(), true });
+    return true;
+}
+
+WId FakeWindowSystem::findPanelWindow(const QString& marker, const QString& title)
+{
+    for (const Window& w : windows) {
+        if (w.markers.contains(marker))
+            return w.id;
+    }
+    for (const Window& w : windows) {
+        if (w.title == title && w.ownExecutable)
+            return w.id;
+    }
+    return 0;
+}
+
+bool FakeWindowSystem::postWake(WId window, quint32 code)
+{
+    posted.append({ window, code });
+    return true;
+}
+
+std::unique_ptr<WindowSystem::WakeWatch> FakeWindowSystem::watchWake(WId window, quint32 code, std::function<void()> onWake)
+{
+    auto watch = std::make_unique<Watch>();
+    watch->owner = this;
+    watch->window = window;
+    watch->code = code;
+    watch->onWake = std::move(onWake);
+    m_watches.append(watch.get());
+    return watch;
+}
+
+bool FakeWindowSystem::deliverWake(WId window, quint32 code)
+{
+    for (Watch* w : m_watches) {
+        if (w->window == window && w->code == code) {
+            w->onWake();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool setModificationTime(const QString& path, const QDateTime& when)
+{
+    const qint64 ms = when.toMSecsSinceEpoch();
+    struct timespec times[2];
+    times[0].tv_sec = ms / 1000;
+    times[0].tv_nsec = (ms % 1000) * 1000000;
+    times[1] = times[0];
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+QString todayLogPath(const QString& dataRoot)
+{
+    return dataRoot + QStringLiteral("/logs/") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
+        + QStringLiteral("/app.log");
+}
+
+bool waitForFileText(const QString& path, const QByteArray& needle, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (readFile(path).contains(needle))
+            return true;
+        QTest::qWait(50);
+    }
+    return readFile(path).contains(needle);
+}
+
+} // namespace testsupport

@@ -96,3 +96,57 @@ public:
 };
 
 } // namespace testsupport
+
+#include <QDateTime>
+
+#include <functional>
+#include <memory>
+
+#include "platform/windowsystem.h"
+
+namespace testsupport {
+
+// Sends everything written to this process's standard error into a buffer
+// while alive; text() returns what was captured so far.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    QByteArray text() const;
+private:
+    int m_saved = -1;
+    QString m_path;
+};
+
+// Window services without a display: remembers markers, finds what the test
+// put in `windows`, and lets the test deliver wake requests.
+class FakeWindowSystem : public WindowSystem {
+public:
+    struct Window { WId id; QStringList markers; QString title; bool ownExecutable; };
+    QList<Window> windows;
+    QList<QPair<WId, quint32>> posted;
+
+    bool available() const override { return true; }
+    bool setWindowMarker(WId window, const QString& name) override;
+    WId findPanelWindow(const QString& marker, const QString& title) override;
+    bool postWake(WId window, quint32 code) override;
+    std::unique_ptr<WakeWatch> watchWake(WId window, quint32 code, std::function<void()> onWake) override;
+
+    // Delivers a wake request as the window system would; true when a watch took it.
+    bool deliverWake(WId window, quint32 code);
+
+private:
+    struct Watch;
+    QList<Watch*> m_watches;
+};
+
+// Sets the last-modified time of a file or folder; false on failure.
+bool setModificationTime(const QString& path, const QDateTime& when);
+
+// The "app.log" of today under `dataRoot`.
+QString todayLogPath(const QString& dataRoot);
+
+// Waits until `path` contains `needle` (polling the file); false on timeout.
+bool waitForFileText(const QString& path, const QByteArray& needle, int timeoutMs = 10000);
+
+} // namespace testsupport

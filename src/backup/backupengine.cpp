@@ -1,0 +1,56 @@
+#include "backup/backupengine.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+constexpr qint64 kLeftoverAgeSecs = 86400;
+
+bool stopRequested(const std::atomic_bool* stop)
+{
+    return stop && stop->load(std::memory_order_relaxed);
+}
+
+} // namespace
+
+int BackupEngine::cleanupTempLeftovers(const QString& folder, const std::atomic_bool* stop)
+{
+    const QDir dir(folder.isEmpty() ? QDir::tempPath() : folder);
+    if (!dir.exists())
+        return 0;
+    const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-kLeftoverAgeSecs);
+    int removed = 0;
+    auto report = [&removed] {
+        if (removed > 0)
+            qInfo() << "temp backup leftovers cleaned:" << removed;
+        return removed;
+    };
+
+    const QFileInfoList folders = dir.entryInfoList({ QStringLiteral("krvbak_*"), QStringLiteral("krvrest_*") },
+                                                    QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo& fi : folders) {
+        if (stopRequested(stop))
+            return report();
+        // A link named like a leftover is not ours to follow and empty.
+        if (fi.isSymLink() || fi.lastModified() >= cutoff)
+            continue;
+        if (QDir(fi.absoluteFilePath()).removeRecursively())
+            ++removed;
+        else
+            qWarning() << "cleanupTempLeftovers: failed to remove dir:" << fi.absoluteFilePath();
+    }
+
+    const QFileInfoList files = dir.entryInfoList(
+        { QStringLiteral("krvbk_*.ps1"), QStringLiteral("krvbak_prog_*.txt"), QStringLiteral("krvrest_prog_*.txt") },
+        QDir::Files, QDir::Unsorted);
+    for (const QFileInfo& fi : files) {
+        if (stopRequested(stop))
+            return report();
+        if (fi.lastModified() < cutoff && QFile::remove(fi.absoluteFilePath()))
+            ++removed;
+    }
+    return report();
+}

@@ -1,0 +1,245 @@
+#pragma once
+
+#include "app/appsettings.h"
+#include "app/configsafety.h"
+#include "panel/panelmodel.h"
+#include "platform/windowsystem.h"
+
+#include <QFuture>
+#include <QImage>
+#include <QList>
+#include <QPixmap>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <utility>
+
+class BorderFrame;
+class BottomBar;
+class FrameInteraction;
+class IconGrid;
+class QNetworkAccessManager;
+class QSystemTrayIcon;
+class SettingsDialog;
+class Sidebar;
+class TitleBarActions;
+class Toast;
+class UiLockOverlay;
+
+// The panel window: frameless, translucent and self-painted. It owns the
+// settings record, the one list of groups with their items, the bars of the
+// panel and every timer of the panel process. Only its slots change the
+// group list, and every change is saved to "layout.json" at once.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The fixed number carried by the wake request of a later start.
+    static constexpr quint32 kWakeMessage = 0xDA5A;
+
+    // Settings file ("settings.json" in the data root). saveSettings
+    // reports a failure itself and returns whether the file was written.
+    void loadSettings();
+    bool saveSettings();
+
+    // Layout file ("layout.json" in the data root). loadLayout returns false
+    // when the caller must supply content (missing, empty, damaged file);
+    // saveLayout returns true when the file was committed.
+    bool loadLayout();
+    bool saveLayout();
+    // The first-run groups; replaces the list, does not save.
+    void createDefaultGroups();
+    void setCurrentGroupIndex(int index);
+    // Saves after a change of the group list; the success toast only when
+    // the file was written (a failure has already been reported).
+    bool commitLayoutChange(const QString& successToast = QString());
+
+    // kind 0: ordinary message, 1: a failure.
+    void showToast(const QString& text, int kind);
+    void reportConfigSaveFailure(const QString& path, const QString& message);
+
+    // Asks a running automatic backup to cancel and waits for it at most
+    // `budgetMs`; what is left of the budget goes to a backup started from
+    // the settings dialog. Never fails.
+    void stopBackupWorkers(int budgetMs);
+    // Stops every timer and aborts the online requests.
+    void stopBackgroundWork();
+
+    // A later start of the program asked for the window.
+    void onPanelWake();
+
+    void handleUiButton(int ub);
+    void moveUiButton(int ub, int toArea, int insertIndex);
+
+    // Icons and the missing-item marks of the grid.
+    void requestItemIcon(const PanelItem& item);
+    void pumpIconRequests();
+    void onIconLoaded(const QString& path, const QImage& image);
+    void reloadAllIcons();
+    void refreshMissingItems();
+    void ensureIcon(const QString& path);
+
+    // Index of the first group other than `except` named exactly `name`, or -1.
+    int groupIndexByName(const QString& name, int except = -1) const;
+
+    // Read access for the owners of views and for tests.
+    const QList<PanelGroup>& panelGroups() const { return groups; }
+    int currentGroup() const { return currentGroupIndex; }
+    const AppSettings& currentSettings() const { return settings; }
+    QString layoutFilePath() const { return layoutPath; }
+    int queuedIconRequests() const { return int(iconRequestQueue.size()); }
+
+public Q_SLOTS:
+    void setPinned(bool on);
+    void refreshTheme();
+    void onGroupSelected(int index);
+    void onCreateGroup(QString name);
+    void onRenameGroup(int index, QString name);
+    void onDeleteGroup(int index);
+    void onGroupsReordered(int from, int to);
+    void onGroupDragDisplace(int from, int to);
+    void onGroupCleared(int index);
+    void onUrlsDroppedToGroup(int groupIndex, QList<QUrl> urls);
+    void onShellItemsDroppedToGroup(int groupIndex, QList<std::pair<QString, QString>> items);
+    void onItemMoved(int fromGroup, int itemIndex, int toGroup);
+    void onItemActivated(int itemIndex);
+    void onItemReordered(int from, int to);
+    void showItemMenu(int itemIndex, QPoint globalPos);
+    void openSettings();
+    void toggleSearch();
+    void refreshSearch(QString key);
+    void runSearchResult(int row);
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+    // Waits for the automatic backup task; false when it still runs after `budgetMs`.
+    bool stopAutoBackupWorker(int budgetMs);
+
+    // The running automatic backup (result: an error text, empty on
+    // success) and the cancel flag its task polls; set to true, the backup
+    // stops.
+    QFuture<QString> autoBackupTask;
+    std::shared_ptr<std::atomic_bool> autoBackupCancel;
+
+private:
+    void layoutChildren();
+    void updateTitle();
+    void onMoveSizeFinished();
+    // Views hold pointers into the group list: they are brought up to date
+    // after every change, whether or not it could be saved.
+    void refreshModelViews();
+    void showSettingsDialogBeside(QWidget* dialog);
+    void toggleDarkTheme();
+    void queueIconRequestsForAllItems();
+
+    // Neighbouring subsystems (account, notices, updates, backup, docking,
+    // appearance, lock, desktop sync); mainwindow_services.cpp.
+    void applyAppSettings(const AppSettings& s);
+    void applyAllSettings();
+    void fitIntoScreen();
+    void pollDockState();
+    void collapseToEdge();
+    void snapToEdgeAfterMove();
+    void showAndCentre();
+    void toggleOrientation();
+    void rerenderForPixelRatio();
+    void rescaleBackground();
+    void loadAuth();
+    void tryAutoLogin();
+    void syncAfterStartup();
+    void checkTokenAlive();
+    void fetchLatestNotice();
+    void onSupportPollTimer();
+    void checkUpdatesAtStartup();
+    void runAutoBackupIfDue();
+    void syncDesktopIcons();
+    void openAppMarket();
+    void openSupportChat();
+    void showLockOverlay();
+    void showStartupLockOverlay();
+    void lockInterface();
+    void toggleScreenMonitor();
+    void toggleObfuscation();
+
+    // Settings and the window.
+    AppSettings settings;
+    QSize rememberedSize{-1, -1};
+    QString settingsPath;
+    QPixmap defaultLogo;
+
+    // The model.
+    QList<PanelGroup> groups;
+    int currentGroupIndex = 0;
+    QString layoutPath;
+
+    // Bars of the panel; built here once they exist.
+    TitleBarActions* titleBar = nullptr;
+    Sidebar* sidebar = nullptr;
+    IconGrid* iconGrid = nullptr;
+    BottomBar* bottomBar = nullptr;
+    BorderFrame* borderFrame = nullptr;
+    Toast* toast = nullptr;
+    QSystemTrayIcon* trayIcon = nullptr;
+    SettingsDialog* settingsDialog = nullptr;
+    UiLockOverlay* lockOverlay = nullptr;
+    QNetworkAccessManager* networkManager = nullptr;
+    FrameInteraction* frameInteraction = nullptr;
+
+    bool pinned = false;
+    bool portraitMode = false;
+    bool compactGroups = false;
+    bool quitRequested = false;
+    bool hotkeyRegistered = false;
+    bool ready = false;
+    bool rerendering = false;
+    bool settingsRefreshPending = false;
+    // Docked and slid out by the hot key or a gesture (both reveal flags).
+    bool dockRevealed = false;
+    bool dockSticky = false;
+    qreal cachedPixelRatio = 1.0;
+
+    std::function<void()> marketAction;
+    std::function<void()> feedbackAction;
+    std::function<void()> themeAction;
+
+    // Icon requests waiting for the pump, oldest first.
+    QStringList iconRequestQueue;
+
+    QTimer* iconPumpTimer = nullptr;
+    QTimer* repaintTimer = nullptr;
+    QTimer* missingCheckTimer = nullptr;
+    QTimer* searchTimer = nullptr;
+    QTimer* supportPollTimer = nullptr;
+    QTimer* dockPollTimer = nullptr;
+    QTimer* noticeTimer = nullptr;
+    QTimer* heartbeatTimer = nullptr;
+    QTimer* backupTimer = nullptr;
+    QTimer* pixelRatioTimer = nullptr;
+    QTimer* gifResizeTimer = nullptr;
+    QTimer* rescaleTimer = nullptr;
+    QTimer* videoPullTimer = nullptr;
+
+    // One damage toast per run for the settings and the layout file, and
+    // the throttle of save-failure toasts.
+    ConfigDamageNotice damageNotice;
+    ConfigSaveFailureReporter saveFailureReporter;
+
+    std::unique_ptr<WindowSystem::WakeWatch> wakeWatch;
+    bool firstPaintReported = false;
+};

@@ -1,0 +1,141 @@
+// The settings record, the group list and their files.
+#include "panel/mainwindow.h"
+
+#include "app/lang.h"
+#include "app/paths.h"
+#include "panel/defaultgroups.h"
+#include "panel/layoutfile.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+void MainWindow::loadSettings()
+{
+    settingsPath = cachedAppDataDir() + QStringLiteral("/settings.json");
+    QSize geometry(-1, -1);
+    const SettingsLoadResult r = loadAppSettings(settingsPath, settings, &geometry);
+    if (r.status == SettingsLoadResult::Damaged)
+        damageNotice.report(ConfigDamageNotice::File::Settings, r.preserved);
+    if (r.status == SettingsLoadResult::Loaded)
+        rememberedSize = geometry;
+}
+
+bool MainWindow::saveSettings()
+{
+    if (settingsPath.isEmpty())
+        settingsPath = cachedAppDataDir() + QStringLiteral("/settings.json");
+    QString error;
+    if (saveAppSettings(settingsPath, settings, size(), &error))
+        return true;
+    reportConfigSaveFailure(settingsPath, error);
+    return false;
+}
+
+void MainWindow::reportConfigSaveFailure(const QString& path, const QString& message)
+{
+    saveFailureReporter.report(path, message);
+}
+
+bool MainWindow::loadLayout()
+{
+    static const QString dataRoot = cachedAppDataDir();
+    layoutPath = dataRoot + QStringLiteral("/layout.json");
+
+    LayoutRead r = readLayoutFile(layoutPath, translate("默认分组"));
+    switch (r.state) {
+    case LayoutFileState::Missing:
+        return false;
+    case LayoutFileState::Empty:
+        // Nothing of the user's to keep: the defaults take its place.
+        qInfo() << "layout file is empty:" << layoutPath;
+        return false;
+    case LayoutFileState::Unreadable:
+    case LayoutFileState::Damaged:
+    case LayoutFileState::NotObject: {
+        // Whatever is there may be the user's only copy of the panel: it is
+        // set aside (or, failing that, never overwritten this run) and the
+        // user is told, for every kind of damage.
+        qWarning() << "layout file not usable:" << layoutPath << r.error;
+        const bool preserved = preserveCorruptConfig(layoutPath);
+        damageNotice.report(ConfigDamageNotice::File::Layout, preserved);
+        return false;
+    }
+    case LayoutFileState::Loaded:
+        break;
+    }
+    clearConfigOverwriteBlock(layoutPath);
+    groups = std::move(r.groups);
+    if (currentGroupIndex >= groups.size())
+        setCurrentGroupIndex(0);
+    queueIconRequestsForAllItems();
+    return true;
+}
+
+bool MainWindow::saveLayout()
+{
+    if (layoutPath.isEmpty())
+        layoutPath = cachedAppDataDir() + QStringLiteral("/layout.json");
+    QDir().mkpath(QFileInfo(layoutPath).absolutePath());
+    QString error;
+    const bool saved = saveConfigFile(layoutPath, serializeLayout(groups), &error);
+    if (!saved) {
+        qWarning() << "saveLayout:" << layoutPath << error;
+        reportConfigSaveFailure(layoutPath, translate("分组布局写入失败"));
+    }
+    refreshModelViews();
+    return saved;
+}
+
+bool MainWindow::commitLayoutChange(const QString& successToast)
+{
+    const bool saved = saveLayout();
+    if (saved && !successToast.isEmpty())
+        showToast(successToast, 0);
+    return saved;
+}
+
+void MainWindow::refreshModelViews()
+{
+    // An open settings dialog gets one queued refresh and the icon grid
+    // relays out here once they exist.
+    update();
+}
+
+void MainWindow::createDefaultGroups()
+{
+    groups = buildSystemDefaultGroups();
+    setCurrentGroupIndex(0);
+    queueIconRequestsForAllItems();
+}
+
+void MainWindow::setCurrentGroupIndex(int index)
+{
+    currentGroupIndex = groups.isEmpty() ? 0 : qBound(0, index, int(groups.size()) - 1);
+    // The icon grid preloads the group's custom icons and relays out here.
+}
+
+void MainWindow::onGroupSelected(int index)
+{
+    if (index < 0 || index >= groups.size())
+        return;
+    setCurrentGroupIndex(index);
+    // The grid scrolls back to the top; grid and sidebar repaint.
+    update();
+}
+
+int MainWindow::groupIndexByName(const QString& name, int except) const
+{
+    for (int i = 0; i < groups.size(); ++i) {
+        if (i != except && groups[i].name == name)
+            return i;
+    }
+    return -1;
+}
+
+void MainWindow::queueIconRequestsForAllItems()
+{
+    for (const PanelGroup& g : groups)
+        for (const PanelItem& it : g.items)
+            requestItemIcon(it);
+}

@@ -1,1 +1,0 @@
-// Platform services; each has its interface header and Linux implementation here.

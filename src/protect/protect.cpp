@@ -1,1 +1,0 @@
-// protect library

@@ -1,0 +1,217 @@
+// The whole executable under a real X server: single instance, wake, quit.
+#include "platform/singleinstance.h"
+#include "platform/windowsystem.h"
+
+#include "testsupport.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+QString dataRoot() { return qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tarnavel/TarnavelPanel"); }
+QString logPath() { return testsupport::todayLogPath(dataRoot()); }
+QByteArray log() { return testsupport::readFile(logPath()); }
+QString socketPath() { return qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/TarnavelPanel_0"); }
+
+// Starts the panel executable; the process is killed when the test leaves.
+struct Panel {
+    QProcess p;
+    explicit Panel(const QStringList& args = {}, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+    {
+        p.setProcessEnvironment(env);
+        p.start(testsupport::panelBinary(), args);
+    }
+    ~Panel()
+    {
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+    }
+    bool finishedWith(int code, int timeoutMs = 15000)
+    {
+        return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == code;
+    }
+};
+
+// Pids of panel processes started from this test's isolated environment
+// (a panel the agent started is not our child).
+QList<qint64> panelsOfThisTest()
+{
+    QList<qint64> out;
+    const QByteArray marker = "QY_TEST_ROOT=" + testsupport::testRoot().toUtf8();
+    const QString binary = QFileInfo(testsupport::panelBinary()).canonicalFilePath();
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = name.toLongLong(&ok);
+        if (!ok || QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() != binary)
+            continue;
+        const QList<QByteArray> env = testsupport::readFile(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0');
+        if (env.contains(marker))
+            out << pid;
+    }
+    return out;
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!testsupport::haveX11())
+            QSKIP("needs an X server");
+    }
+    void init() { QDir(dataRoot() + QStringLiteral("/logs")).removeRecursively(); }
+
+    void secondStartWakesTheFirstAndSigtermQuits()
+    {
+        Panel first({ QStringLiteral("--bogus"), QStringLiteral("-x"), QStringLiteral("--agentx") });
+        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        QVERIFY(log().contains("startup: \"1.0.0\" args: \""));
+        QVERIFY(log().contains(" --bogus -x --agentx\"\n"));
+
+        Panel second;
+        QVERIFY(second.finishedWith(0));
+        QVERIFY(log().contains("second instance detected, wake existing window and exit"));
+        QVERIFY(testsupport::waitForFileText(logPath(), "panel wake: show and activate"));
+
+        Panel agent({ QStringLiteral("--agent") });
+        QVERIFY(agent.finishedWith(0));
+        QVERIFY(log().contains("agent mode: panel already running, exit without waking window"));
+        QCOMPARE(log().count("panel wake:"), 1);
+
+        ::kill(pid_t(first.p.processId()), SIGTERM);
+        QVERIFY(first.finishedWith(0));
+        const QByteArray text = log();
+        const qsizetype sig = text.indexOf("quit signal received: 15");
+        const qsizetype quit = text.indexOf("aboutToQuit: stopping recorder, persisting state and releasing icon cache");
+        const qsizetype exited = text.indexOf("[INFO ] [default] event loop exited, code 0\n");
+        QVERIFY(sig >= 0 && quit > sig && exited > quit);
+        QVERIFY2(text.endsWith("event loop exited, code 0\n"), "nothing is logged after the event loop");
+        // A normal return would have run the server's destructor, which removes
+        // its socket file; the hard exit leaves it for the next start.
+        QVERIFY(QFileInfo::exists(socketPath()));
+    }
+
+    void killedInstanceDoesNotBlockTheNext()
+    {
+        {
+            Panel victim;
+            QVERIFY(testsupport::waitForFileText(logPath(), "main window shown"));
+            victim.p.kill();
+            QVERIFY(victim.p.waitForFinished(5000));
+        }
+        QVERIFY(QFileInfo::exists(socketPath()));
+        QVERIFY(QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/TarnavelPanel_SingleInstanceMutex")));
+        Panel next;
+        QTRY_COMPARE_WITH_TIMEOUT(log().count("main window shown"), 2, 15000);
+        QCOMPARE(log().count("agent server listening:"), 2);
+        QVERIFY(!log().contains("listen failed"));
+        QVERIFY(!log().contains("second instance"));
+        ::kill(pid_t(next.p.processId()), SIGTERM);
+        QVERIFY(next.finishedWith(0));
+    }
+
+    void foreignWindowTitledLikeThePanelIsLeftAlone()
+    {
+        // This test holds the lock and shows a window with the panel's title;
+        // it is not the panel's executable, so a later start must not wake it.
+        auto lock = createSingleInstanceLock(QStringLiteral("TarnavelPanel_SingleInstanceMutex"));
+        QCOMPARE(lock->tryAcquire(), SingleInstanceLock::Result::Acquired);
+        QWidget impostor;
+        impostor.setWindowTitle(QStringLiteral("Quillory"));
+        impostor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&impostor));
+        int woken = 0;
+        auto watch = windowSystem().watchWake(impostor.winId(), 0xDA5A, [&] { ++woken; });
+
+        Panel second;
+        QVERIFY(second.finishedWith(0));
+        QVERIFY(log().contains("agent running without main window, request show"));
+        QVERIFY(log().contains("agentRequestShow: connect failed:"));
+        QTest::qWait(200); // let a wrongly sent wake arrive
+        QCOMPARE(woken, 0);
+    }
+
+    void screenshotModesNeedNoLock_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("previewRan");
+        const QString dir = testsupport::testRoot() + QStringLiteral("/shots");
+        QTest::newRow("icon probe wins") << QStringList { QStringLiteral("--ui-preview=") + dir, QStringLiteral("--icon-probe=") + dir + QStringLiteral("-icons") } << false;
+        QTest::newRow("screenshot mode") << QStringList { QStringLiteral("--ui-preview=") + dir } << true;
+    }
+    void screenshotModesNeedNoLock()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, previewRan);
+        QDir(testsupport::testRoot() + QStringLiteral("/shots")).removeRecursively();
+        auto lock = createSingleInstanceLock(QStringLiteral("TarnavelPanel_SingleInstanceMutex"));
+        QCOMPARE(lock->tryAcquire(), SingleInstanceLock::Result::Acquired);
+        Panel run(args);
+        QVERIFY(run.finishedWith(0));
+        QCOMPARE(log().contains("ui preview: done"), previewRan);
+        QCOMPARE(QFileInfo(testsupport::testRoot() + QStringLiteral("/shots")).isDir(), previewRan);
+        QVERIFY(!log().contains("second instance"));
+        QVERIFY(!log().contains("agent running without main window"));
+    }
+
+    void unwritableDataRootStillRuns()
+    {
+        const QString blocker = testsupport::testRoot() + QStringLiteral("/plainfile");
+        QVERIFY(testsupport::writeFile(blocker, "x"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), blocker + QStringLiteral("/share"));
+        env.insert(QStringLiteral("KRV_BENCH_FIRST_PAINT"), QStringLiteral("1"));
+        Panel panel({}, env);
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += panel.p.readAllStandardOutput()).contains("first-paint") || panel.p.state() == QProcess::NotRunning, 15000);
+        QCOMPARE(panel.p.state(), QProcess::Running);
+        ::kill(pid_t(panel.p.processId()), SIGTERM);
+        QVERIFY(panel.finishedWith(0));
+        const QByteArray err = panel.p.readAllStandardError();
+        const QByteArray root = blocker.toUtf8() + "/share/Tarnavel/TarnavelPanel";
+        QVERIFY2(err.contains(QByteArray("appDataDir: mkpath failed: " + root + "\n")), err);
+        QVERIFY2(err.contains(QByteArray("[TarnavelPanel] log root mkdir failed: " + root + "/logs\n")), err);
+        QVERIFY2(err.contains(QByteArray("[TarnavelPanel] log mkdir failed: " + root + "/logs/")), err);
+    }
+
+    void agentHandsOverToThePanel()
+    {
+        Panel agent({ QStringLiteral("--agent") });
+        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
+        QVERIFY(log().contains("agent mode: resident mode (no idle exit)"));
+
+        Panel second;
+        QVERIFY(second.finishedWith(0));
+        QVERIFY(log().contains("agent running without main window, request show"));
+        QVERIFY(agent.finishedWith(0));
+        QVERIFY(log().contains("agent: promoting to GUI panel"));
+        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        QVERIFY(!log().contains("second instance detected"));
+
+        const QList<qint64> panels = panelsOfThisTest();
+        QCOMPARE(panels.size(), 1);
+        ::kill(pid_t(panels[0]), SIGTERM);
+        QVERIFY(testsupport::waitForFileText(logPath(), "[INFO ] [default] event loop exited, code 0"));
+        QTRY_VERIFY(panelsOfThisTest().isEmpty());
+    }
+
+    void agentEndsWhenIdle()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KRV_AGENT_IDLE_SEC"), QStringLiteral("1"));
+        Panel agent({ QStringLiteral("--agent") }, env);
+        QVERIFY(agent.finishedWith(0));
+        QVERIFY(log().contains("agent mode: idle auto-exit enabled, idle(s) = 1"));
+        QVERIFY(log().contains("agent mode: idle timeout, quitting"));
+        QVERIFY(log().endsWith("agent mode: event loop exited, code 0\n"));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"

@@ -1,0 +1,134 @@
+#include "panel/mainwindow.h"
+
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QtConcurrent>
+#include <QtTest>
+
+// Gives the test the automatic-backup task slot the window waits for.
+class WindowWithBackup : public MainWindow {
+public:
+    void startTask(bool honoursCancel, int maxMs)
+    {
+        autoBackupCancel = std::make_shared<std::atomic_bool>(false);
+        auto cancel = autoBackupCancel;
+        autoBackupTask = QtConcurrent::run([cancel, honoursCancel, maxMs] {
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < maxMs && !(honoursCancel && cancel->load()))
+                QThread::msleep(5);
+            return QString();
+        });
+    }
+    bool taskFinished() const { return autoBackupTask.isFinished(); }
+    bool cancelled() const { return autoBackupCancel && autoBackupCancel->load(); }
+};
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+    QStringList m_warnings;
+    static TestMainWindow* s_self;
+    static void capture(QtMsgType type, const QMessageLogContext&, const QString& text)
+    {
+        if (type == QtWarningMsg)
+            s_self->m_warnings << text;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { s_self = this; }
+
+    void shell()
+    {
+        MainWindow w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Quillory"));
+        QVERIFY(w.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(w.isWindow());
+    }
+
+    void stopBackupWorkers_data()
+    {
+        QTest::addColumn<bool>("honoursCancel");
+        QTest::addColumn<int>("budget");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("task stops when asked") << true << 2500 << false;
+        QTest::newRow("stuck task is left after the budget") << false << 200 << true;
+    }
+    void stopBackupWorkers()
+    {
+        QFETCH(bool, honoursCancel);
+        QFETCH(int, budget);
+        QFETCH(bool, warned);
+        WindowWithBackup w;
+        w.startTask(honoursCancel, 1000);
+        m_warnings.clear();
+        auto previous = qInstallMessageHandler(capture);
+        QElapsedTimer clock;
+        clock.start();
+        w.stopBackupWorkers(budget);
+        const qint64 spent = clock.elapsed();
+        qInstallMessageHandler(previous);
+        QVERIFY(w.cancelled());
+        QVERIFY2(spent < budget + 500, qPrintable(QString::number(spent)));
+        QCOMPARE(w.taskFinished(), !warned);
+        QCOMPARE(m_warnings.join(QLatin1Char('\n')).contains(QStringLiteral("auto backup worker still running on exit; cancel requested, orphan powershell may remain (hard exit)")), warned);
+        if (!warned)
+            QVERIFY(spent < 1000);
+    }
+
+    void stopWithoutBackupReturnsAtOnce()
+    {
+        MainWindow w;
+        QElapsedTimer clock;
+        clock.start();
+        w.stopBackupWorkers(2500);
+        QVERIFY(clock.elapsed() < 100);
+    }
+
+    void captionAndBordersWorkThroughTheBorderFrame()
+    {
+        // The outline drawn over every child must not swallow the caption.
+        MainWindow w;
+        w.move(200, 200);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint start = w.pos();
+        QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, QPoint(100, 14));
+        QTest::mouseMove(w.windowHandle(), QPoint(130, 34));
+        QTRY_COMPARE(w.pos(), start + QPoint(30, 20));
+        QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, QPoint(100, 14));
+
+        const QSize size = w.size();
+        const QPoint corner(size.width() - 2, size.height() - 2);
+        QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, corner);
+        QTest::mouseMove(w.windowHandle(), corner + QPoint(20, 10));
+        QTRY_COMPARE(w.size(), size + QSize(20, 10));
+        QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, corner + QPoint(20, 10));
+    }
+
+    void wakeRestoresTheWindow()
+    {
+        testsupport::FakeWindowSystem fake;
+        setWindowSystemOverride(&fake);
+        {
+            MainWindow w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.showMinimized();
+            QTRY_VERIFY(w.isMinimized());
+            QVERIFY(!fake.deliverWake(w.winId(), 0x1234));
+            QVERIFY(fake.deliverWake(w.winId(), MainWindow::kWakeMessage));
+            QTRY_VERIFY(!w.isMinimized());
+            QVERIFY(w.isVisible());
+            w.hide();
+            QVERIFY(fake.deliverWake(w.winId(), MainWindow::kWakeMessage));
+            QTRY_VERIFY(w.isVisible());
+        }
+        setWindowSystemOverride(nullptr);
+    }
+};
+
+TestMainWindow* TestMainWindow::s_self = nullptr;
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

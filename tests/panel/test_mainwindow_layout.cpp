@@ -1,0 +1,279 @@
+// The main window's model on a real data root: first start, restart, damaged
+// and odd layout files, saving and its failures, the icon request queue.
+#include "panel/mainwindow.h"
+
+#include "app/lang.h"
+#include "app/paths.h"
+#include "icons/iconservice.h"
+#include "panel/layoutfile.h"
+#include "widgets/toast.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+namespace {
+
+QString root() { return cachedAppDataDir(); }
+QString layoutFile() { return root() + QStringLiteral("/layout.json"); }
+QString settingsFile() { return root() + QStringLiteral("/settings.json"); }
+
+QStringList corruptCopies()
+{
+    return QDir(root()).entryList({QStringLiteral("layout.json.corrupt-*")},
+                                  QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+QByteArray groupsJson(int groupCount, int itemsPerGroup, bool samePaths = false)
+{
+    QList<PanelGroup> groups;
+    for (int g = 0; g < groupCount; ++g) {
+        PanelGroup group;
+        group.name = QStringLiteral("G%1").arg(g);
+        for (int i = 0; i < itemsPerGroup; ++i) {
+            const QString path = samePaths ? QStringLiteral("/same/path") : QStringLiteral("/p/%1/%2").arg(g).arg(i);
+            appendPanelItem(group, path, QStringLiteral("n%1").arg(i));
+        }
+        groups << group;
+    }
+    return serializeLayout(groups);
+}
+
+Toast* toastOf(MainWindow& w) { return w.findChild<Toast*>(); }
+
+} // namespace
+
+class TestMainWindowLayout : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void firstStartSavesDefaultsAndRestartKeepsThem();
+    void unusableLayoutIsPreservedAndReported_data();
+    void unusableLayoutIsPreservedAndReported();
+    void oneDamageToastPerRun();
+    void emptyFileTakesDefaultsWithoutCopy();
+    void emptyGroupListLoadsOneNamedGroup_data();
+    void emptyGroupListLoadsOneNamedGroup();
+    void currentGroupAfterReload();
+    void failedSaveKeepsTheFailureToast();
+    void iconRequestsAreCappedAndPumped();
+    void loadedIconsLandInTheSharedCache();
+    void closeSavesTheWindowSize();
+    void movingAButtonSavesTheSettings();
+};
+
+void TestMainWindowLayout::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Tarnavel"));
+    QCoreApplication::setApplicationName(QStringLiteral("TarnavelPanel"));
+    QVERIFY2(root().startsWith(testsupport::testRoot()), "the data root must be the isolated one");
+}
+
+void TestMainWindowLayout::init()
+{
+    setLanguage(0);
+    QDir dir(root());
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (name.startsWith(QLatin1String("layout.json")) || name.startsWith(QLatin1String("settings.json"))) {
+            QFileInfo(dir.filePath(name)).isDir() ? QDir(dir.filePath(name)).removeRecursively()
+                                                   : QFile::remove(dir.filePath(name));
+        }
+    }
+}
+
+void TestMainWindowLayout::firstStartSavesDefaultsAndRestartKeepsThem()
+{
+    QList<PanelGroup> first;
+    QByteArray saved;
+    {
+        MainWindow w;
+        first = w.panelGroups();
+        QCOMPARE(first.size(), 2);
+        QCOMPARE(first[0].name, QStringLiteral("常用"));
+        QCOMPARE(first[1].name, QStringLiteral("系统"));
+        QCOMPARE(w.currentGroup(), 0);
+        QCOMPARE(w.layoutFilePath(), layoutFile());
+        saved = testsupport::readFile(layoutFile());
+        QCOMPARE(saved, serializeLayout(first));
+        int items = 0;
+        for (const PanelGroup& g : first)
+            items += int(g.items.size());
+        QCOMPARE(w.queuedIconRequests(), items);
+    }
+    MainWindow again;
+    QCOMPARE(again.panelGroups(), first);
+    QVERIFY(again.saveLayout());
+    QCOMPARE(testsupport::readFile(layoutFile()), saved);
+    QVERIFY(corruptCopies().isEmpty());
+}
+
+void TestMainWindowLayout::unusableLayoutIsPreservedAndReported_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("not JSON") << QByteArray("{\"groups\": [ broken") << false;
+    QTest::newRow("JSON but not an object") << QByteArray("[{\"name\": \"mine\"}]") << false;
+    QTest::newRow("cannot be read") << QByteArray() << true;
+}
+
+void TestMainWindowLayout::unusableLayoutIsPreservedAndReported()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, folder);
+    if (folder) {
+        QVERIFY(testsupport::writeFile(layoutFile() + QStringLiteral("/inside.txt"), "keep me"));
+    } else {
+        QVERIFY(testsupport::writeFile(layoutFile(), content));
+    }
+
+    MainWindow w;
+    const QStringList copies = corruptCopies();
+    QCOMPARE(copies.size(), 1);
+    const QString copy = root() + QLatin1Char('/') + copies.first();
+    if (folder)
+        QCOMPARE(testsupport::readFile(copy + QStringLiteral("/inside.txt")), QByteArray("keep me"));
+    else
+        QCOMPARE(testsupport::readFile(copy), content);
+
+    // The defaults live in memory and, with the original safe, on disk.
+    QCOMPARE(w.panelGroups().size(), 2);
+    QCOMPARE(parseLayout(testsupport::readFile(layoutFile()), QString()).state, LayoutFileState::Loaded);
+
+    QTRY_VERIFY_WITH_TIMEOUT(toastOf(w) && toastOf(w)->isVisible(), 6000);
+    QCOMPARE(toastOf(w)->text(), translate("布局文件已损坏，已保留副本并重建默认分组；可从「备份与恢复」还原最近快照"));
+    QVERIFY(toastOf(w)->isFailure());
+}
+
+void TestMainWindowLayout::oneDamageToastPerRun()
+{
+    QVERIFY(testsupport::writeFile(settingsFile(), "{ nope"));
+    QVERIFY(testsupport::writeFile(layoutFile(), "{ nope"));
+    MainWindow w;
+    QCOMPARE(corruptCopies().size(), 1);
+    QVERIFY(!QDir(root()).entryList({QStringLiteral("settings.json.corrupt-*")}, QDir::Files).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(toastOf(w) && toastOf(w)->isVisible(), 6000);
+    const QString settingsText =
+        translate("设置文件已损坏，已保留副本并使用默认值；可从「备份与恢复」还原最近快照");
+    QCOMPARE(toastOf(w)->text(), settingsText);
+    // The layout's toast would have replaced it 200 ms later.
+    QTest::qWait(600);
+    QCOMPARE(toastOf(w)->text(), settingsText);
+}
+
+void TestMainWindowLayout::emptyFileTakesDefaultsWithoutCopy()
+{
+    QVERIFY(testsupport::writeFile(layoutFile(), QByteArray()));
+    MainWindow w;
+    QCOMPARE(w.panelGroups().size(), 2);
+    QVERIFY(corruptCopies().isEmpty());
+    QCOMPARE(testsupport::readFile(layoutFile()), serializeLayout(w.panelGroups()));
+}
+
+void TestMainWindowLayout::emptyGroupListLoadsOneNamedGroup_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("chinese") << 0 << QStringLiteral("默认分组");
+    QTest::newRow("english") << 1 << QStringLiteral("Default Group");
+}
+
+void TestMainWindowLayout::emptyGroupListLoadsOneNamedGroup()
+{
+    QFETCH(int, language);
+    QVERIFY(testsupport::writeFile(settingsFile(), QStringLiteral("{\"language\": %1}").arg(language).toUtf8()));
+    const QByteArray bytes = "{\"groups\": []}";
+    QVERIFY(testsupport::writeFile(layoutFile(), bytes));
+    MainWindow w;
+    QCOMPARE(w.panelGroups().size(), 1);
+    QTEST(w.panelGroups()[0].name, "name");
+    QVERIFY(w.panelGroups()[0].items.isEmpty());
+    // Loaded, not replaced by the first-run groups: the file is as it was.
+    QCOMPARE(testsupport::readFile(layoutFile()), bytes);
+}
+
+void TestMainWindowLayout::currentGroupAfterReload()
+{
+    QVERIFY(testsupport::writeFile(layoutFile(), groupsJson(6, 1)));
+    MainWindow w;
+    w.setCurrentGroupIndex(99);
+    QCOMPARE(w.currentGroup(), 5);
+    QVERIFY(testsupport::writeFile(layoutFile(), groupsJson(3, 1)));
+    QVERIFY(w.loadLayout());
+    QCOMPARE(w.currentGroup(), 0);
+    w.setCurrentGroupIndex(1);
+    QVERIFY(w.loadLayout());
+    QCOMPARE(w.currentGroup(), 1);
+    w.setCurrentGroupIndex(-4);
+    QCOMPARE(w.currentGroup(), 0);
+}
+
+void TestMainWindowLayout::failedSaveKeepsTheFailureToast()
+{
+    MainWindow w;
+    // A folder in the file's place: the commit cannot replace it.
+    QVERIFY(QFile::remove(layoutFile()));
+    QVERIFY(QDir().mkpath(layoutFile()));
+    QVERIFY(!w.commitLayoutChange(QStringLiteral("已添加")));
+    QVERIFY(toastOf(w));
+    QCOMPARE(toastOf(w)->text(), translate("分组布局写入失败"));
+    QVERIFY(toastOf(w)->isFailure());
+
+    QVERIFY(QDir(layoutFile()).removeRecursively());
+    QVERIFY(w.commitLayoutChange(QStringLiteral("已添加")));
+    QCOMPARE(toastOf(w)->text(), QStringLiteral("已添加"));
+    QVERIFY(!toastOf(w)->isFailure());
+    QCOMPARE(w.findChildren<Toast*>().size(), 1);
+}
+
+void TestMainWindowLayout::iconRequestsAreCappedAndPumped()
+{
+    QVERIFY(testsupport::writeFile(layoutFile(), groupsJson(5, 500)));
+    MainWindow w;
+    QCOMPARE(w.queuedIconRequests(), 2000);
+    QTRY_COMPARE(w.queuedIconRequests(), 0);
+
+    // The same path twice is asked for twice.
+    QVERIFY(testsupport::writeFile(layoutFile(), groupsJson(2, 1, true)));
+    QVERIFY(w.loadLayout());
+    QCOMPARE(w.queuedIconRequests(), 2);
+    QTRY_COMPARE(w.queuedIconRequests(), 0);
+}
+
+void TestMainWindowLayout::loadedIconsLandInTheSharedCache()
+{
+    const QString picture = testsupport::testRoot() + QStringLiteral("/pic.png");
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(picture));
+    PanelGroup g;
+    g.name = QStringLiteral("G");
+    appendPanelItem(g, picture, QStringLiteral("pic"));
+    QVERIFY(testsupport::writeFile(layoutFile(), serializeLayout({g})));
+    clearIconPixmapCache();
+    MainWindow w;
+    QTRY_VERIFY(iconPixmapCache()->contains(picture));
+    QVERIFY(!iconPixmapCache()->value(picture).isNull());
+}
+
+void TestMainWindowLayout::closeSavesTheWindowSize()
+{
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.resize(900, 600);
+    QVERIFY(w.close());
+    const QJsonObject saved = QJsonDocument::fromJson(testsupport::readFile(settingsFile())).object();
+    QCOMPARE(saved.value(QStringLiteral("geometry")).toArray(), (QJsonArray{900, 600}));
+}
+
+void TestMainWindowLayout::movingAButtonSavesTheSettings()
+{
+    MainWindow w;
+    w.moveUiButton(7, 1, 5);
+    QCOMPARE(w.currentSettings().btnLayoutBottom, (QList<int>{10, 9, 8, 6, 7, 5}));
+    const QJsonObject saved = QJsonDocument::fromJson(testsupport::readFile(settingsFile())).object();
+    QCOMPARE(saved.value(QStringLiteral("btnLayoutBottom")).toArray(), (QJsonArray{10, 9, 8, 6, 7, 5}));
+}
+
+QTEST_MAIN(TestMainWindowLayout)
+#include "test_mainwindow_layout.moc"
