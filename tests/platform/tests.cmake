@@ -23,3 +23,4 @@ qy_add_test(test_readers_corpus SOURCES ${D}/test_readers_corpus.cpp ${QY_ICON_F
 qy_add_test(test_shellplaces SOURCES ${D}/test_shellplaces.cpp LIBS qy_platform)
 qy_add_test(test_desktopentry SOURCES ${D}/test_desktopentry.cpp LIBS qy_platform)
 qy_add_test(test_launcherplan SOURCES ${D}/test_launcherplan.cpp LIBS qy_platform)
+qy_add_test(test_launcher SOURCES ${D}/test_launcher.cpp LIBS qy_platform)
