@@ -359,7 +359,7 @@ void Sidebar::startGroupDrag(int index)
     drag->setMimeData(mime);
     drag->setPixmap(image);
     drag->setHotSpot(QPoint(8, 12));
-    drag->exec(Qt::MoveAction);
+    execDrag(drag);
     if (!self)
         return;
     drag->deleteLater();
@@ -370,6 +370,11 @@ void Sidebar::startGroupDrag(int index)
         m_dragMoved = false;
         Q_EMIT groupDragFinished();
     }
+}
+
+Qt::DropAction Sidebar::execDrag(QDrag* drag)
+{
+    return drag->exec(Qt::MoveAction);
 }
 
 void Sidebar::dragEnterEvent(QDragEnterEvent* event)

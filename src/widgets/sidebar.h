@@ -10,6 +10,8 @@
 
 #include <utility>
 
+class QDrag;
+
 // The list of the panel's groups: a column of rows with a new-group button
 // (normal layout) or a strip of tabs with an overflow menu and a plus button
 // (compact layout). It reads the group list and the current index through
@@ -81,6 +83,9 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Runs a started drag until it ends; drag events for this widget arrive
+    // meanwhile.
+    virtual Qt::DropAction execDrag(QDrag* drag);
 
 private:
     int groupCount() const { return m_groups ? int(m_groups->size()) : 0; }

@@ -39,15 +39,15 @@ inline void whenWidget(std::function<QWidget*()> find, std::function<void(QWidge
 }
 
 // The modal dialog shown next.
-inline void whenModal(std::function<void(QWidget*)> act)
+inline void whenModal(std::function<void(QWidget*)> act, QObject* context = nullptr)
 {
-    whenWidget([] { return QApplication::activeModalWidget(); }, std::move(act));
+    whenWidget([] { return QApplication::activeModalWidget(); }, std::move(act), 5000, context);
 }
 
 // The popup (menu) shown next.
-inline void whenPopup(std::function<void(QWidget*)> act)
+inline void whenPopup(std::function<void(QWidget*)> act, QObject* context = nullptr)
 {
-    whenWidget([] { return QApplication::activePopupWidget(); }, std::move(act));
+    whenWidget([] { return QApplication::activePopupWidget(); }, std::move(act), 5000, context);
 }
 
 } // namespace testsupport
