@@ -543,7 +543,7 @@ void IconGrid::changeEvent(QEvent* event)
         m_nameFont.setPixelSize(12);
         m_nameLineHeight = QFontMetrics(m_nameFont).height();
         m_elideCache.clear();
-        m_twoLineCache.clear();
+        m_nameCache.clear();
     }
     QWidget::changeEvent(event);
 }

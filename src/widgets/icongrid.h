@@ -102,6 +102,7 @@ public:
     static constexpr int kCustomStartsPerPass = 64;
     static constexpr int kCustomIconMaxSide = 192;
     static constexpr int kElideCacheLimit = 512;
+    static constexpr int kNameCacheLimit = 1024;
     static constexpr const char* kItemMimeType = "application/x-krv-item";
 
 Q_SIGNALS:
@@ -134,10 +135,19 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // A name as painted under its icon: one or two lines, laid out once and
+    // drawn once into a picture, since shaping and drawing text is the
+    // dearest part of a frame.
     struct NameLines {
+        int width = -1;
+        bool fixed = false;
         QString first;
         QString second;
-        bool wrapped = false; // first line drawn word-wrapped over two lines
+        int firstX = 0;   // offsets that centre each line in the box
+        int secondX = 0;
+        QPixmap image;    // both lines, in imageColor at imageDpr
+        QRgb imageColor = 0;
+        qreal imageDpr = 0;
     };
 
     const PanelGroup* currentGroupPtr() const;
@@ -156,7 +166,8 @@ private:
     QPixmap scaledIcon(const PanelItem& item, qreal dpr);
     void paintCell(QPainter& p, const GridGeometry& g, int pos, const PanelItem& item, qreal dpr);
     void paintName(QPainter& p, const GridGeometry& g, const QRect& cell, const QString& name, bool missing);
-    const NameLines& twoLineName(const QString& name, int width);
+    NameLines& nameLines(const QString& name, int width, bool fixed);
+    const QPixmap& nameImage(NameLines& lines, const QColor& color, qreal dpr);
     QString fixedName(const QString& name, int width);
     QPainterPath backgroundPath() const;
 
@@ -176,6 +187,9 @@ private:
     QStringList m_scaledKeys;
     int m_scaledIconSize = -1;
     qreal m_scaledDpr = 1.0;
+    // At least kScaledCacheLimit, and never fewer than the cells one frame
+    // paints: a smaller cache would scale every icon again on every frame.
+    int m_scaledLimit = kScaledCacheLimit;
 
     QHash<QString, QPixmap> m_customIcons;
     QStringList m_customKeys;
@@ -188,8 +202,8 @@ private:
     quint64 m_preloadHash = 0;
 
     QHash<QString, QString> m_elideCache;
-    // Line breaks of the automatic layout's two-line names, by name and width.
-    QHash<QString, NameLines> m_twoLineCache;
+    // Laid-out names by the text shown.
+    QHash<QString, NameLines> m_nameCache;
 
     int m_hoverPos = -1;
     int m_focusPos = -1;

@@ -145,6 +145,7 @@ void IconGrid::clearIconCache()
     m_scaledIconSize = -1;
     m_scaledDpr = 1.0;
     m_elideCache.clear();
+    m_nameCache.clear();
 }
 
 void IconGrid::forgetIcon(const QString& path)

@@ -44,6 +44,28 @@ void paintMissingBadge(QPainter& p, const QPointF& corner, int iconSize)
     p.restore();
 }
 
+// The background: plain rectangles where it is square (fast), the path
+// only inside the rounded corners' squares.
+void fillBackground(QPainter& p, const QPainterPath& path, const QColor& color, int radius, bool leftRounded)
+{
+    const QRect box = path.boundingRect().toAlignedRect();
+    if (radius <= 0) {
+        p.fillRect(box, color);
+        return;
+    }
+    const int left = leftRounded ? radius : 0;
+    p.fillRect(box.adjusted(0, 0, 0, -radius), color);
+    p.fillRect(QRect(box.left() + left, box.bottom() - radius + 1, box.width() - left - radius, radius), color);
+    QList<QRect> corners{QRect(box.right() - radius + 1, box.bottom() - radius + 1, radius, radius)};
+    if (leftRounded)
+        corners << QRect(box.left(), box.bottom() - radius + 1, radius, radius);
+    for (const QRect& c : corners) {
+        QPainterPath square;
+        square.addRect(c);
+        p.fillPath(path.intersected(square), color);
+    }
+}
+
 } // namespace
 
 QPainterPath IconGrid::backgroundPath() const
@@ -77,7 +99,7 @@ void IconGrid::paintEvent(QPaintEvent* event)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QPainterPath bg = backgroundPath();
-    p.fillPath(bg, pal.c[23]);
+    fillBackground(p, bg, pal.c[23], std::max(m_cornerRadius - 1, 0), m_plainMode);
 
     const PanelGroup* group = currentGroupPtr();
     if (!group)
@@ -125,13 +147,17 @@ void IconGrid::paintEvent(QPaintEvent* event)
 
     p.save();
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    // The clip costs a path fill per primitive; only a rounded corner needs it.
-    if (m_cornerRadius > 1 || m_plainMode)
-        p.setClipPath(bg);
     p.translate(0, -m_scrollY);
+    // Clipping to the rounded background costs on every primitive; only
+    // the cells that reach into a rounded corner get the clip.
+    const int r = std::max(m_cornerRadius - 1, 0);
+    const QRect rightCorner(width() - r, height() - r + m_scrollY, r, r);
+    const QRect leftCorner(0, height() - r + m_scrollY, m_plainMode ? r + 1 : 0, r);
+    const QPainterPath clip = bg.translated(0, m_scrollY);
     const qreal dpr = devicePixelRatioF();
     const int first = g.firstPainted(m_scrollY);
     const int end = g.endPainted(m_scrollY, H);
+    m_scaledLimit = std::max(kScaledCacheLimit, end - first);
     const QRect dirty = event->rect().translated(0, m_scrollY).adjusted(-4, -4, 4, 4);
     p.setFont(m_nameFont);
     for (int pos = first; pos < end; ++pos) {
@@ -142,7 +168,15 @@ void IconGrid::paintEvent(QPaintEvent* event)
         // skipped when outside the dirty area.
         if (pos != m_hoverInPos && pos != m_hoverOutPos && !dirty.intersects(g.cellRect(pos)))
             continue;
-        paintCell(p, g, pos, group->items.at(itemIndex), dpr);
+        const QRect reach = g.cellRect(pos).adjusted(-8, -8, 8, 8);
+        if (r > 0 && (reach.intersects(rightCorner) || reach.intersects(leftCorner))) {
+            p.save();
+            p.setClipPath(clip);
+            paintCell(p, g, pos, group->items.at(itemIndex), dpr);
+            p.restore();
+        } else {
+            paintCell(p, g, pos, group->items.at(itemIndex), dpr);
+        }
     }
 
     if (m_dropPos >= 0 && count > 0) {
@@ -266,7 +300,7 @@ QPixmap IconGrid::scaledIcon(const PanelItem& item, qreal dpr)
     scaled.setDevicePixelRatio(dpr);
     m_scaledCache.insert(key, scaled);
     m_scaledKeys.append(key);
-    while (m_scaledKeys.size() > kScaledCacheLimit)
+    while (m_scaledKeys.size() > m_scaledLimit)
         m_scaledCache.remove(m_scaledKeys.takeFirst());
     return scaled;
 }
@@ -285,43 +319,74 @@ void IconGrid::paintName(QPainter& p, const GridGeometry& g, const QRect& cell, 
     if (avail <= 0)
         return;
     const int lh = g.nameLineHeight;
-    if (!g.fixedColumns) {
-        const NameLines& lines = twoLineName(name, avail);
-        if (lines.wrapped) {
-            p.drawText(QRect(box.left(), box.top(), avail, 2 * lh),
-                       Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, lines.first);
-        } else {
-            p.drawText(QRect(box.left(), box.top(), avail, lh), Qt::AlignHCenter | Qt::AlignTop, lines.first);
-            p.drawText(QRect(box.left(), box.top() + lh, avail, lh), Qt::AlignHCenter | Qt::AlignTop,
-                       lines.second);
-        }
-        return;
-    }
-    p.drawText(QRect(box.left(), box.top(), avail, lh), Qt::AlignCenter, fixedName(name, avail));
+    NameLines& lines = nameLines(name, avail, g.fixedColumns);
+    const QPixmap& image = nameImage(lines, pen, p.device()->devicePixelRatioF());
+    p.drawPixmap(box.left(), box.top(), image);
+    Q_UNUSED(lh);
 }
 
-const IconGrid::NameLines& IconGrid::twoLineName(const QString& name, int width)
+IconGrid::NameLines& IconGrid::nameLines(const QString& name, int width, bool fixed)
 {
-    const QString key = name + QChar(1) + QString::number(width);
-    auto it = m_twoLineCache.constFind(key);
-    if (it != m_twoLineCache.constEnd())
+    auto it = m_nameCache.find(name);
+    if (it != m_nameCache.end() && it->width == width && it->fixed == fixed)
         return it.value();
-    if (m_twoLineCache.size() > 4 * kElideCacheLimit)
-        m_twoLineCache.clear();
+    if (it == m_nameCache.end() && m_nameCache.size() >= kNameCacheLimit) {
+        m_nameCache.clear();
+        it = m_nameCache.end();
+    }
     const QFontMetrics fm(m_nameFont);
     NameLines lines;
-    const QString elided = fm.elidedText(name, Qt::ElideRight, width);
-    if (elided == name || fm.horizontalAdvance(elided) < width - fm.horizontalAdvance(QStringLiteral("…"))) {
-        lines.first = elided;
-        lines.wrapped = true;
+    lines.width = width;
+    lines.fixed = fixed;
+    if (fixed) {
+        lines.first = fixedName(name, width);
     } else {
-        int n = name.size();
-        while (n > 0 && fm.horizontalAdvance(name.left(n)) > width)
-            n = safeCut(name, n - 1);
-        lines.first = name.left(n);
-        lines.second = fm.elidedText(name.mid(n), Qt::ElideRight, width);
+        // Two lines only when eliding would hide much: the first line takes
+        // as much of the name as fits, the second the rest, elided.
+        const QString elided = fm.elidedText(name, Qt::ElideRight, width);
+        if (elided == name || fm.horizontalAdvance(elided) < width - fm.horizontalAdvance(QStringLiteral("…"))) {
+            lines.first = elided;
+        } else {
+            int n = int(name.size());
+            while (n > 0 && fm.horizontalAdvance(name.left(n)) > width)
+                n = safeCut(name, n - 1);
+            lines.first = name.left(n);
+            lines.second = fm.elidedText(name.mid(n), Qt::ElideRight, width);
+        }
     }
-    return *m_twoLineCache.insert(key, lines);
+    lines.firstX = (width - fm.horizontalAdvance(lines.first)) / 2;
+    lines.secondX = (width - fm.horizontalAdvance(lines.second)) / 2;
+    if (it != m_nameCache.end()) {
+        *it = lines;
+        return it.value();
+    }
+    return *m_nameCache.insert(name, lines);
+}
+
+const QPixmap& IconGrid::nameImage(NameLines& lines, const QColor& color, qreal dpr)
+{
+    if (!lines.image.isNull() && lines.imageColor == color.rgba() && fuzzyRatioEqual(lines.imageDpr, dpr))
+        return lines.image;
+    const QFontMetrics fm(m_nameFont);
+    const int lh = m_nameLineHeight;
+    const int h = lines.second.isEmpty() ? lh : 2 * lh;
+    QPixmap image(QSize(std::max(lines.width, 1), h) * dpr);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setFont(m_nameFont);
+        p.setPen(color);
+        const int baseline = (lh - fm.height()) / 2 + fm.ascent();
+        p.drawText(QPoint(lines.firstX, baseline), lines.first);
+        if (!lines.second.isEmpty())
+            p.drawText(QPoint(lines.secondX, lh + baseline), lines.second);
+    }
+    lines.image = image;
+    lines.imageColor = color.rgba();
+    lines.imageDpr = dpr;
+    return lines.image;
 }
 
 QString IconGrid::fixedName(const QString& name, int width)

@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -93,9 +94,11 @@ int Sidebar::tabWidth(int i) const
 {
     if (!m_groups)
         return 56;
-    const QFontMetrics fm(m_nameFont);
-    const int cap = 6 * fm.horizontalAdvance(translate("中"));
-    return std::max(std::min(fm.horizontalAdvance(translate(groupName(i))), cap), 8);
+    // Whole pixels rounded up, so that a name of exactly that width is not
+    // elided when painted.
+    const QFontMetricsF fm(m_nameFont);
+    const int cap = 6 * int(std::ceil(fm.horizontalAdvance(translate("中"))));
+    return std::max(std::min(int(std::ceil(fm.horizontalAdvance(translate(groupName(i))))), cap), 8);
 }
 
 SidebarLayout Sidebar::layoutNow() const

@@ -170,7 +170,7 @@ private Q_SLOTS:
         f.groups[0].name = QString();
         QFont font = f.bar->font();
         font.setPixelSize(13);
-        const int cap = 6 * QFontMetrics(font).horizontalAdvance(QStringLiteral("中"));
+        const int cap = 6 * int(std::ceil(QFontMetricsF(font).horizontalAdvance(QStringLiteral("中"))));
         QCOMPARE(f.bar->tabWidth(1), cap);
         QCOMPARE(f.bar->tabWidth(0), 8);
         Sidebar bare;
