@@ -17,7 +17,7 @@ void MainWindow::loadSettings()
     settingsPath = cachedAppDataDir() + QStringLiteral("/settings.json");
     QSize geometry(-1, -1);
     const SettingsLoadResult r = loadAppSettings(settingsPath, settings, &geometry);
-    if (r.status == SettingsLoadResult::Damaged)
+    if (r.damaged())
         damageNotice.report(ConfigDamageNotice::File::Settings, r.preserved);
     if (r.status == SettingsLoadResult::Loaded)
         rememberedSize = geometry;
