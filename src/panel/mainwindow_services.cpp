@@ -66,7 +66,6 @@ void MainWindow::onGroupCleared(int) {}
 void MainWindow::onUrlsDroppedToGroup(int, QList<QUrl>) {}
 void MainWindow::onShellItemsDroppedToGroup(int, QList<std::pair<QString, QString>>) {}
 void MainWindow::onItemMoved(int, int, int) {}
-void MainWindow::onItemActivated(int) {}
 void MainWindow::onItemReordered(int, int) {}
 void MainWindow::showItemMenu(int, QPoint) {}
 void MainWindow::toggleSearch() {}

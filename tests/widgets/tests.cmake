@@ -1,3 +1,8 @@
 set(D ${CMAKE_CURRENT_LIST_DIR})
 qy_add_test(test_toast SOURCES ${D}/test_toast.cpp LIBS qy_widgets)
 qy_add_test(test_toast_focus SOURCES ${D}/test_toast_focus.cpp LIBS qy_widgets X11)
+qy_add_test(test_dialogs SOURCES ${D}/test_dialogs.cpp LIBS qy_widgets)
+qy_add_test(test_icongridlayout SOURCES ${D}/test_icongridlayout.cpp LIBS qy_widgets)
+qy_add_test(test_icongrid SOURCES ${D}/test_icongrid.cpp LIBS qy_widgets)
+qy_add_test(test_customicons SOURCES ${D}/test_customicons.cpp LIBS qy_widgets)
+qy_add_test(test_sidebar SOURCES ${D}/test_sidebar.cpp LIBS qy_widgets)
