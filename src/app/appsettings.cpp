@@ -360,10 +360,23 @@ SettingsLoadResult loadAppSettings(const QString& path, AppSettings& settings, Q
 {
     SettingsLoadResult result;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(path))
         return result;
+    // A file that exists but cannot be read, or that holds JSON of the wrong
+    // shape, is the user's data all the same: set it aside like a damaged
+    // one, so that the defaults saved later never replace it.
+    auto setAside = [&](SettingsLoadResult::Status status) {
+        result.status = status;
+        result.preserved = preserveCorruptConfig(path);
+        return result;
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return setAside(SettingsLoadResult::Unreadable);
     const QByteArray bytes = file.readAll();
+    const bool readFailed = file.error() != QFileDevice::NoError;
     file.close();
+    if (readFailed)
+        return setAside(SettingsLoadResult::Unreadable);
 
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
@@ -372,16 +385,12 @@ SettingsLoadResult loadAppSettings(const QString& path, AppSettings& settings, Q
             result.status = SettingsLoadResult::Empty;
             return result;
         }
-        result.status = SettingsLoadResult::Damaged;
-        result.preserved = preserveCorruptConfig(path);
-        return result;
+        return setAside(SettingsLoadResult::Damaged);
     }
+    if (!doc.isObject())
+        return setAside(SettingsLoadResult::NotAnObject);
     // The file parses, so whatever blocked writing it earlier is resolved.
     clearConfigOverwriteBlock(path);
-    if (!doc.isObject()) {
-        result.status = SettingsLoadResult::NotAnObject;
-        return result;
-    }
     const int languageBefore = currentLanguage();
     applySettingsObject(doc.object(), settings, geometry);
     result.status = SettingsLoadResult::Loaded;

@@ -129,16 +129,21 @@ QJsonObject settingsToObject(const AppSettings& settings, const QSize& geometry)
 // What loadAppSettings found.
 struct SettingsLoadResult {
     enum Status {
-        Unreadable,   // missing or cannot be opened: record unchanged
+        Missing,      // nothing at the path: record unchanged
+        Unreadable,   // something is there but cannot be read: set aside
         Empty,        // zero bytes: record unchanged, nothing preserved
-        Damaged,      // did not parse: record unchanged, see `preserved`
-        NotAnObject,  // valid JSON but not an object: record unchanged
+        Damaged,      // did not parse: set aside
+        NotAnObject,  // valid JSON but not an object: set aside
         Loaded,
     };
-    Status status = Unreadable;
-    // Damaged only: the file was moved aside. When false it is still in
-    // place and saveAppSettings refuses to overwrite it for this run.
+    Status status = Missing;
+    // For the states that set the file aside: it was moved away. When false
+    // it is still in place and saveAppSettings refuses to overwrite it for
+    // this run.
     bool preserved = false;
+    // Something of the user's was at the path and had to be set aside rather
+    // than read: the caller tells the user once.
+    bool damaged() const { return status == Unreadable || status == Damaged || status == NotAnObject; }
     // The interface language differs from the one before the call (the
     // loader has already switched it); a reload announces it with
     // notifyLanguageChanged().
@@ -149,7 +154,7 @@ struct SettingsLoadResult {
 // null). A damaged file is moved aside with preserveCorruptConfig.
 //
 // MainWindow::loadSettings wraps this: path = cachedAppDataDir() +
-// "/settings.json" (recomputed every time); on Damaged it calls
+// "/settings.json" (recomputed every time); when damaged() it calls
 // ConfigDamageNotice::report(File::Settings, preserved) on the notice it
 // shares with the layout loader; on a reload (import, restore) it calls
 // notifyLanguageChanged() when languageChanged is set, then its apply step.

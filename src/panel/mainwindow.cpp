@@ -6,6 +6,8 @@
 #include "panel/framehittest.h"
 #include "panel/frameinteraction.h"
 #include "panel/windowrules.h"
+#include "widgets/icongrid.h"
+#include "widgets/sidebar.h"
 #include "widgets/toast.h"
 
 #include <QCloseEvent>
@@ -79,10 +81,12 @@ MainWindow::MainWindow(QWidget* parent)
     if (!defaultLogo.isNull())
         setWindowIcon(QIcon(defaultLogo));
 
-    // The title bar, sidebar, icon grid, bottom bar and search panel are
-    // built and connected here as they arrive; drops of panel buttons on
-    // the bar strips come with the bars.
+    // The title bar, bottom bar and search panel are built and connected
+    // here as they arrive; drops of panel buttons on the bar strips come
+    // with the bars.
     setAcceptDrops(true);
+    sidebar = new Sidebar(this);
+    iconGrid = new IconGrid(this);
     searchTimer = makeTimer(this, 150, true);
     connect(searchTimer, &QTimer::timeout, this, [this] { refreshSearch(QString()); });
 
@@ -95,11 +99,17 @@ MainWindow::MainWindow(QWidget* parent)
 
     QTimer::singleShot(15000, this, &MainWindow::checkUpdatesAtStartup);
 
+    sidebar->setModel(&groups, &currentGroupIndex);
+    iconGrid->setModel(&groups, &currentGroupIndex);
+    iconGrid->setPixmapCache(iconPixmapCache());
+    connectModelViews();
+
     iconPumpTimer = makeTimer(this, 16, false);
     connect(iconPumpTimer, &QTimer::timeout, this, &MainWindow::pumpIconRequests);
     repaintTimer = makeTimer(this, 50, true);
     connect(repaintTimer, &QTimer::timeout, this, [this] {
-        // The icon grid and then the sidebar repaint here.
+        iconGrid->update();
+        sidebar->update();
         update();
     });
     missingCheckTimer = makeTimer(this, 5000, false);
@@ -115,6 +125,7 @@ MainWindow::MainWindow(QWidget* parent)
     }
 
     refreshMissingItems();
+    iconGrid->preloadCustomIcons();
 
     ready = true;
     if (!iconRequestQueue.isEmpty() && !iconPumpTimer->isActive())
@@ -250,10 +261,19 @@ void MainWindow::layoutChildren()
         }
         borderFrame->raise();
     }
-    // The search panel, bottom bar, title bar, sidebar and icon grid take
-    // their places here as they arrive: the bottom bar (0, H - 28, W, 28),
-    // the title bar right-aligned at the top, and the sidebar and grid below
-    // the title, as a 40 px strip over the grid in portrait or compact mode.
+    // The search panel, bottom bar and title bar take their places here as
+    // they arrive: the bottom bar (0, H - 28, W, 28), the title bar
+    // right-aligned at the top.
+    if (sidebar && iconGrid) {
+        if (portraitMode || compactGroups) {
+            sidebar->setGeometry(0, 28, w, 40);
+            iconGrid->setGeometry(QRect(QPoint(0, 68), QPoint(w - 1, h - 29)));
+        } else {
+            sidebar->setGeometry(0, 28, 172, h - 56);
+            iconGrid->setGeometry(QRect(QPoint(172, 28), QPoint(w - 1, h - 29)));
+        }
+        iconGrid->setPlainMode(false);
+    }
 }
 
 bool MainWindow::event(QEvent* e)
@@ -343,5 +363,9 @@ void MainWindow::refreshTheme()
     update();
     if (borderFrame)
         borderFrame->update();
-    // The title bar, sidebar and icon grid repaint here too.
+    if (sidebar)
+        sidebar->update();
+    if (iconGrid)
+        iconGrid->update();
+    // The title bar repaints here too once it exists.
 }

@@ -89,6 +89,10 @@ public:
     void refreshMissingItems();
     void ensureIcon(const QString& path);
 
+    // Opens an item's target (or its obfuscation substitute) as the user or
+    // elevated, through the platform launcher. Failures are logged there.
+    void launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin);
+
     // Index of the first group other than `except` named exactly `name`, or -1.
     int groupIndexByName(const QString& name, int except = -1) const;
 
@@ -153,6 +157,7 @@ private:
     void showSettingsDialogBeside(QWidget* dialog);
     void toggleDarkTheme();
     void queueIconRequestsForAllItems();
+    void connectModelViews();
     // Moves a group and keeps the current index on the group it showed;
     // false when the indexes were refused.
     bool moveGroupKeepingCurrent(int from, int to);

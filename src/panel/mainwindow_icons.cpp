@@ -2,6 +2,7 @@
 #include "panel/mainwindow.h"
 
 #include "icons/iconservice.h"
+#include "widgets/icongrid.h"
 
 
 namespace {
@@ -12,8 +13,9 @@ constexpr int kMaxQueuedIconRequests = 2000;
 
 void MainWindow::refreshMissingItems()
 {
-    // The icon grid receives missingItemPaths(groups) here once it exists;
-    // without it nobody shows the marks.
+    // Without the grid nobody shows the marks.
+    if (iconGrid)
+        iconGrid->setMissingPaths(missingItemPaths(groups));
 }
 
 void MainWindow::requestItemIcon(const PanelItem& item)
@@ -38,7 +40,8 @@ void MainWindow::pumpIconRequests()
 void MainWindow::onIconLoaded(const QString& path, const QImage& image)
 {
     cacheIconImage(path, image);
-    // The grid forgets its scaled copy of this path here once it exists.
+    if (iconGrid)
+        iconGrid->forgetIcon(path);
     // Results arrive in bursts: one repaint per 50 ms at most.
     if (!repaintTimer->isActive())
         repaintTimer->start();
@@ -55,7 +58,8 @@ void MainWindow::ensureIcon(const QString& path)
 void MainWindow::reloadAllIcons()
 {
     clearIconPixmapCache();
-    // The grid's own icon caches are dropped here too once it exists.
+    if (iconGrid)
+        iconGrid->clearIconCache();
     queueIconRequestsForAllItems();
     update();
 }

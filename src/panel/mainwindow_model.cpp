@@ -5,6 +5,8 @@
 #include "app/paths.h"
 #include "panel/defaultgroups.h"
 #include "panel/layoutfile.h"
+#include "widgets/icongrid.h"
+#include "widgets/sidebar.h"
 
 #include <QDebug>
 #include <QDir>
@@ -15,7 +17,7 @@ void MainWindow::loadSettings()
     settingsPath = cachedAppDataDir() + QStringLiteral("/settings.json");
     QSize geometry(-1, -1);
     const SettingsLoadResult r = loadAppSettings(settingsPath, settings, &geometry);
-    if (r.status == SettingsLoadResult::Damaged)
+    if (r.damaged())
         damageNotice.report(ConfigDamageNotice::File::Settings, r.preserved);
     if (r.status == SettingsLoadResult::Loaded)
         rememberedSize = geometry;
@@ -97,8 +99,13 @@ bool MainWindow::commitLayoutChange(const QString& successToast)
 
 void MainWindow::refreshModelViews()
 {
-    // An open settings dialog gets one queued refresh and the icon grid
-    // relays out here once they exist.
+    // An open settings dialog gets one queued refresh here once it exists.
+    if (iconGrid) {
+        iconGrid->relayout();
+        iconGrid->update();
+    }
+    if (sidebar)
+        sidebar->update();
     update();
 }
 
@@ -112,7 +119,10 @@ void MainWindow::createDefaultGroups()
 void MainWindow::setCurrentGroupIndex(int index)
 {
     currentGroupIndex = groups.isEmpty() ? 0 : qBound(0, index, int(groups.size()) - 1);
-    // The icon grid preloads the group's custom icons and relays out here.
+    if (iconGrid) {
+        iconGrid->preloadCustomIcons();
+        iconGrid->relayout();
+    }
 }
 
 void MainWindow::onGroupSelected(int index)
@@ -120,7 +130,12 @@ void MainWindow::onGroupSelected(int index)
     if (index < 0 || index >= groups.size())
         return;
     setCurrentGroupIndex(index);
-    // The grid scrolls back to the top; grid and sidebar repaint.
+    if (iconGrid) {
+        iconGrid->resetScroll();
+        iconGrid->update();
+    }
+    if (sidebar)
+        sidebar->update();
     update();
 }
 

@@ -57,7 +57,6 @@ void MainWindow::toggleObfuscation() {}
 
 // Desktop sync, launching, item menu, search.
 void MainWindow::syncDesktopIcons() {}
-void MainWindow::onItemActivated(int) {}
 void MainWindow::showItemMenu(int, QPoint) {}
 void MainWindow::toggleSearch() {}
 void MainWindow::refreshSearch(QString) {}

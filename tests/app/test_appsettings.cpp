@@ -413,18 +413,33 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::newRow("array") << QByteArray("[1, 2]") << int(SettingsLoadResult::NotAnObject);
         QTest::newRow("empty array") << QByteArray("[]") << int(SettingsLoadResult::NotAnObject);
+        // Qt's reader refuses a bare scalar at the top: damaged, set aside too.
+        QTest::newRow("string") << QByteArray("\"text\"") << int(SettingsLoadResult::Damaged);
+        // A folder where the file should be cannot be read.
+        QTest::newRow("folder") << QByteArray() << int(SettingsLoadResult::Unreadable);
     }
     void otherUnusableFiles()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, status);
         SettingsFile f;
-        f.write(bytes);
+        if (status == int(SettingsLoadResult::Unreadable))
+            QVERIFY(QDir().mkpath(f.path()));
+        else
+            f.write(bytes);
         AppSettings s;
         s.opacity = 40;
-        QCOMPARE(int(loadAppSettings(f.path(), s, nullptr).status), status);
+        const SettingsLoadResult r = loadAppSettings(f.path(), s, nullptr);
+        QCOMPARE(int(r.status), status);
+        QVERIFY(r.damaged());
+        QVERIFY(r.preserved);
         QCOMPARE(s.opacity, 40);
-        QCOMPARE(testsupport::readFile(f.path()), bytes);
+        // Set aside, never left to be overwritten by the next save.
+        QVERIFY(!QFileInfo::exists(f.path()));
+        const QStringList files = QDir(f.dir()).entryList({QStringLiteral("settings.json.corrupt-*")}, QDir::Files | QDir::Dirs);
+        QCOMPARE(files.size(), 1);
+        if (status != int(SettingsLoadResult::Unreadable))
+            QCOMPARE(testsupport::readFile(f.dir() + QLatin1Char('/') + files.first()), bytes);
     }
 
     void missingFileLeavesRecord()
@@ -432,7 +447,7 @@ private Q_SLOTS:
         AppSettings s;
         s.opacity = 40;
         QCOMPARE(loadAppSettings(QStringLiteral("/nonexistent/settings.json"), s, nullptr).status,
-                 SettingsLoadResult::Unreadable);
+                 SettingsLoadResult::Missing);
         QCOMPARE(s.opacity, 40);
     }
 

@@ -21,3 +21,6 @@ qy_add_test(test_readers_corpus SOURCES ${D}/test_readers_corpus.cpp ${QY_ICON_F
   ${D}/../support/readercorpus.cpp ${D}/../support/readercorpus.h
   LIBS qy_readers_sanitized ENV "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 qy_add_test(test_shellplaces SOURCES ${D}/test_shellplaces.cpp LIBS qy_platform)
+qy_add_test(test_desktopentry SOURCES ${D}/test_desktopentry.cpp LIBS qy_platform)
+qy_add_test(test_launcherplan SOURCES ${D}/test_launcherplan.cpp LIBS qy_platform)
+qy_add_test(test_launcher SOURCES ${D}/test_launcher.cpp LIBS qy_platform)

@@ -1,0 +1,87 @@
+// Opening items, and the wiring of the sidebar and the icon grid to the
+// window's model slots.
+#include "panel/mainwindow.h"
+
+#include "app/lang.h"
+#include "platform/launcher.h"
+#include "widgets/icongrid.h"
+#include "widgets/sidebar.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// The path an item opens: its substitute while obfuscation is on and one is
+// set, else its own.
+QString launchTargetOf(const AppSettings& s, const QString& path)
+{
+    if (!s.obfuscateEnabled || path.isEmpty())
+        return path;
+    const QString substitute = s.obfuscateMap.value(path);
+    return substitute.isEmpty() ? path : substitute;
+}
+
+} // namespace
+
+void MainWindow::connectModelViews()
+{
+    connect(sidebar, &Sidebar::groupSelected, this, &MainWindow::onGroupSelected);
+    connect(sidebar, &Sidebar::groupCreated, this, &MainWindow::onCreateGroup);
+    connect(sidebar, &Sidebar::groupRenamed, this, &MainWindow::onRenameGroup);
+    connect(sidebar, &Sidebar::groupDeleted, this, &MainWindow::onDeleteGroup);
+    connect(sidebar, &Sidebar::groupsReordered, this, &MainWindow::onGroupsReordered);
+    connect(sidebar, &Sidebar::groupDragDisplace, this, &MainWindow::onGroupDragDisplace);
+    connect(sidebar, &Sidebar::groupDragFinished, this, [this] { saveLayout(); });
+    connect(sidebar, &Sidebar::groupCleared, this, &MainWindow::onGroupCleared);
+    connect(sidebar, &Sidebar::urlsDropped, this, &MainWindow::onUrlsDroppedToGroup);
+    connect(sidebar, &Sidebar::shellItemsDropped, this, &MainWindow::onShellItemsDroppedToGroup);
+    connect(sidebar, &Sidebar::itemMoved, this, &MainWindow::onItemMoved);
+    connect(sidebar, &Sidebar::desktopSyncRequested, this, &MainWindow::syncDesktopIcons);
+
+    connect(iconGrid, &IconGrid::itemActivated, this, &MainWindow::onItemActivated);
+    connect(iconGrid, &IconGrid::itemReordered, this, &MainWindow::onItemReordered);
+    connect(iconGrid, &IconGrid::itemMoved, this, &MainWindow::onItemMoved);
+    connect(iconGrid, &IconGrid::itemMenuRequested, this, &MainWindow::showItemMenu);
+    connect(iconGrid, &IconGrid::urlsDropped, this,
+            [this](QList<QUrl> urls) { onUrlsDroppedToGroup(currentGroupIndex, urls); });
+    connect(iconGrid, &IconGrid::shellItemsDropped, this,
+            [this](QList<std::pair<QString, QString>> items) { onShellItemsDroppedToGroup(currentGroupIndex, items); });
+    // Removal by the grid and hiding to the tray join with the item
+    // operations and the tray.
+}
+
+void MainWindow::onItemActivated(int itemIndex)
+{
+    if (currentGroupIndex < 0 || currentGroupIndex >= groups.size())
+        return;
+    const PanelGroup& group = groups.at(currentGroupIndex);
+    if (itemIndex < 0 || itemIndex >= group.items.size())
+        return;
+    const PanelItem item = group.items.at(itemIndex);
+    const QString target = launchTargetOf(settings, item.path);
+    if (!target.startsWith(QLatin1String("::")) && !QFileInfo::exists(target)) {
+        showToast(translate("源文件已不存在，可右键重新定位或从面板移除"), 1);
+        return;
+    }
+    // The usage report of market apps joins with the account services.
+    launchTarget(item.path, item.workDir, item.args, item.runAsAdmin);
+}
+
+void MainWindow::launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin)
+{
+    const QString target = launchTargetOf(settings, path);
+    Launcher::Request request;
+    request.target = target;
+    request.arguments = args;
+    request.workDir = workDir;
+    // A failed start is logged by the launcher; the user sees nothing, as
+    // with a refused elevation prompt.
+    if (runAsAdmin) {
+        request.verb = Launcher::Verb::RunAs;
+        launcher().launch(request);
+    } else if (!workDir.isEmpty() || !args.isEmpty() || target.startsWith(QLatin1String("::"))) {
+        launcher().launch(request);
+    } else {
+        launcher().openUrl(QUrl::fromLocalFile(target));
+    }
+}
