@@ -7,6 +7,7 @@
 #include "app/lang.h"
 #include "panel/groupops.h"
 #include "panel/layoutfile.h"
+#include "widgets/icongrid.h"
 
 #include <QMessageBox>
 
@@ -176,4 +177,10 @@ void MainWindow::onItemRemoveRequested(int itemIndex)
 void MainWindow::onLayoutChangedBySettings()
 {
     saveLayout();
+    // Custom icons may have been set or cleared: the grid loads them again.
+    if (iconGrid) {
+        iconGrid->clearIconCache();
+        iconGrid->preloadCustomIcons();
+        refreshModelViews();
+    }
 }

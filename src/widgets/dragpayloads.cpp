@@ -3,6 +3,7 @@
 #include "app/jsonutil.h"
 #include "icons/shelldrop.h"
 
+#include <QDropEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMimeData>
@@ -116,6 +117,18 @@ Qt::DropAction panelDropAction(const QMimeData* mime, Qt::DropActions possible, 
     if (possible & Qt::LinkAction)
         return Qt::LinkAction;
     return Qt::IgnoreAction;
+}
+
+bool acceptPanelDrop(QDropEvent* event)
+{
+    const Qt::DropAction action = panelDropAction(event->mimeData(), event->possibleActions(), event->proposedAction());
+    if (action == Qt::IgnoreAction) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(action);
+    event->accept();
+    return true;
 }
 
 ForeignDrop readForeignDrop(const QMimeData* mime)

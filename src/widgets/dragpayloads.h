@@ -10,6 +10,7 @@
 
 #include <utility>
 
+class QDropEvent;
 class QMimeData;
 
 // The panel's own drags carry one compact JSON object as the only data of
@@ -81,6 +82,10 @@ GridItemDrop decideGridItemDrop(const ItemPayloadRead& payload, const QList<Pane
 // source delete the user's file once the drop ends. IgnoreAction when the
 // source offers neither.
 Qt::DropAction panelDropAction(const QMimeData* mime, Qt::DropActions possible, Qt::DropAction proposed);
+
+// Accepts a drag enter, drag move or drop with panelDropAction, or ignores
+// it when there is none; true when accepted.
+bool acceptPanelDrop(QDropEvent* event);
 
 // What a drop from outside the panel carries, as the panel examines it.
 struct ForeignDrop {

@@ -6,6 +6,9 @@
 #include "app/lang.h"
 #include "app/paths.h"
 #include "panel/layoutfile.h"
+#include "widgets/dragpayloads.h"
+#include "widgets/icongrid.h"
+#include "widgets/sidebar.h"
 #include "widgets/toast.h"
 #include "testsupport.h"
 
@@ -114,6 +117,8 @@ private Q_SLOTS:
     void droppedPlaces();
     void liveGroupDragIsNotSaved();
     void failedSaveKeepsTheChangeAndReportsIt();
+    void dropsOnTheWindowReachTheModel();
+    void groupDragOfTheSidebarIsSavedAtItsEnd();
 
 private:
     // Writes `layout` as the saved layout and opens a window on it with
@@ -399,8 +404,17 @@ void TestMainWindowGroups::failedSaveKeepsTheChangeAndReportsIt()
         QCOMPARE(w.panelGroups().at(1).items.size(), 2);
         QCOMPARE(w.currentGroup(), 1);
 
+        // The grid shows the group as it is now, saved or not.
+        auto* grid = w.findChild<IconGrid*>();
+        QVERIFY(grid);
+        QCOMPARE(grid->visibleItems(), (QList<int> { 0, 1 }));
         w.onItemMoved(1, 0, 0);
         QCOMPARE(shape(w.panelGroups()), QStringLiteral("A:/a|/b;B:") + m_files.filePath(QStringLiteral("a.txt")));
+        QCOMPARE(grid->visibleItems(), (QList<int> { 0 }));
+        Q_EMIT grid->itemRemoveRequested(0);
+        QCOMPARE(shape(w.panelGroups()), QStringLiteral("A:/a|/b;B:"));
+        QCOMPARE(grid->visibleItems(), QList<int>());
+        w.onUrlsDroppedToGroup(1, { QUrl::fromLocalFile(m_files.filePath(QStringLiteral("a.txt"))) });
 
         // The next save that can write takes every change made meanwhile.
         QVERIFY(QDir(layoutFile()).removeRecursively());
@@ -408,6 +422,78 @@ void TestMainWindowGroups::failedSaveKeepsTheChangeAndReportsIt()
         QCOMPARE(shape(w.panelGroups()), QStringLiteral("B:") + m_files.filePath(QStringLiteral("a.txt"))
                      + QStringLiteral(";A:/a|/b"));
         QCOMPARE(w.currentGroup(), 0);
+        verifySavedAndRestored(w);
+    });
+}
+
+void TestMainWindowGroups::dropsOnTheWindowReachTheModel()
+{
+    const QString file = m_files.filePath(QStringLiteral("a.txt"));
+    openOn(QStringLiteral("A:/a|/b;B:"), 0, [&](MainWindow& w) {
+        w.show();
+        auto* grid = w.findChild<IconGrid*>();
+        auto* bar = w.findChild<Sidebar*>();
+        QVERIFY(grid && bar);
+        // As the window system plays it: the drop goes to the widget that
+        // took the drag's entry.
+        auto drop = [](QWidget* target, const QPoint& at, const QMimeData& mime, Qt::DropActions actions) {
+            QDragEnterEvent enter(at, actions, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &enter);
+            if (!enter.isAccepted())
+                return false;
+            QDropEvent event(at, actions, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &event);
+            return event.isAccepted();
+        };
+
+        QMimeData files;
+        files.setUrls({ QUrl::fromLocalFile(file) });
+        QVERIFY(drop(grid, grid->rect().center(), files, Qt::CopyAction | Qt::MoveAction));
+        QCOMPARE(shape(w.panelGroups()), QStringLiteral("A:/a|/b|") + file + QStringLiteral(";B:"));
+        QCOMPARE(shape(savedGroups()), shape(w.panelGroups()));
+
+        // The first item dragged out of the grid onto the second group's row.
+        QMimeData item;
+        item.setData(kItemMimeType, itemPayload(0, 0, QStringLiteral("/a")));
+        QVERIFY(drop(bar, bar->layoutNow().rowRect(1).center(), item, Qt::MoveAction));
+        QCOMPARE(shape(w.panelGroups()), QStringLiteral("A:/b|") + file + QStringLiteral(";B:/a"));
+        QCOMPARE(shape(savedGroups()), shape(w.panelGroups()));
+
+        // The same payload again no longer names an item there: nothing moves.
+        QTest::ignoreMessage(QtWarningMsg, "sidebar drop: invalid item mime, ignored g = 0 i = 0");
+        QVERIFY(!drop(bar, bar->layoutNow().rowRect(1).center(), item, Qt::MoveAction));
+        QCOMPARE(shape(w.panelGroups()), QStringLiteral("A:/b|") + file + QStringLiteral(";B:/a"));
+
+        QMimeData trash;
+        trash.setUrls({ QUrl(QStringLiteral("trash:///")) });
+        QVERIFY(drop(bar, bar->layoutNow().rowRect(1).center(), trash, Qt::CopyAction));
+        QCOMPARE(w.panelGroups().at(1).items.last().path, QStringLiteral("::{645FF040-5081-101B-9F08-00AA002F954E}"));
+        QCOMPARE(w.panelGroups().at(1).items.last().name, QStringLiteral("回收站"));
+        QCOMPARE(w.currentGroup(), 1);
+
+        // Reordered inside the group the grid shows: /a goes to the end.
+        QMimeData own;
+        own.setData(kItemMimeType, itemPayload(1, 0, QStringLiteral("/a")));
+        const QPoint end = grid->itemRect(1).topRight() + QPoint(-3, 20);
+        QVERIFY(drop(grid, end, own, Qt::MoveAction));
+        QCOMPARE(shape(w.panelGroups()), QStringLiteral("A:/b|") + file
+                     + QStringLiteral(";B:::{645FF040-5081-101B-9F08-00AA002F954E}|/a"));
+        verifySavedAndRestored(w);
+    });
+}
+
+void TestMainWindowGroups::groupDragOfTheSidebarIsSavedAtItsEnd()
+{
+    openOn(QStringLiteral("A:;B:;C:"), 0, [&](MainWindow& w) {
+        auto* bar = w.findChild<Sidebar*>();
+        QVERIFY(bar);
+        const QByteArray before = testsupport::readFile(layoutFile());
+        Q_EMIT bar->groupDragDisplace(0, 1);
+        Q_EMIT bar->groupDragDisplace(1, 2);
+        QCOMPARE(shape(w.panelGroups()), QStringLiteral("B:;C:;A:"));
+        QCOMPARE(w.currentGroup(), 2);
+        QCOMPARE(testsupport::readFile(layoutFile()), before);
+        Q_EMIT bar->groupDragFinished();
         verifySavedAndRestored(w);
     });
 }
