@@ -2,11 +2,52 @@
 // callers in the window use; the bodies arrive with their subsystems.
 #include "panel/mainwindow.h"
 
+#include "app/lang.h"
+#include "app/theme.h"
+#include "widgets/icongrid.h"
+#include "widgets/sidebar.h"
+
+#include <QApplication>
 #include <QScreen>
 
-// Appearance and window behaviour.
-void MainWindow::applyAppSettings(const AppSettings&) {}
-void MainWindow::applyAllSettings() {}
+// Appearance and window behaviour. Only what reaches the parts that exist so
+// far: theme, radius, font, the sidebar's form and the grid's behaviour, so
+// that the stored settings (single-click opening above all) are in force.
+// Colours, bars, background and opacity join with their subsystems.
+void MainWindow::applyAppSettings(const AppSettings& s)
+{
+    setDarkTheme(s.darkTheme);
+    const int radius = qBound(0, s.cornerRadius, 24);
+    setThemeCornerRadius(radius);
+    setCustomFontFamily(s.fontFamily.trimmed());
+    QFont font = QApplication::font();
+    font.setFamily(uiFontFamily());
+    QApplication::setFont(font);
+
+    compactGroups = s.horizontalGroups;
+    if (sidebar) {
+        sidebar->setCornerRadius(radius);
+        sidebar->setCompact(portraitMode || s.horizontalGroups);
+        sidebar->setShowNewGroupButton(s.showNewGroupBtn);
+    }
+    if (iconGrid) {
+        iconGrid->setCornerRadius(radius);
+        iconGrid->setIconSize(portraitMode ? s.iconSizePortrait : s.iconSize);
+        iconGrid->setShowNames(s.showItemNames);
+        iconGrid->setSingleClickOpen(s.singleClickOpen);
+    }
+    layoutChildren();
+
+    const QString title = s.customTitle.isEmpty() ? translate("Quillory") : s.customTitle;
+    if (windowTitle() != title)
+        setWindowTitle(title);
+    update();
+}
+void MainWindow::applyAllSettings()
+{
+    setPinned(settings.startPinned);
+    applyAppSettings(settings);
+}
 void MainWindow::toggleOrientation() {}
 void MainWindow::rerenderForPixelRatio() {}
 void MainWindow::rescaleBackground() {}
