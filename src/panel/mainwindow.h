@@ -118,6 +118,12 @@ public Q_SLOTS:
     void onItemMoved(int fromGroup, int itemIndex, int toGroup);
     void onItemActivated(int itemIndex);
     void onItemReordered(int from, int to);
+    void onItemRemoveRequested(int itemIndex);
+    // Drops on the icon grid land in the group it shows.
+    void dropUrlsOnCurrentGroup(QList<QUrl> urls);
+    void dropShellItemsOnCurrentGroup(QList<std::pair<QString, QString>> items);
+    // The settings dialog changed items of the layout.
+    void onLayoutChangedBySettings();
     void showItemMenu(int itemIndex, QPoint globalPos);
     void openSettings();
     void toggleSearch();
@@ -152,6 +158,11 @@ private:
     void toggleDarkTheme();
     void queueIconRequestsForAllItems();
     void connectModelViews();
+    // Moves a group and keeps the current index on the group it showed;
+    // false when the indexes were refused.
+    bool moveGroupKeepingCurrent(int from, int to);
+    // The refusal of a group name that another group already has.
+    void showDuplicateGroupName(const QString& name);
 
     // Neighbouring subsystems (account, notices, updates, backup, docking,
     // appearance, lock, desktop sync); mainwindow_services.cpp.

@@ -42,12 +42,10 @@ void MainWindow::connectModelViews()
     connect(iconGrid, &IconGrid::itemReordered, this, &MainWindow::onItemReordered);
     connect(iconGrid, &IconGrid::itemMoved, this, &MainWindow::onItemMoved);
     connect(iconGrid, &IconGrid::itemMenuRequested, this, &MainWindow::showItemMenu);
-    connect(iconGrid, &IconGrid::urlsDropped, this,
-            [this](QList<QUrl> urls) { onUrlsDroppedToGroup(currentGroupIndex, urls); });
-    connect(iconGrid, &IconGrid::shellItemsDropped, this,
-            [this](QList<std::pair<QString, QString>> items) { onShellItemsDroppedToGroup(currentGroupIndex, items); });
-    // Removal by the grid and hiding to the tray join with the item
-    // operations and the tray.
+    connect(iconGrid, &IconGrid::urlsDropped, this, &MainWindow::dropUrlsOnCurrentGroup);
+    connect(iconGrid, &IconGrid::shellItemsDropped, this, &MainWindow::dropShellItemsOnCurrentGroup);
+    connect(iconGrid, &IconGrid::itemRemoveRequested, this, &MainWindow::onItemRemoveRequested);
+    // Hiding to the tray joins with the tray.
 }
 
 void MainWindow::onItemActivated(int itemIndex)

@@ -96,18 +96,8 @@ void MainWindow::lockInterface() {}
 void MainWindow::toggleScreenMonitor() {}
 void MainWindow::toggleObfuscation() {}
 
-// Desktop sync, group and item operations, launching, item menu, search.
+// Desktop sync, launching, item menu, search.
 void MainWindow::syncDesktopIcons() {}
-void MainWindow::onCreateGroup(QString) {}
-void MainWindow::onRenameGroup(int, QString) {}
-void MainWindow::onDeleteGroup(int) {}
-void MainWindow::onGroupsReordered(int, int) {}
-void MainWindow::onGroupDragDisplace(int, int) {}
-void MainWindow::onGroupCleared(int) {}
-void MainWindow::onUrlsDroppedToGroup(int, QList<QUrl>) {}
-void MainWindow::onShellItemsDroppedToGroup(int, QList<std::pair<QString, QString>>) {}
-void MainWindow::onItemMoved(int, int, int) {}
-void MainWindow::onItemReordered(int, int) {}
 void MainWindow::showItemMenu(int, QPoint) {}
 void MainWindow::toggleSearch() {}
 void MainWindow::refreshSearch(QString) {}

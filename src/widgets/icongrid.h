@@ -103,7 +103,6 @@ public:
     static constexpr int kCustomIconMaxSide = 192;
     static constexpr int kElideCacheLimit = 512;
     static constexpr int kNameCacheLimit = 1024;
-    static constexpr const char* kItemMimeType = "application/x-krv-item";
 
 Q_SIGNALS:
     void itemActivated(int itemIndex);

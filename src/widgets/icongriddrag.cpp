@@ -1,17 +1,17 @@
-// Drags out of the grid and the drop feedback over it.
+// Drags out of the grid, and what is dropped on it.
 #include "widgets/icongrid.h"
+
+#include "widgets/dragpayloads.h"
 
 #include <QDrag>
 #include <QDragEnterEvent>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMimeData>
 
 namespace {
 
 bool hasItemPayload(const QMimeData* mime)
 {
-    return mime && mime->hasFormat(QLatin1String(IconGrid::kItemMimeType));
+    return mime && mime->hasFormat(kItemMimeType);
 }
 
 } // namespace
@@ -24,12 +24,8 @@ void IconGrid::startItemDrag(int position)
         return;
     const PanelItem& item = group->items.at(itemIndex);
 
-    QJsonObject payload;
-    payload.insert(QStringLiteral("g"), *m_currentGroup);
-    payload.insert(QStringLiteral("i"), itemIndex);
-    payload.insert(QStringLiteral("path"), item.path);
     auto* mime = new QMimeData;
-    mime->setData(QLatin1String(kItemMimeType), QJsonDocument(payload).toJson(QJsonDocument::Compact));
+    mime->setData(kItemMimeType, itemPayload(*m_currentGroup, itemIndex, item.path));
 
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
@@ -49,19 +45,16 @@ void IconGrid::startItemDrag(int position)
 void IconGrid::dragEnterEvent(QDragEnterEvent* event)
 {
     const QMimeData* mime = event->mimeData();
-    if (hasItemPayload(mime)) {
-        event->acceptProposedAction();
-        m_dragOver = true;
-        m_dropPos = insertIndexAt(event->position().toPoint());
-        update();
-    } else if (mime && mime->hasUrls()) {
-        event->acceptProposedAction();
-        m_dragOver = true;
-        m_dropPos = -1;
-        update();
-    } else {
+    const bool item = hasItemPayload(mime);
+    if (!item && !(mime && mime->hasUrls())) {
         event->ignore();
+        return;
     }
+    if (!acceptPanelDrop(event))
+        return;
+    m_dragOver = true;
+    m_dropPos = item ? insertIndexAt(event->position().toPoint()) : -1;
+    update();
 }
 
 void IconGrid::dragMoveEvent(QDragMoveEvent* event)
@@ -73,9 +66,9 @@ void IconGrid::dragMoveEvent(QDragMoveEvent* event)
             m_dropPos = pos;
             update();
         }
-        event->acceptProposedAction();
+        acceptPanelDrop(event);
     } else if (mime && mime->hasUrls()) {
-        event->acceptProposedAction();
+        acceptPanelDrop(event);
     } else {
         event->ignore();
     }
@@ -91,7 +84,30 @@ void IconGrid::dragLeaveEvent(QDragLeaveEvent* event)
 
 void IconGrid::dropEvent(QDropEvent* event)
 {
-    Q_UNUSED(event);
+    const QMimeData* mime = event->mimeData();
+    if (hasItemPayload(mime)) {
+        // A payload that no longer names the item it carries (or never did)
+        // is taken and changes nothing.
+        const ItemPayloadRead payload = readItemPayload(mime->data(kItemMimeType), m_groups);
+        const GridItemDrop drop = decideGridItemDrop(payload, m_groups, m_currentGroup ? *m_currentGroup : -1,
+                                                     insertIndexAt(event->position().toPoint()), visibleItems());
+        acceptPanelDrop(event);
+        if (drop.kind == GridItemDrop::Reorder)
+            Q_EMIT itemReordered(drop.from, drop.to);
+        else if (drop.kind == GridItemDrop::Move)
+            Q_EMIT itemMoved(drop.fromGroup, drop.item, *m_currentGroup);
+    } else {
+        const ForeignDrop drop = readForeignDrop(mime);
+        if (drop.kind == ForeignDrop::Urls) {
+            if (acceptPanelDrop(event))
+                Q_EMIT urlsDropped(drop.urls);
+        } else if (drop.kind == ForeignDrop::ShellPlaces) {
+            if (acceptPanelDrop(event))
+                Q_EMIT shellItemsDropped(drop.places);
+        } else {
+            event->ignore();
+        }
+    }
     m_dragOver = false;
     m_dropPos = -1;
     update();

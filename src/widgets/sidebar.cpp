@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "widgets/dragpayloads.h"
 #include "widgets/namedialog.h"
 
 #include <QContextMenuEvent>
@@ -338,10 +339,8 @@ void Sidebar::startGroupDrag(int index)
     m_groupDragActive = true;
     m_dragMoved = false;
 
-    QJsonObject payload;
-    payload.insert(QStringLiteral("g"), index);
     auto* mime = new QMimeData;
-    mime->setData(QLatin1String(kGroupMimeType), QJsonDocument(payload).toJson(QJsonDocument::Compact));
+    mime->setData(kGroupMimeType, groupPayload(index));
 
     const QString name = translate(groupName(index));
     QFont f = font();
@@ -383,12 +382,12 @@ Qt::DropAction Sidebar::execDrag(QDrag* drag)
 void Sidebar::dragEnterEvent(QDragEnterEvent* event)
 {
     const QMimeData* mime = event->mimeData();
-    if (!mime || !(mime->hasUrls() || mime->hasFormat(QLatin1String(kItemMimeType))
-                   || mime->hasFormat(QLatin1String(kGroupMimeType)))) {
+    if (!mime || !(mime->hasUrls() || mime->hasFormat(kItemMimeType) || mime->hasFormat(kGroupMimeType))) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    if (!acceptPanelDrop(event))
+        return;
     m_dropTarget = groupAt(event->position().toPoint());
     update();
 }
@@ -407,7 +406,7 @@ void Sidebar::dragMoveEvent(QDragMoveEvent* event)
         m_dropTarget = target;
         update();
     }
-    event->acceptProposedAction();
+    acceptPanelDrop(event);
 }
 
 void Sidebar::dragLeaveEvent(QDragLeaveEvent* event)
@@ -421,10 +420,48 @@ void Sidebar::dragLeaveEvent(QDragLeaveEvent* event)
 void Sidebar::dropEvent(QDropEvent* event)
 {
     const QMimeData* mime = event->mimeData();
-    // A group has already moved while the drag passed over the rows.
-    if (mime && mime->hasFormat(QLatin1String(kGroupMimeType)) && groupAt(event->position().toPoint()) >= 0)
-        event->acceptProposedAction();
+    const int target = groupAt(event->position().toPoint());
+    if (target >= 0 && mime)
+        dropOnGroup(event, mime, target);
+    else
+        event->ignore();
     m_dropTarget = -1;
     m_groupDragActive = false;
     update();
+}
+
+void Sidebar::dropOnGroup(QDropEvent* event, const QMimeData* mime, int target)
+{
+    // A group has already moved while the drag passed over the rows.
+    if (mime->hasFormat(kGroupMimeType)) {
+        acceptPanelDrop(event);
+        return;
+    }
+    if (mime->hasFormat(kItemMimeType)) {
+        const ItemPayloadRead payload = readItemPayload(mime->data(kItemMimeType), m_groups);
+        if (payload.status == ItemPayloadRead::Unparsable) {
+            qWarning() << "sidebar drop: unparsable item mime, ignored";
+            event->ignore();
+            return;
+        }
+        if (payload.status == ItemPayloadRead::Invalid) {
+            qWarning() << "sidebar drop: invalid item mime, ignored" << "g =" << payload.group << "i =" << payload.item;
+            event->ignore();
+            return;
+        }
+        acceptPanelDrop(event);
+        if (payload.group != target)
+            Q_EMIT itemMoved(payload.group, payload.item, target);
+        return;
+    }
+    const ForeignDrop drop = readForeignDrop(mime);
+    if (drop.kind == ForeignDrop::Urls) {
+        if (acceptPanelDrop(event))
+            Q_EMIT urlsDropped(target, drop.urls);
+    } else if (drop.kind == ForeignDrop::ShellPlaces) {
+        if (acceptPanelDrop(event))
+            Q_EMIT shellItemsDropped(target, drop.places);
+    } else {
+        event->ignore();
+    }
 }

@@ -11,6 +11,7 @@
 #include <utility>
 
 class QDrag;
+class QMimeData;
 
 // The list of the panel's groups: a column of rows with a new-group button
 // (normal layout) or a strip of tabs with an overflow menu and a plus button
@@ -49,8 +50,6 @@ public:
     int draggedGroup() const { return m_draggedGroup; }
 
     static constexpr int kDragDistance = 6;
-    static constexpr const char* kGroupMimeType = "application/x-krv-group";
-    static constexpr const char* kItemMimeType = "application/x-krv-item";
 
 Q_SIGNALS:
     void groupSelected(int index);
@@ -94,6 +93,8 @@ private:
     void askRename(int index);
     void showOverflowMenu(const QRect& button);
     void repaintRow(int row);
+    // A drop on group `target`, in the order the payloads are examined.
+    void dropOnGroup(QDropEvent* event, const QMimeData* mime, int target);
     // Which of the small buttons the cursor is over: 0 none, 1 new group or
     // plus, 2 overflow.
     int buttonUnder(const QPoint& viewPos) const;

@@ -225,3 +225,103 @@ bool waitForFileText(const QString& path, const QByteArray& needle, int timeoutM
 }
 
 } // namespace testsupport
+
+#include <QTcpSocket>
+
+namespace testsupport {
+
+namespace {
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return QByteArrayLiteral("OK");
+    case 204: return QByteArrayLiteral("No Content");
+    case 400: return QByteArrayLiteral("Bad Request");
+    case 401: return QByteArrayLiteral("Unauthorized");
+    case 403: return QByteArrayLiteral("Forbidden");
+    case 404: return QByteArrayLiteral("Not Found");
+    case 500: return QByteArrayLiteral("Internal Server Error");
+    case 502: return QByteArrayLiteral("Bad Gateway");
+    case 503: return QByteArrayLiteral("Service Unavailable");
+    default: return QByteArrayLiteral("Status");
+    }
+}
+
+// True once `data` holds a whole request: the head and as many body bytes as
+// its Content-Length announces.
+bool requestComplete(const QByteArray& data)
+{
+    const int headEnd = data.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return false;
+    qint64 length = 0;
+    for (const QByteArray& line : data.left(headEnd).split('\n')) {
+        const int colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == "content-length")
+            length = line.mid(colon + 1).trimmed().toLongLong();
+    }
+    return data.size() - (headEnd + 4) >= length;
+}
+
+} // namespace
+
+CannedHttpServer::CannedHttpServer(QObject* parent)
+    : QObject(parent)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+            if (response.isEmpty())
+                socket->disconnectFromHost();
+        }
+    });
+}
+
+bool CannedHttpServer::listen()
+{
+    return m_server.listen(QHostAddress::LocalHost, 0);
+}
+
+QUrl CannedHttpServer::url(const QString& path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+}
+
+void CannedHttpServer::answer(QTcpSocket* socket)
+{
+    QByteArray data = socket->property("qyRequest").toByteArray() + socket->readAll();
+    socket->setProperty("qyRequest", data);
+    if (!requestComplete(data))
+        return;
+    requests.append(data);
+    socket->write(response);
+    socket->disconnectFromHost();
+}
+
+QByteArray CannedHttpServer::reply(int status, const QByteArray& body, const QByteArray& contentType)
+{
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    if (!contentType.isEmpty())
+        out += "Content-Type: " + contentType + "\r\n";
+    // A 204 has no body and must not announce one.
+    if (status != 204)
+        out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    out += "Connection: close\r\n\r\n";
+    if (status != 204)
+        out += body;
+    return out;
+}
+
+quint16 closedLocalPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 1;
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+} // namespace testsupport

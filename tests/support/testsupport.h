@@ -150,3 +150,37 @@ QString todayLogPath(const QString& dataRoot);
 bool waitForFileText(const QString& path, const QByteArray& needle, int timeoutMs = 10000);
 
 } // namespace testsupport
+
+#include <QTcpServer>
+#include <QUrl>
+
+namespace testsupport {
+
+// An HTTP server on 127.0.0.1 that answers every request with the bytes of
+// `response` exactly as given (status line, headers, body) and then closes
+// the connection; an empty `response` closes it without a word. Lets the
+// network code run through the real QNetworkAccessManager.
+class CannedHttpServer : public QObject {
+public:
+    explicit CannedHttpServer(QObject* parent = nullptr);
+    // Listens on a free port of 127.0.0.1.
+    bool listen();
+    QUrl url(const QString& path = QStringLiteral("/")) const;
+
+    QByteArray response;
+    // Every request received so far, head and body as sent.
+    QList<QByteArray> requests;
+
+    // A complete response with the given status, Content-Type and body.
+    static QByteArray reply(int status, const QByteArray& body,
+                            const QByteArray& contentType = QByteArrayLiteral("application/json"));
+
+private:
+    void answer(QTcpSocket* socket);
+    QTcpServer m_server;
+};
+
+// A port of 127.0.0.1 on which nothing listens (it was free a moment ago).
+quint16 closedLocalPort();
+
+} // namespace testsupport

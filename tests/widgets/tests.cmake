@@ -6,3 +6,5 @@ qy_add_test(test_icongridlayout SOURCES ${D}/test_icongridlayout.cpp LIBS qy_wid
 qy_add_test(test_icongrid SOURCES ${D}/test_icongrid.cpp LIBS qy_widgets)
 qy_add_test(test_customicons SOURCES ${D}/test_customicons.cpp LIBS qy_widgets)
 qy_add_test(test_sidebar SOURCES ${D}/test_sidebar.cpp LIBS qy_widgets)
+qy_add_test(test_dragpayloads SOURCES ${D}/test_dragpayloads.cpp LIBS qy_widgets)
+qy_add_test(test_drops SOURCES ${D}/test_drops.cpp LIBS qy_widgets)
