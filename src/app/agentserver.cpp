@@ -1,5 +1,7 @@
 #include "app/agentserver.h"
 
+#include "app/jsonutil.h"
+
 #include "app/paths.h"
 #include "platform/process.h"
 
@@ -31,13 +33,10 @@ QString readAuthJson(const QString& key)
     QFile file(root + QStringLiteral("/auth.json"));
     if (!file.open(QIODevice::ReadOnly))
         return QString();
-    QJsonParseError err {};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &err);
-    if (err.error != QJsonParseError::NoError || !doc.isObject()) {
-        qWarning() << "[jsonutil] object parse failed:" << err.errorString();
+    QJsonObject object;
+    if (!parseJsonObject(file.readAll(), object))
         return QString();
-    }
-    return doc.object().value(key).toString();
+    return object.value(key).toString();
 }
 
 QString currentUsername()
