@@ -1,5 +1,7 @@
 #include "backup/backupengine.h"
 
+#include "platform/process.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -8,6 +10,14 @@
 namespace {
 
 constexpr qint64 kLeftoverAgeSecs = 86400;
+
+// The temporary folder is shared: what another user put there under one of
+// our names is not a leftover of ours, and a folder of theirs could be
+// swapped for a link between the check and the removal.
+bool ownedByThisUser(const QFileInfo& fi)
+{
+    return QString::number(fi.ownerId()) == currentUserKey();
+}
 
 bool stopRequested(const std::atomic_bool* stop)
 {
@@ -35,7 +45,7 @@ int BackupEngine::cleanupTempLeftovers(const QString& folder, const std::atomic_
         if (stopRequested(stop))
             return report();
         // A link named like a leftover is not ours to follow and empty.
-        if (fi.isSymLink() || fi.lastModified() >= cutoff)
+        if (fi.isSymLink() || !ownedByThisUser(fi) || fi.lastModified() >= cutoff)
             continue;
         if (QDir(fi.absoluteFilePath()).removeRecursively())
             ++removed;
@@ -49,7 +59,7 @@ int BackupEngine::cleanupTempLeftovers(const QString& folder, const std::atomic_
     for (const QFileInfo& fi : files) {
         if (stopRequested(stop))
             return report();
-        if (fi.lastModified() < cutoff && QFile::remove(fi.absoluteFilePath()))
+        if (ownedByThisUser(fi) && fi.lastModified() < cutoff && QFile::remove(fi.absoluteFilePath()))
             ++removed;
     }
     return report();

@@ -1,52 +1,11 @@
 #include "platform/applicationfinder.h"
 
-#include <QFile>
+#include "platform/desktopentry.h"
+
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
-
-struct EntryKeys {
-    QString type;
-    QString tryExec;
-    bool hidden = false;
-};
-
-// Only the keys that decide whether the entry is usable; localised keys
-// ("Name[de]") and other groups are of no interest here.
-EntryKeys readEntryKeys(const QString& path)
-{
-    EntryKeys keys;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return keys;
-    bool inMainGroup = false;
-    while (!f.atEnd()) {
-        const QByteArray line = f.readLine(64 * 1024).trimmed();
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        if (line.startsWith('[')) {
-            if (inMainGroup)
-                break;
-            inMainGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        if (!inMainGroup)
-            continue;
-        const int eq = line.indexOf('=');
-        if (eq <= 0)
-            continue;
-        const QByteArray key = line.left(eq).trimmed();
-        const QString value = QString::fromUtf8(line.mid(eq + 1).trimmed());
-        if (key == "Type")
-            keys.type = value;
-        else if (key == "TryExec")
-            keys.tryExec = value;
-        else if (key == "Hidden")
-            keys.hidden = value == QLatin1String("true");
-    }
-    return keys;
-}
 
 bool programExists(const QString& program)
 {
@@ -77,9 +36,11 @@ QString XdgApplicationFinder::findDesktopEntry(const QStringList& desktopIds) co
                 continue;
             // The first file with this id decides, usable or not: a user's
             // copy with Hidden=true removes the system's entry.
-            const EntryKeys keys = readEntryKeys(path);
-            const bool usable = !keys.hidden && keys.type == QLatin1String("Application")
-                && (keys.tryExec.isEmpty() || programExists(keys.tryExec));
+            // An unreadable file stays invalid and so counts as unusable.
+            DesktopEntry entry;
+            readDesktopEntryFile(path, &entry);
+            const bool usable = !entry.hidden && entry.type == QLatin1String("Application")
+                && (entry.tryExec.isEmpty() || programExists(entry.tryExec));
             if (usable)
                 return QFileInfo(path).absoluteFilePath();
             break;

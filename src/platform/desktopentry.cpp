@@ -1,5 +1,7 @@
 #include "platform/desktopentry.h"
 
+#include <QFile>
+
 namespace {
 
 QString unescapeValue(const QString& raw)
@@ -68,10 +70,27 @@ DesktopEntry parseDesktopEntry(const QByteArray& bytes)
             e.path = value;
         else if (key == "URL")
             e.url = value;
+        else if (key == "TryExec")
+            e.tryExec = value;
         else if (key == "Terminal")
             e.terminal = value == QLatin1String("true") || value == QLatin1String("1");
+        else if (key == "Hidden")
+            e.hidden = value == QLatin1String("true");
     }
     return e;
+}
+
+bool readDesktopEntryFile(const QString& path, DesktopEntry* entry, QString* error)
+{
+    *entry = DesktopEntry();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    *entry = parseDesktopEntry(f.read(qint64(1) << 20));
+    return true;
 }
 
 bool splitDesktopExec(const QString& exec, QStringList* argv, QString* error)

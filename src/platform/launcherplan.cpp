@@ -69,10 +69,10 @@ QString resolveProgram(const QString& program, const LaunchTools& tools)
 
 LaunchPlan planDesktopEntry(const QString& file, const Launcher::Request& request, const LaunchTools& tools)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return failure(QStringLiteral("cannot read desktop entry: ") + f.errorString());
-    const DesktopEntry entry = parseDesktopEntry(f.read(1 << 20));
+    DesktopEntry entry;
+    QString readError;
+    if (!readDesktopEntryFile(file, &entry, &readError))
+        return failure(QStringLiteral("cannot read desktop entry: ") + readError);
     if (!entry.valid)
         return failure(QStringLiteral("not a desktop entry"));
     if (entry.type == QLatin1String("Link")) {

@@ -12,7 +12,8 @@ class QuitSignals : public QObject {
     Q_OBJECT
 public:
     // Installs the handlers; at most one live instance per process.
-    // Returns false (and installs nothing) when the pipe cannot be made.
+    // Returns null (and installs nothing) when the pipe cannot be made or an
+    // instance is already installed.
     static QuitSignals* install(QObject* parent = nullptr);
     ~QuitSignals() override;
 

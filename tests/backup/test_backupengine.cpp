@@ -78,6 +78,26 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(target + QStringLiteral("/keep.txt")));
     }
 
+    void foreignLeftoversStay_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("folder") << "krvbak_foreign" << true;
+        QTest::newRow("file") << "krvbak_prog_foreign.txt" << false;
+    }
+    void foreignLeftoversStay()
+    {
+        // Another user's run in the shared temporary folder is not ours to clear.
+        QFETCH(QString, name);
+        QFETCH(bool, folder);
+        make(name, folder, 2 * 86400);
+        const QString path = m_dir + QLatin1Char('/') + name;
+        if (QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-h"), QStringLiteral("65534"), path}) != 0)
+            QSKIP("needs to run as root to give a file away");
+        QCOMPARE(BackupEngine::cleanupTempLeftovers(m_dir, nullptr), 0);
+        QVERIFY(QFileInfo::exists(path));
+    }
+
     void missingFolder()
     {
         QCOMPARE(BackupEngine::cleanupTempLeftovers(m_dir + QStringLiteral("/nope"), nullptr), 0);
