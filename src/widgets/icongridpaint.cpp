@@ -15,6 +15,10 @@
 
 namespace {
 
+// How far a cell's painting can reach past its rectangle: the zoomed icon
+// of the largest size, the missing badge.
+constexpr int kCellOverdraw = 32;
+
 bool fuzzyRatioEqual(qreal a, qreal b)
 {
     return std::abs(a - b) * 1000000000000.0 <= std::min(std::abs(a), std::abs(b));
@@ -170,8 +174,12 @@ void IconGrid::paintEvent(QPaintEvent* event)
             continue;
         const QRect reach = g.cellRect(pos).adjusted(-8, -8, 8, 8);
         if (r > 0 && (reach.intersects(rightCorner) || reach.intersects(leftCorner))) {
+            // The background cut to the cell's neighbourhood: a clip of the
+            // whole path would be rasterised over the whole widget.
+            QPainterPath near;
+            near.addRect(g.cellRect(pos).adjusted(-kCellOverdraw, -kCellOverdraw, kCellOverdraw, kCellOverdraw));
             p.save();
-            p.setClipPath(clip);
+            p.setClipPath(clip.intersected(near));
             paintCell(p, g, pos, group->items.at(itemIndex), dpr);
             p.restore();
         } else {
@@ -309,20 +317,18 @@ void IconGrid::paintName(QPainter& p, const GridGeometry& g, const QRect& cell, 
                          bool missing)
 {
     const ThemePalette& pal = currentTheme();
+    // The colour goes into the name's picture; the painter's pen is not used.
     QColor pen = pal.c[27];
     if (missing)
         pen.setAlpha(150);
-    p.setPen(pen);
     const QString name = translate(rawName);
     const QRect box = g.nameBox(cell);
     const int avail = box.width();
     if (avail <= 0)
         return;
-    const int lh = g.nameLineHeight;
     NameLines& lines = nameLines(name, avail, g.fixedColumns);
     const QPixmap& image = nameImage(lines, pen, p.device()->devicePixelRatioF());
     p.drawPixmap(box.left(), box.top(), image);
-    Q_UNUSED(lh);
 }
 
 IconGrid::NameLines& IconGrid::nameLines(const QString& name, int width, bool fixed)
