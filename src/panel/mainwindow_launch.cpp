@@ -45,6 +45,13 @@ void MainWindow::connectModelViews()
     connect(iconGrid, &IconGrid::urlsDropped, this, &MainWindow::dropUrlsOnCurrentGroup);
     connect(iconGrid, &IconGrid::shellItemsDropped, this, &MainWindow::dropShellItemsOnCurrentGroup);
     connect(iconGrid, &IconGrid::itemRemoveRequested, this, &MainWindow::onItemRemoveRequested);
+    // An icon pushed out of the shared map by newer ones is loaded again
+    // when its cell is painted.
+    connect(iconGrid, &IconGrid::iconWanted, this, [this](const QString& path) {
+        PanelItem item;
+        item.path = path;
+        requestItemIcon(item);
+    });
     // Hiding to the tray joins with the tray.
 }
 

@@ -112,6 +112,10 @@ Q_SIGNALS:
     void urlsDropped(QList<QUrl> urls);
     void shellItemsDropped(QList<std::pair<QString, QString>> items);
     void blankDoubleClicked();
+    // Painting found no entry for `path` in the shared icon map (never
+    // loaded, or evicted by the map's size limit): the owner queues a load.
+    // Asked once until the map is seen holding the path again.
+    void iconWanted(const QString& path);
     // Declared for the owner's connection; the grid itself never emits it.
     void itemRemoveRequested(int itemIndex);
 
@@ -194,6 +198,7 @@ private:
     QStringList m_customKeys;
     QHash<QString, quint64> m_customPending;
     QSet<QString> m_customFailed;
+    QSet<QString> m_iconsWanted;
     QHash<QString, quint64> m_customTokens;
     quint64 m_customGeneration = 0;
     int m_preloadGroup = -1;

@@ -138,6 +138,7 @@ void IconGrid::clearIconCache()
     m_customFailed.clear();
     m_customPending.clear();
     m_customTokens.clear();
+    m_iconsWanted.clear();
     ++m_customGeneration;
     m_preloadGroup = -1;
     m_preloadCount = -1;

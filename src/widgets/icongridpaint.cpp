@@ -273,6 +273,12 @@ void IconGrid::paintCell(QPainter& p, const GridGeometry& g, int pos, const Pane
 
 QPixmap IconGrid::scaledIcon(const PanelItem& item, qreal dpr)
 {
+    if (m_iconSize != m_scaledIconSize || !fuzzyRatioEqual(dpr, m_scaledDpr)) {
+        m_scaledCache.clear();
+        m_scaledKeys.clear();
+        m_scaledIconSize = m_iconSize;
+        m_scaledDpr = dpr;
+    }
     QPixmap source;
     QString key;
     if (!item.customIcon.isEmpty()) {
@@ -286,19 +292,29 @@ QPixmap IconGrid::scaledIcon(const PanelItem& item, qreal dpr)
         }
     }
     if (source.isNull()) {
+        // The shared map keeps only the newest entries; a copy already scaled
+        // for this grid stays valid until a new icon for the path arrives
+        // (forgetIcon), so cells in view keep their icons in large groups.
+        const auto scaled = m_scaledCache.constFind(item.path);
+        if (scaled != m_scaledCache.constEnd())
+            return scaled.value();
         if (!m_pixmapCache)
             return QPixmap();
         const auto it = m_pixmapCache->constFind(item.path);
-        if (it == m_pixmapCache->constEnd() || it.value().isNull())
+        if (it == m_pixmapCache->constEnd()) {
+            // Evicted or never loaded: ask once, not on every frame.
+            if (!item.path.isEmpty() && !m_iconsWanted.contains(item.path)) {
+                m_iconsWanted.insert(item.path);
+                Q_EMIT iconWanted(item.path);
+            }
+            return QPixmap();
+        }
+        if (!m_iconsWanted.isEmpty())
+            m_iconsWanted.remove(item.path);
+        if (it.value().isNull())
             return QPixmap();
         source = it.value();
         key = item.path;
-    }
-    if (m_iconSize != m_scaledIconSize || !fuzzyRatioEqual(dpr, m_scaledDpr)) {
-        m_scaledCache.clear();
-        m_scaledKeys.clear();
-        m_scaledIconSize = m_iconSize;
-        m_scaledDpr = dpr;
     }
     const auto hit = m_scaledCache.constFind(key);
     if (hit != m_scaledCache.constEnd())

@@ -118,6 +118,7 @@ private Q_SLOTS:
     void hoverFollowsMouse();
     void dragOverShowsDropBar();
     void itemGlobalRectAndSnap();
+    void evictedIconsAreAskedForOnce();
 };
 
 void TestIconGrid::settersClamp()
@@ -490,6 +491,39 @@ void TestIconGrid::itemGlobalRectAndSnap()
     QCOMPARE(f.grid->snapToCell(g), f.grid->mapToGlobal(QPoint(208, 208)));
     // Never past the columns or the widget.
     QCOMPARE(f.grid->snapToCell(f.grid->mapToGlobal(QPoint(2000, -50))), f.grid->mapToGlobal(QPoint(416, 0)));
+}
+
+
+void TestIconGrid::evictedIconsAreAskedForOnce()
+{
+    GridFixture f(3);
+    QPixmap red(32, 32);
+    red.fill(Qt::red);
+    f.icons.insert(QStringLiteral("/opt/item-0"), red);
+    f.icons.insert(QStringLiteral("/opt/item-1"), QPixmap()); // known to have no icon
+    QSignalSpy wanted(f.grid.get(), &IconGrid::iconWanted);
+
+    f.grid->grab();
+    // Only the path the map does not hold at all is asked for.
+    QCOMPARE(wanted.size(), 1);
+    QCOMPARE(wanted.first().first().toString(), QStringLiteral("/opt/item-2"));
+    f.grid->grab();
+    QCOMPARE(wanted.size(), 1);
+
+    // Item 0 was painted, so its scaled copy keeps it on screen after the
+    // shared map drops it; no request is needed for it.
+    f.icons.remove(QStringLiteral("/opt/item-0"));
+    const QImage img = f.grid->grab().toImage();
+    QCOMPARE(wanted.size(), 1);
+    QVERIFY(pixelsNear(img, Qt::red) > 100);
+
+    // Once the map held item 2 again, a later eviction asks again.
+    f.icons.insert(QStringLiteral("/opt/item-2"), red);
+    f.grid->grab();
+    f.grid->forgetIcon(QStringLiteral("/opt/item-2"));
+    f.icons.remove(QStringLiteral("/opt/item-2"));
+    f.grid->grab();
+    QCOMPARE(wanted.size(), 2);
 }
 
 QTEST_MAIN(TestIconGrid)
