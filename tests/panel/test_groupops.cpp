@@ -1,5 +1,6 @@
 #include "panel/groupops.h"
 
+#include "panelshape.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>
@@ -7,30 +8,11 @@
 
 namespace {
 
-// "A:a|b;B:c" from a group list, and back: short enough to read a table.
-QString shape(const QList<PanelGroup>& groups)
-{
-    QStringList parts;
-    for (const PanelGroup& g : groups) {
-        QStringList paths;
-        for (const PanelItem& it : g.items)
-            paths << it.path;
-        parts << g.name + QLatin1Char(':') + paths.join(QLatin1Char('|'));
-    }
-    return parts.join(QLatin1Char(';'));
-}
-
+// "A:a|b;B:c" and back.
+QString shape(const QList<PanelGroup>& groups) { return testsupport::panelShape(groups); }
 QList<PanelGroup> fromShape(const QString& text)
 {
-    QList<PanelGroup> groups;
-    for (const QString& part : text.split(QLatin1Char(';'))) {
-        PanelGroup g;
-        g.name = part.section(QLatin1Char(':'), 0, 0);
-        for (const QString& path : part.section(QLatin1Char(':'), 1).split(QLatin1Char('|'), Qt::SkipEmptyParts))
-            appendPanelItem(g, path, path.toUpper());
-        groups.append(g);
-    }
-    return groups;
+    return testsupport::groupsFromShape(text, [](const QString& path) { return path.toUpper(); });
 }
 
 QStringList names(const PanelGroup& group)

@@ -1,4 +1,5 @@
 #include "panel/layoutfile.h"
+#include "panelshape.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -7,18 +8,7 @@ namespace {
 
 const QString kFallback = QStringLiteral("默认分组");
 
-// "group:path|path;group:" — enough to compare the shape of a loaded list.
-QString shape(const QList<PanelGroup>& groups)
-{
-    QStringList parts;
-    for (const PanelGroup& g : groups) {
-        QStringList paths;
-        for (const PanelItem& it : g.items)
-            paths << it.path;
-        parts << g.name + QLatin1Char(':') + paths.join(QLatin1Char('|'));
-    }
-    return parts.join(QLatin1Char(';'));
-}
+QString shape(const QList<PanelGroup>& groups) { return testsupport::panelShape(groups); }
 
 } // namespace
 

@@ -10,6 +10,7 @@
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
 #include "widgets/toast.h"
+#include "panelshape.h"
 #include "testsupport.h"
 
 #include <QAbstractButton>
@@ -21,34 +22,15 @@
 
 namespace {
 
-QString root() { return cachedAppDataDir(); }
-QString layoutFile() { return root() + QStringLiteral("/layout.json"); }
-
-// "A:a|b;B:c": group names and item paths, enough to read a table.
-QString shape(const QList<PanelGroup>& groups)
-{
-    QStringList parts;
-    for (const PanelGroup& g : groups) {
-        QStringList paths;
-        for (const PanelItem& it : g.items)
-            paths << it.path;
-        parts << g.name + QLatin1Char(':') + paths.join(QLatin1Char('|'));
-    }
-    return parts.join(QLatin1Char(';'));
-}
-
+// "A:a|b;B:c" and back.
+QString shape(const QList<PanelGroup>& groups) { return testsupport::panelShape(groups); }
 QList<PanelGroup> fromShape(const QString& text)
 {
-    QList<PanelGroup> groups;
-    for (const QString& part : text.split(QLatin1Char(';'))) {
-        PanelGroup g;
-        g.name = part.section(QLatin1Char(':'), 0, 0);
-        for (const QString& path : part.section(QLatin1Char(':'), 1).split(QLatin1Char('|'), Qt::SkipEmptyParts))
-            appendPanelItem(g, path, QStringLiteral("n") + path);
-        groups.append(g);
-    }
-    return groups;
+    return testsupport::groupsFromShape(text, [](const QString& path) -> QString { return QStringLiteral("n") + path; });
 }
+
+QString root() { return cachedAppDataDir(); }
+QString layoutFile() { return root() + QStringLiteral("/layout.json"); }
 
 QList<PanelGroup> savedGroups()
 {
