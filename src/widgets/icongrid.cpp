@@ -151,7 +151,7 @@ void IconGrid::resetScroll()
         m_scrollY = 0;
         update();
     }
-    m_wheelRemainder = 0;
+    m_wheelNotches.reset();
     preloadCustomIcons();
 }
 
@@ -366,13 +366,7 @@ void IconGrid::wheelEvent(QWheelEvent* event)
         event->ignore();
         return;
     }
-    // A turn the other way starts afresh; otherwise fractions of a notch add
-    // up until they make a whole row.
-    if ((delta > 0) != (m_wheelRemainder > 0))
-        m_wheelRemainder = 0;
-    m_wheelRemainder += delta;
-    const int steps = m_wheelRemainder / 120;
-    m_wheelRemainder -= steps * 120;
+    const int steps = m_wheelNotches.take(delta);
     if (steps != 0) {
         const GridGeometry g = geometryNow();
         m_scrollY = std::clamp(m_scrollY - steps * g.pitch, 0, g.maxScroll);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/wheelnotches.h"
 #include "panel/panelmodel.h"
 #include "widgets/icongridlayout.h"
 
@@ -239,7 +240,7 @@ private:
     int m_scrollY = 0;
     // Wheel angle not yet turned into whole rows (high-resolution wheels and
     // touchpads send fractions of a notch).
-    int m_wheelRemainder = 0;
+    WheelNotches m_wheelNotches;
 
     QFont m_nameFont;
     int m_nameLineHeight = 16;

@@ -300,13 +300,7 @@ void Sidebar::wheelEvent(QWheelEvent* event)
     const int delta = event->angleDelta().y();
     if (delta == 0)
         return;
-    // Whole rows per notch of 120; smaller deltas of high-resolution wheels
-    // and touchpads add up instead of each scrolling a whole row.
-    if ((delta > 0) != (m_wheelRemainder > 0))
-        m_wheelRemainder = 0;
-    m_wheelRemainder += delta;
-    const int steps = m_wheelRemainder / 120;
-    m_wheelRemainder -= steps * 120;
+    const int steps = m_wheelNotches.take(delta);
     if (steps != 0) {
         m_scrollY = std::clamp(m_scrollY - steps * SidebarLayout::kRowPitch, 0, maxScroll());
         update();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/wheelnotches.h"
 #include "panel/panelmodel.h"
 #include "widgets/sidebarlayout.h"
 
@@ -117,7 +118,7 @@ private:
     int m_draggedGroup = -1;
     bool m_dragMoved = false;
     // Wheel angle not yet turned into whole rows.
-    int m_wheelRemainder = 0;
+    WheelNotches m_wheelNotches;
     int m_hoverButton = 0;
     QFont m_nameFont;
 };
