@@ -1,8 +1,8 @@
 #pragma once
 
-#include "widgets/wheelnotches.h"
 #include "panel/panelmodel.h"
 #include "widgets/icongridlayout.h"
+#include "widgets/wheelnotches.h"
 
 #include <QColor>
 #include <QHash>
