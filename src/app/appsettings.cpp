@@ -2,6 +2,7 @@
 
 #include "app/configsafety.h"
 #include "app/lang.h"
+#include "platform/regularfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,6 +65,40 @@ void keepFirstValid(QList<int>& list, const QList<int>* other)
         if (drop)
             list.removeAt(i);
     }
+}
+
+// The first value of `o` that the loader drops because of its type, as text
+// for the log; empty when there is none. The types are those the saver
+// writes. A null carries nothing to lose.
+QString firstValueOfWrongType(const QJsonObject& o)
+{
+    static const QJsonObject shapes = [] {
+        QJsonObject proto = settingsToObject(AppSettings(), QSize(0, 0));
+        proto.insert(QStringLiteral("uiPasswordHash"), QString());
+        return proto;
+    }();
+    const auto fits = [](const QJsonValue& v, const QJsonValue& shape) {
+        if (v.isNull() || v.type() == shape.type()) {
+            // Numbers are read as integers: 2.5 or 1e12 fall back to the default.
+            return !v.isDouble() || double(v.toInt()) == v.toDouble();
+        }
+        return false;
+    };
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const auto shape = shapes.constFind(it.key());
+        if (shape == shapes.constEnd())
+            continue;
+        if (!fits(it.value(), *shape))
+            return QStringLiteral("\"%1\" has the wrong type").arg(it.key());
+        if (!shape->isArray() || !it.value().isArray())
+            continue;
+        const QJsonValue element = shape->toArray().first();
+        for (const QJsonValue& v : it.value().toArray()) {
+            if (!fits(v, element))
+                return QStringLiteral("an entry of \"%1\" has the wrong type").arg(it.key());
+        }
+    }
+    return QString();
 }
 
 } // namespace
@@ -359,24 +394,29 @@ QJsonObject settingsToObject(const AppSettings& s, const QSize& geometry)
 SettingsLoadResult loadAppSettings(const QString& path, AppSettings& settings, QSize* geometry)
 {
     SettingsLoadResult result;
-    QFile file(path);
-    if (!QFileInfo::exists(path))
-        return result;
     // A file that exists but cannot be read, or that holds JSON of the wrong
     // shape, is the user's data all the same: set it aside like a damaged
     // one, so that the defaults saved later never replace it.
-    auto setAside = [&](SettingsLoadResult::Status status) {
+    auto setAside = [&](SettingsLoadResult::Status status, const QString& why) {
+        qWarning() << "settings file not usable:" << path << why;
         result.status = status;
         result.preserved = preserveCorruptConfig(path);
         return result;
     };
-    if (!file.open(QIODevice::ReadOnly))
-        return setAside(SettingsLoadResult::Unreadable);
-    const QByteArray bytes = file.readAll();
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    file.close();
-    if (readFailed)
-        return setAside(SettingsLoadResult::Unreadable);
+    const RegularFileRead file = readRegularFile(path, kMaxConfigFileBytes);
+    switch (file.status) {
+    case RegularFileRead::Missing:
+        return result;
+    case RegularFileRead::NotRegular:
+        return setAside(SettingsLoadResult::NotRegular, file.error);
+    case RegularFileRead::TooLarge:
+        return setAside(SettingsLoadResult::Damaged, file.error);
+    case RegularFileRead::Error:
+        return setAside(SettingsLoadResult::Unreadable, file.error);
+    case RegularFileRead::Ok:
+        break;
+    }
+    const QByteArray& bytes = file.bytes;
 
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
@@ -385,14 +425,23 @@ SettingsLoadResult loadAppSettings(const QString& path, AppSettings& settings, Q
             result.status = SettingsLoadResult::Empty;
             return result;
         }
-        return setAside(SettingsLoadResult::Damaged);
+        return setAside(SettingsLoadResult::Damaged, err.errorString());
     }
     if (!doc.isObject())
-        return setAside(SettingsLoadResult::NotAnObject);
+        return setAside(SettingsLoadResult::NotAnObject, QStringLiteral("not an object"));
     // The file parses, so whatever blocked writing it earlier is resolved.
     clearConfigOverwriteBlock(path);
+    const QJsonObject object = doc.object();
+    const QString loss = firstValueOfWrongType(object);
+    if (!loss.isEmpty()) {
+        // The defaults that replace those values would be saved over the
+        // file; a copy keeps what the user wrote.
+        qWarning() << "settings file read in part:" << path << loss;
+        result.partlyRead = true;
+        result.preserved = keepCopyOfConfig(path, bytes);
+    }
     const int languageBefore = currentLanguage();
-    applySettingsObject(doc.object(), settings, geometry);
+    applySettingsObject(object, settings, geometry);
     result.status = SettingsLoadResult::Loaded;
     result.languageChanged = currentLanguage() != languageBefore;
     return result;

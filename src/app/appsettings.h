@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/configsafety.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
@@ -130,7 +132,8 @@ QJsonObject settingsToObject(const AppSettings& settings, const QSize& geometry)
 struct SettingsLoadResult {
     enum Status {
         Missing,      // nothing at the path: record unchanged
-        Unreadable,   // something is there but cannot be read: set aside
+        Unreadable,   // a regular file that cannot be read: set aside
+        NotRegular,   // a link, FIFO, folder or device: moved aside as it is
         Empty,        // zero bytes: record unchanged, nothing preserved
         Damaged,      // did not parse: set aside
         NotAnObject,  // valid JSON but not an object: set aside
@@ -143,7 +146,23 @@ struct SettingsLoadResult {
     bool preserved = false;
     // Something of the user's was at the path and had to be set aside rather
     // than read: the caller tells the user once.
-    bool damaged() const { return status == Unreadable || status == Damaged || status == NotAnObject; }
+    bool damaged() const
+    {
+        return status == Unreadable || status == Damaged || status == NotAnObject
+            || status == NotRegular;
+    }
+    // Loaded, but values of the wrong type were dropped for their defaults.
+    // A copy of the file was kept beside it (`preserved`); when none could be
+    // written, saveAppSettings refuses to overwrite the file for this run.
+    bool partlyRead = false;
+    // What to tell the user about a damaged or partly read file.
+    ConfigDamageNotice::Damage damage() const
+    {
+        if (partlyRead)
+            return ConfigDamageNotice::Damage::PartlyRead;
+        return status == NotRegular ? ConfigDamageNotice::Damage::NotRegular
+                                    : ConfigDamageNotice::Damage::Unusable;
+    }
     // The interface language differs from the one before the call (the
     // loader has already switched it); a reload announces it with
     // notifyLanguageChanged().
@@ -151,11 +170,14 @@ struct SettingsLoadResult {
 };
 
 // Reads `path` into `settings` (and the window size into `geometry`, may be
-// null). A damaged file is moved aside with preserveCorruptConfig.
+// null). A damaged file is moved aside with preserveCorruptConfig; a file
+// with values of the wrong type loads the rest and is copied with
+// keepCopyOfConfig. Only a regular file of at most kMaxConfigFileBytes is
+// read; links are not followed.
 //
 // MainWindow::loadSettings wraps this: path = cachedAppDataDir() +
 // "/settings.json" (recomputed every time); when damaged() it calls
-// ConfigDamageNotice::report(File::Settings, preserved) on the notice it
+// ConfigDamageNotice::report(File::Settings, preserved, damage()) on the notice it
 // shares with the layout loader; on a reload (import, restore) it calls
 // notifyLanguageChanged() when languageChanged is set, then its apply step.
 SettingsLoadResult loadAppSettings(const QString& path, AppSettings& settings, QSize* geometry);

@@ -1,8 +1,11 @@
 #include "app/configsafety.h"
 
 #include "app/lang.h"
+#include "platform/regularfile.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -67,6 +70,13 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
 
 bool saveConfigFile(const QString& path, const QByteArray& bytes, QString* error)
 {
+    // The atomic save would resolve a link and write wherever it points,
+    // outside the data root; the loaders move links aside instead.
+    if (pathKind(path) == PathKind::SymLink) {
+        if (error)
+            *error = QStringLiteral("is a symbolic link; not writing through it");
+        return false;
+    }
     if (isConfigOverwriteBlocked(path)) {
         if (error)
             *error = QStringLiteral("damaged file could not be set aside; not overwriting it");
@@ -75,33 +85,92 @@ bool saveConfigFile(const QString& path, const QByteArray& bytes, QString* error
     return saveFileAtomically(path, bytes, error);
 }
 
+namespace {
+
+// A stamped name beside `path` that nothing occupies yet, links included;
+// empty when all are taken (taking one would destroy an earlier copy).
+QString freeStampedName(const QString& path, const std::function<QDateTime()>& now)
+{
+    const auto stamp = [&now] { return now ? now() : QDateTime::currentDateTime(); };
+    QString candidate = stampedName(path, stamp());
+    if (pathKind(candidate) == PathKind::None)
+        return candidate;
+    for (int i = 0; i < 100; ++i) {
+        candidate = stampedName(path, stamp()) + QLatin1Char('-') + QString::number(i);
+        if (pathKind(candidate) == PathKind::None)
+            return candidate;
+    }
+    return QString();
+}
+
+} // namespace
+
 bool preserveCorruptConfig(const QString& path, const std::function<QDateTime()>& now)
 {
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    // Links are looked at, not through: a dangling link is something the
+    // user left there all the same, and it is moved aside as it is.
+    const PathKind kind = path.isEmpty() ? PathKind::None : pathKind(path);
+    if (kind == PathKind::None)
         return true;
-    const auto stamp = [&now] { return now ? now() : QDateTime::currentDateTime(); };
 
-    QString candidate = stampedName(path, stamp());
-    bool nameFree = !QFileInfo::exists(candidate);
-    for (int i = 0; !nameFree && i < 100; ++i) {
-        candidate = stampedName(path, stamp()) + QLatin1Char('-') + QString::number(i);
-        nameFree = !QFileInfo::exists(candidate);
-    }
-
+    const QString candidate = freeStampedName(path, now);
     bool ok = false;
-    // Every numbered name taken: moving onto one of them would destroy an
-    // earlier copy, so the damaged file stays where it is instead.
-    if (nameFree) {
-        ok = QFile::rename(path, candidate);
-        if (!ok && QFile::copy(path, candidate)) {
+    QString error;
+    if (!candidate.isEmpty()) {
+        ok = renameEntry(path, candidate, &error);
+        // Copying opens the file: only a regular one, since a FIFO would
+        // block and a link would be followed.
+        if (!ok && kind == PathKind::Regular && QFile::copy(path, candidate)) {
             ok = true;
             QFile::remove(path);
         }
+    } else {
+        error = QStringLiteral("every numbered name is taken");
     }
+    if (!ok)
+        qWarning() << "cannot set aside" << path << ":" << error;
     qWarning() << "corrupt config preserved:" << path << "->" << candidate << "ok =" << ok;
     if (!ok)
         blockedPaths().insert(blockKey(path));
     return ok;
+}
+
+bool keepCopyOfConfig(const QString& path, const QByteArray& bytes, const std::function<QDateTime()>& now)
+{
+    const QString candidate = freeStampedName(path, now);
+    QString error = QStringLiteral("every numbered name is taken");
+    // The name was free a moment ago; the atomic save would replace a file
+    // that appeared since, but only another of our own copies can.
+    const bool ok = !candidate.isEmpty() && saveFileAtomically(candidate, bytes, &error);
+    if (!ok)
+        qWarning() << "cannot copy" << path << ":" << error;
+    qWarning() << "partly read config copied:" << path << "->" << candidate << "ok =" << ok;
+    if (!ok)
+        blockedPaths().insert(blockKey(path));
+    return ok;
+}
+
+int removeInterruptedSaves(const QString& dir, const QStringList& baseNames)
+{
+    int removed = 0;
+    const QDir folder(dir);
+    for (const QString& base : baseNames) {
+        const QRegularExpression leftover(QLatin1Char('^') + QRegularExpression::escape(base)
+                                          + QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+        const QStringList names = folder.entryList({base + QStringLiteral(".??????")},
+                                                   QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& name : names) {
+            const QString full = folder.filePath(name);
+            if (!leftover.match(name).hasMatch() || pathKind(full) != PathKind::Regular
+                || !ownedByCurrentUser(full))
+                continue;
+            if (QFile::remove(full)) {
+                ++removed;
+                qInfo() << "removed leftover of an interrupted save:" << full;
+            }
+        }
+    }
+    return removed;
 }
 
 bool isConfigOverwriteBlocked(const QString& path)
@@ -130,9 +199,22 @@ int ConfigDamageNotice::delayMs(File file)
     return file == File::Settings ? 3000 : 3200;
 }
 
-QString ConfigDamageNotice::preservedText(File file)
+QString ConfigDamageNotice::preservedText(File file, Damage damage)
 {
-    return file == File::Settings
+    const bool settings = file == File::Settings;
+    switch (damage) {
+    case Damage::NotRegular:
+        return settings
+            ? QStringLiteral("设置文件不是普通文件，已将其移到一旁并使用默认值")
+            : QStringLiteral("布局文件不是普通文件，已将其移到一旁并重建默认分组");
+    case Damage::PartlyRead:
+        return settings
+            ? QStringLiteral("设置文件中有无法读取的值，已保留原文件副本；其余设置照常载入")
+            : QStringLiteral("布局文件中有无法读取的内容，已保留原文件副本；其余分组照常载入");
+    case Damage::Unusable:
+        break;
+    }
+    return settings
         ? QStringLiteral("设置文件已损坏，已保留副本并使用默认值；可从「备份与恢复」还原最近快照")
         : QStringLiteral("布局文件已损坏，已保留副本并重建默认分组；可从「备份与恢复」还原最近快照");
 }
@@ -144,7 +226,7 @@ QString ConfigDamageNotice::notPreservedText(File file)
         : QStringLiteral("布局文件已损坏且无法另存副本；为免覆盖原文件，本次运行不会保存分组布局");
 }
 
-bool ConfigDamageNotice::report(File file, bool preserved)
+bool ConfigDamageNotice::report(File file, bool preserved, Damage damage)
 {
     QString text;
     if (!preserved) {
@@ -152,7 +234,7 @@ bool ConfigDamageNotice::report(File file, bool preserved)
     } else {
         if (m_claimed)
             return false;
-        text = preservedText(file);
+        text = preservedText(file, damage);
     }
     m_claimed = true;
     ToastCallback toast = m_toast;

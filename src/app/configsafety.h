@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -33,6 +34,22 @@ bool saveConfigFile(const QString& path, const QByteArray& bytes, QString* error
 bool preserveCorruptConfig(const QString& path,
                            const std::function<QDateTime()>& now = {});
 
+// Keeps a copy of `bytes` (what was read from `path`) under the same kind of
+// stamped name, leaving `path` in place: for a file that loaded only in part,
+// whose remainder will be lost at the next save. When no copy can be written
+// the path is blocked like a damaged file that could not be set aside.
+bool keepCopyOfConfig(const QString& path, const QByteArray& bytes,
+                      const std::function<QDateTime()>& now = {});
+
+// The most a configuration file may hold; a bigger one is treated as damaged.
+constexpr qint64 kMaxConfigFileBytes = 64 * 1024 * 1024;
+
+// Removes the temporary files that interrupted atomic saves of `baseNames`
+// (a name, a dot and six letters or digits) left in `dir`: regular files of
+// this user only. Call before anything in `dir` is saved. Returns how many
+// were removed.
+int removeInterruptedSaves(const QString& dir, const QStringList& baseNames);
+
 // True while `path` holds a damaged file that could not be set aside.
 bool isConfigOverwriteBlocked(const QString& path);
 // Lifts the block, for a file that parses again (a restore put it right).
@@ -46,6 +63,10 @@ void clearConfigOverwriteBlock(const QString& path);
 class ConfigDamageNotice {
 public:
     enum class File { Settings, Layout };
+    // What was wrong: bytes that could not be used, something other than a
+    // regular file (a link, FIFO, folder...) moved aside, or a file that
+    // loaded except for some values, of which a copy was kept.
+    enum class Damage { Unusable, NotRegular, PartlyRead };
     // Runs `fn` after `delayMs` on the GUI thread.
     using Scheduler = std::function<void(int delayMs, std::function<void()> fn)>;
 
@@ -55,14 +76,14 @@ public:
 
     // Called by a loader that found `file` damaged; `preserved` is what
     // preserveCorruptConfig returned. Returns true when a toast was scheduled.
-    bool report(File file, bool preserved);
+    bool report(File file, bool preserved, Damage damage = Damage::Unusable);
 
     // Whether the one damage toast of this run was already claimed.
     bool claimed() const { return m_claimed; }
 
     static int delayMs(File file);
     // The untranslated texts; translated when shown.
-    static QString preservedText(File file);
+    static QString preservedText(File file, Damage damage = Damage::Unusable);
     static QString notPreservedText(File file);
 
 private:

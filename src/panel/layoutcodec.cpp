@@ -92,12 +92,10 @@ public:
             return false;
         bool sawGroups = false;
         if (!objectBody(1, [&](const char* k, qsizetype n) {
-                if (!keyIs(k, n, "groups"))
-                    return skipValue(2);
-                if (sawGroups)
+                if (!keyIs(k, n, "groups") || sawGroups)
                     return false;
                 sawGroups = true;
-                return peek() == '[' ? groupArray(out) : skipValue(2);
+                return peek() == '[' && groupArray(out);
             }))
             return false;
         skipBlanks();
@@ -339,67 +337,20 @@ private:
         return true;
     }
 
-    // Plain numbers only; exponents and long digit runs go to the general
-    // parser, which knows which of them it refuses.
-    bool number()
+    // Values of the wrong type are refused, like unknown keys: the general
+    // parser then tells the caller what the lenient load dropped.
+    bool textValue(QString* out)
     {
-        if (p < e && *p == '-')
-            ++p;
-        const char* digits = p;
-        while (p < e && *p >= '0' && *p <= '9')
-            ++p;
-        const qsizetype intLen = p - digits;
-        if (intLen == 0 || intLen > 15 || (intLen > 1 && *digits == '0'))
-            return false;
-        if (p < e && *p == '.') {
-            const char* frac = ++p;
-            while (p < e && *p >= '0' && *p <= '9')
-                ++p;
-            if (p == frac || p - frac > 15)
-                return false;
-        }
-        return !(p < e && (*p == 'e' || *p == 'E'));
+        return peek() == '"' && string(out);
     }
 
-    bool skipValue(int depth)
-    {
-        if (depth > kMaxDepth)
-            return false;
-        switch (peek()) {
-        case '{':
-            ++p;
-            return objectBody(depth, [&](const char*, qsizetype) { return skipValue(depth + 1); });
-        case '[':
-            return arrayBody(depth, [&] { return skipValue(depth + 1); });
-        case '"':
-            return string(nullptr);
-        case 't':
-            return literal("true");
-        case 'f':
-            return literal("false");
-        case 'n':
-            return literal("null");
-        default:
-            return number();
-        }
-    }
-
-    // Text of a known key: a string, or empty for a value of another type.
-    bool textValue(QString* out, int depth)
-    {
-        if (peek() == '"')
-            return string(out);
-        return skipValue(depth);
-    }
-
-    bool boolValue(bool* out, int depth)
+    bool boolValue(bool* out)
     {
         const char c = peek();
-        if (c == 't' || c == 'f') {
-            *out = c == 't';
-            return literal(c == 't' ? "true" : "false");
-        }
-        return skipValue(depth);
+        if (c != 't' && c != 'f')
+            return false;
+        *out = c == 't';
+        return literal(c == 't' ? "true" : "false");
     }
 
     static ItemKey itemKey(const char* k, qsizetype n)
@@ -428,32 +379,32 @@ private:
     {
         const int depth = 5;
         if (peek() != '{')
-            return skipValue(depth); // a non-object has no path: dropped
+            return false;
         ++p;
         PanelItem it;
         unsigned seen = 0;
         if (!objectBody(depth, [&](const char* k, qsizetype n) {
                 const ItemKey key = itemKey(k, n);
-                if (key == KOther)
-                    return skipValue(depth + 1);
-                if (seen & (1u << key))
+                if (key == KOther || (seen & (1u << key)))
                     return false;
                 seen |= 1u << key;
                 switch (key) {
-                case KArgs: return textValue(&it.args, depth + 1);
-                case KCustomIcon: return textValue(&it.customIcon, depth + 1);
-                case KHidden: return boolValue(&it.hidden, depth + 1);
-                case KName: return textValue(&it.name, depth + 1);
-                case KPath: return textValue(&it.path, depth + 1);
-                case KRunAsAdmin: return boolValue(&it.runAsAdmin, depth + 1);
-                case KWorkDir: return textValue(&it.workDir, depth + 1);
+                case KArgs: return textValue(&it.args);
+                case KCustomIcon: return textValue(&it.customIcon);
+                case KHidden: return boolValue(&it.hidden);
+                case KName: return textValue(&it.name);
+                case KPath: return textValue(&it.path);
+                case KRunAsAdmin: return boolValue(&it.runAsAdmin);
+                case KWorkDir: return textValue(&it.workDir);
                 case KOther: break;
                 }
                 return false;
             }))
             return false;
-        if (!it.path.isEmpty())
-            items->append(std::move(it));
+        // An item without a path would be dropped.
+        if (it.path.isEmpty())
+            return false;
+        items->append(std::move(it));
         return true;
     }
 
@@ -461,12 +412,8 @@ private:
     {
         const int depth = 3;
         PanelGroup g;
-        if (peek() != '{') {
-            if (!skipValue(depth))
-                return false;
-            out->append(std::move(g)); // a non-object reads as an empty group
-            return true;
-        }
+        if (peek() != '{')
+            return false;
         ++p;
         bool sawName = false, sawItems = false;
         if (!objectBody(depth, [&](const char* k, qsizetype n) {
@@ -474,17 +421,15 @@ private:
                     if (sawName)
                         return false;
                     sawName = true;
-                    return textValue(&g.name, depth + 1);
+                    return textValue(&g.name);
                 }
                 if (keyIs(k, n, "items")) {
                     if (sawItems)
                         return false;
                     sawItems = true;
-                    if (peek() != '[')
-                        return skipValue(depth + 1);
-                    return arrayBody(depth + 1, [&] { return item(&g.items); });
+                    return peek() == '[' && arrayBody(depth + 1, [&] { return item(&g.items); });
                 }
-                return skipValue(depth + 1);
+                return false;
             }))
             return false;
         out->append(std::move(g));

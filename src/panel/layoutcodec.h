@@ -13,10 +13,11 @@
 // layoutToJson(groups).
 QByteArray writeLayoutJson(const QList<PanelGroup>& groups);
 
-// Reads a well-formed layout document straight into groups, applying the
-// same rules as layoutFromJson. Returns false, leaving `out` unspecified,
-// for anything it cannot vouch for (malformed or merely unusual input:
-// duplicate keys, escapes in keys, deep nesting, numbers with exponents,
-// control characters...); the caller then takes the general JSON parser,
-// which decides between damage and a lenient load.
+// Reads a well-formed layout document straight into groups. Returns false,
+// leaving `out` unspecified, for anything it cannot vouch for: malformed or
+// merely unusual input (duplicate keys, escapes in keys, deep nesting,
+// control characters...) and anything the lenient load would drop (unknown
+// keys, values of the wrong type, items without a path). The caller then
+// takes the general JSON parser, which decides between damage and a lenient
+// load and says what was dropped.
 bool readLayoutJsonFast(const QByteArray& bytes, QList<PanelGroup>* out);

@@ -1,7 +1,9 @@
 #include "panel/layoutfile.h"
 
 #include "app/appsettings.h"
+#include "app/configsafety.h"
 #include "panel/layoutcodec.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,15 +14,67 @@
 
 namespace {
 
-QString readText(const QJsonObject& o, QLatin1String key)
-{
-    return o.value(key).toString();
-}
+// Reads the values of one object and notes the first thing the lenient
+// rules drop. A null carries nothing, so dropping one loses nothing.
+class LenientReader {
+public:
+    explicit LenientReader(QString* loss) : m_loss(loss) {}
 
-bool readBool(const QJsonObject& o, QLatin1String key)
-{
-    return o.value(key).toBool(false);
-}
+    void dropped(const QString& what)
+    {
+        if (m_loss && m_loss->isEmpty())
+            *m_loss = what;
+    }
+
+    QString text(const QJsonObject& o, QLatin1String key)
+    {
+        const QJsonValue v = o.value(key);
+        if (!v.isString() && !v.isUndefined() && !v.isNull())
+            dropped(QStringLiteral("\"%1\" is not a text").arg(key));
+        return v.toString();
+    }
+
+    bool flag(const QJsonObject& o, QLatin1String key)
+    {
+        const QJsonValue v = o.value(key);
+        if (!v.isBool() && !v.isUndefined() && !v.isNull())
+            dropped(QStringLiteral("\"%1\" is not true or false").arg(key));
+        return v.toBool(false);
+    }
+
+    QJsonArray array(const QJsonObject& o, QLatin1String key)
+    {
+        const QJsonValue v = o.value(key);
+        if (!v.isArray() && !v.isUndefined() && !v.isNull())
+            dropped(QStringLiteral("\"%1\" is not a list").arg(key));
+        return v.toArray();
+    }
+
+    QJsonObject object(const QJsonValue& v, const QString& what)
+    {
+        if (!v.isObject() && !v.isNull())
+            dropped(what + QStringLiteral(" is not an object"));
+        return v.toObject();
+    }
+
+    void unknownKeys(const QJsonObject& o, std::initializer_list<const char*> known)
+    {
+        if (!m_loss || !m_loss->isEmpty())
+            return;
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            bool isKnown = false;
+            for (const char* k : known)
+                isKnown = isKnown || it.key() == QLatin1String(k);
+            if (!isKnown && !it.value().isNull()) {
+                dropped(QStringLiteral("unknown key \"%1\"").arg(it.key()));
+                return;
+            }
+        }
+    }
+
+private:
+    QString* m_loss;
+};
 
 } // namespace
 
@@ -55,29 +109,39 @@ QJsonObject layoutToJson(const QList<PanelGroup>& groups)
     return root;
 }
 
-QList<PanelGroup> layoutFromJson(const QJsonObject& root, const QString& fallbackGroupName)
+QList<PanelGroup> layoutFromJson(const QJsonObject& root, const QString& fallbackGroupName, QString* loss)
 {
+    LenientReader read(loss);
+    read.unknownKeys(root, {"groups"});
     QList<PanelGroup> groups;
-    const QJsonArray groupArray = root.value(QLatin1String("groups")).toArray();
+    const QJsonArray groupArray = read.array(root, QLatin1String("groups"));
     groups.reserve(groupArray.size());
     for (const QJsonValue& gv : groupArray) {
-        const QJsonObject go = gv.toObject();
+        const QJsonObject go = read.object(gv, QStringLiteral("a group"));
+        read.unknownKeys(go, {"name", "items"});
         PanelGroup g;
-        g.name = limitGroupName(readText(go, QLatin1String("name")));
-        const QJsonArray items = go.value(QLatin1String("items")).toArray();
+        const QString name = read.text(go, QLatin1String("name"));
+        g.name = limitGroupName(name);
+        if (g.name.size() != name.size())
+            read.dropped(QStringLiteral("a group name longer than %1").arg(kMaxGroupNameUnits));
+        const QJsonArray items = read.array(go, QLatin1String("items"));
         g.items.reserve(items.size());
         for (const QJsonValue& iv : items) {
-            const QJsonObject io = iv.toObject();
+            const QJsonObject io = read.object(iv, QStringLiteral("an item"));
+            read.unknownKeys(io, {"path", "name", "hidden", "customIcon", "workDir", "args", "runAsAdmin"});
             PanelItem it;
-            it.path = readText(io, QLatin1String("path"));
-            if (it.path.isEmpty())
+            it.path = read.text(io, QLatin1String("path"));
+            if (it.path.isEmpty()) {
+                if (!iv.isNull())
+                    read.dropped(QStringLiteral("an item without a path"));
                 continue;
-            it.name = readText(io, QLatin1String("name"));
-            it.hidden = readBool(io, QLatin1String("hidden"));
-            it.customIcon = readText(io, QLatin1String("customIcon"));
-            it.workDir = readText(io, QLatin1String("workDir"));
-            it.args = readText(io, QLatin1String("args"));
-            it.runAsAdmin = readBool(io, QLatin1String("runAsAdmin"));
+            }
+            it.name = read.text(io, QLatin1String("name"));
+            it.hidden = read.flag(io, QLatin1String("hidden"));
+            it.customIcon = read.text(io, QLatin1String("customIcon"));
+            it.workDir = read.text(io, QLatin1String("workDir"));
+            it.args = read.text(io, QLatin1String("args"));
+            it.runAsAdmin = read.flag(io, QLatin1String("runAsAdmin"));
             g.items.append(std::move(it));
         }
         groups.append(std::move(g));
@@ -105,8 +169,14 @@ LayoutRead parseLayout(const QByteArray& bytes, const QString& fallbackGroupName
     }
     QList<PanelGroup> fast;
     if (readLayoutJsonFast(bytes, &fast)) {
-        for (PanelGroup& g : fast)
-            g.name = limitGroupName(g.name);
+        for (PanelGroup& g : fast) {
+            const QString name = limitGroupName(g.name);
+            if (name.size() != g.name.size() && !r.partlyRead) {
+                r.partlyRead = true;
+                r.error = QStringLiteral("a group name longer than %1").arg(kMaxGroupNameUnits);
+            }
+            g.name = name;
+        }
         if (fast.isEmpty()) {
             PanelGroup g;
             g.name = fallbackGroupName;
@@ -114,6 +184,8 @@ LayoutRead parseLayout(const QByteArray& bytes, const QString& fallbackGroupName
         }
         r.state = LayoutFileState::Loaded;
         r.groups = std::move(fast);
+        if (r.partlyRead)
+            r.bytes = bytes;
         return r;
     }
     QJsonParseError err;
@@ -129,7 +201,10 @@ LayoutRead parseLayout(const QByteArray& bytes, const QString& fallbackGroupName
         return r;
     }
     r.state = LayoutFileState::Loaded;
-    r.groups = layoutFromJson(doc.object(), fallbackGroupName);
+    r.groups = layoutFromJson(doc.object(), fallbackGroupName, &r.error);
+    r.partlyRead = !r.error.isEmpty();
+    if (r.partlyRead)
+        r.bytes = bytes;
     return r;
 }
 
@@ -154,18 +229,24 @@ LayoutRead readLayout(QIODevice& device, const QString& fallbackGroupName)
 
 LayoutRead readLayoutFile(const QString& path, const QString& fallbackGroupName)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        LayoutRead r;
+    RegularFileRead file = readRegularFile(path, kMaxConfigFileBytes);
+    LayoutRead r;
+    r.error = file.error;
+    switch (file.status) {
+    case RegularFileRead::Ok:
+        return parseLayout(file.bytes, fallbackGroupName);
+    case RegularFileRead::Missing:
         r.state = LayoutFileState::Missing;
-        return r;
-    }
-    QFile f(path);
-    if (info.isDir() || !f.open(QIODevice::ReadOnly)) {
-        LayoutRead r;
+        break;
+    case RegularFileRead::NotRegular:
+        r.state = LayoutFileState::NotRegular;
+        break;
+    case RegularFileRead::TooLarge:
+        r.state = LayoutFileState::Damaged;
+        break;
+    case RegularFileRead::Error:
         r.state = LayoutFileState::Unreadable;
-        r.error = info.isDir() ? QStringLiteral("is a folder") : f.errorString();
-        return r;
+        break;
     }
-    return readLayout(f, fallbackGroupName);
+    return r;
 }

@@ -23,8 +23,11 @@ QJsonObject layoutToJson(const QList<PanelGroup>& groups);
 // Reads a group list from a layout object. Lenient: wrong types read as empty
 // or false, non-object elements as empty objects, unknown keys are ignored.
 // Items without a path are dropped, names are limited, and an empty result
-// becomes one empty group named `fallbackGroupName`.
-QList<PanelGroup> layoutFromJson(const QJsonObject& root, const QString& fallbackGroupName);
+// becomes one empty group named `fallbackGroupName`. When anything but a
+// null is dropped or cut that way, `loss` (may be null) gets the first such
+// thing, for the log; it stays empty otherwise.
+QList<PanelGroup> layoutFromJson(const QJsonObject& root, const QString& fallbackGroupName,
+                                 QString* loss = nullptr);
 
 // The indented UTF-8 document written to "layout.json".
 QByteArray serializeLayout(const QList<PanelGroup>& groups);
@@ -34,7 +37,8 @@ enum class LayoutFileState {
     Loaded,     // a JSON object; `groups` holds its content
     Missing,    // nothing at the path
     Empty,      // a file of 0 bytes
-    Unreadable, // something is there but could not be opened or read
+    Unreadable, // a regular file that could not be opened or read
+    NotRegular, // a link, FIFO, folder or device in place of the file
     Damaged,    // bytes that are not valid JSON
     NotObject,  // valid JSON whose top level is not an object
 };
@@ -42,7 +46,11 @@ enum class LayoutFileState {
 struct LayoutRead {
     LayoutFileState state = LayoutFileState::Missing;
     QList<PanelGroup> groups; // only for Loaded
-    QString error;            // why it was not Loaded, for the log
+    QString error;            // why it was not Loaded, or what was dropped
+    // Loaded, but the lenient rules dropped something of the file's content;
+    // `bytes` then holds the file as read, for a copy before it is saved over.
+    bool partlyRead = false;
+    QByteArray bytes;
 };
 
 // Parses the bytes of a layout file (never Missing or Unreadable).
@@ -52,7 +60,8 @@ LayoutRead parseLayout(const QByteArray& bytes, const QString& fallbackGroupName
 // Unreadable.
 LayoutRead readLayout(QIODevice& device, const QString& fallbackGroupName);
 
-// Opens and reads the file at `path`.
+// Reads the regular file at `path`, at most kMaxConfigFileBytes (more is
+// Damaged); links are not followed.
 LayoutRead readLayoutFile(const QString& path, const QString& fallbackGroupName);
 
 // True for the states in which something of the user's is at the path that
@@ -60,5 +69,5 @@ LayoutRead readLayoutFile(const QString& path, const QString& fallbackGroupName)
 inline bool layoutNeedsPreserving(LayoutFileState s)
 {
     return s == LayoutFileState::Unreadable || s == LayoutFileState::Damaged
-        || s == LayoutFileState::NotObject;
+        || s == LayoutFileState::NotObject || s == LayoutFileState::NotRegular;
 }

@@ -1,6 +1,8 @@
 #include "panel/mainwindow.h"
 
+#include "app/configsafety.h"
 #include "app/lang.h"
+#include "app/paths.h"
 #include "icons/iconservice.h"
 #include "panel/borderframe.h"
 #include "panel/framehittest.h"
@@ -67,6 +69,9 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowTitle(translate("Quillory"));
     setMinimumSize(minimumWindowSize(availableArea(screen())));
 
+    // Before the first save: temporary files of saves a kill interrupted.
+    removeInterruptedSaves(cachedAppDataDir(),
+                           {QStringLiteral("settings.json"), QStringLiteral("layout.json")});
     loadSettings();
 
     setLanguageChangedHandler([this] { updateTitle(); });

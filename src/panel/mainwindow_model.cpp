@@ -17,8 +17,8 @@ void MainWindow::loadSettings()
     settingsPath = cachedAppDataDir() + QStringLiteral("/settings.json");
     QSize geometry(-1, -1);
     const SettingsLoadResult r = loadAppSettings(settingsPath, settings, &geometry);
-    if (r.damaged())
-        damageNotice.report(ConfigDamageNotice::File::Settings, r.preserved);
+    if (r.damaged() || r.partlyRead)
+        damageNotice.report(ConfigDamageNotice::File::Settings, r.preserved, r.damage());
     if (r.status == SettingsLoadResult::Loaded)
         rememberedSize = geometry;
 }
@@ -54,19 +54,32 @@ bool MainWindow::loadLayout()
         return false;
     case LayoutFileState::Unreadable:
     case LayoutFileState::Damaged:
-    case LayoutFileState::NotObject: {
+    case LayoutFileState::NotObject:
+    case LayoutFileState::NotRegular: {
         // Whatever is there may be the user's only copy of the panel: it is
         // set aside (or, failing that, never overwritten this run) and the
         // user is told, for every kind of damage.
         qWarning() << "layout file not usable:" << layoutPath << r.error;
         const bool preserved = preserveCorruptConfig(layoutPath);
-        damageNotice.report(ConfigDamageNotice::File::Layout, preserved);
+        damageNotice.report(ConfigDamageNotice::File::Layout, preserved,
+                            r.state == LayoutFileState::NotRegular
+                                ? ConfigDamageNotice::Damage::NotRegular
+                                : ConfigDamageNotice::Damage::Unusable);
         return false;
     }
     case LayoutFileState::Loaded:
         break;
     }
     clearConfigOverwriteBlock(layoutPath);
+    if (r.partlyRead) {
+        // The next save writes only what was understood; the original stays
+        // in place until then and a copy of it is kept for good.
+        qWarning() << "layout file read in part:" << layoutPath << r.error;
+        const bool copied = keepCopyOfConfig(layoutPath, r.bytes);
+        damageNotice.report(ConfigDamageNotice::File::Layout, copied,
+                            ConfigDamageNotice::Damage::PartlyRead);
+        r.bytes.clear();
+    }
     groups = std::move(r.groups);
     if (currentGroupIndex >= groups.size())
         setCurrentGroupIndex(0);

@@ -415,15 +415,15 @@ private Q_SLOTS:
         QTest::newRow("empty array") << QByteArray("[]") << int(SettingsLoadResult::NotAnObject);
         // Qt's reader refuses a bare scalar at the top: damaged, set aside too.
         QTest::newRow("string") << QByteArray("\"text\"") << int(SettingsLoadResult::Damaged);
-        // A folder where the file should be cannot be read.
-        QTest::newRow("folder") << QByteArray() << int(SettingsLoadResult::Unreadable);
+        // A folder where the file should be is moved aside as it is.
+        QTest::newRow("folder") << QByteArray() << int(SettingsLoadResult::NotRegular);
     }
     void otherUnusableFiles()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, status);
         SettingsFile f;
-        if (status == int(SettingsLoadResult::Unreadable))
+        if (status == int(SettingsLoadResult::NotRegular))
             QVERIFY(QDir().mkpath(f.path()));
         else
             f.write(bytes);
@@ -438,8 +438,82 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(f.path()));
         const QStringList files = QDir(f.dir()).entryList({QStringLiteral("settings.json.corrupt-*")}, QDir::Files | QDir::Dirs);
         QCOMPARE(files.size(), 1);
-        if (status != int(SettingsLoadResult::Unreadable))
+        if (status != int(SettingsLoadResult::NotRegular))
             QCOMPARE(testsupport::readFile(f.dir() + QLatin1Char('/') + files.first()), bytes);
+    }
+
+    void valuesOfTheWrongTypeKeepACopy_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("partly");
+        QTest::newRow("all of the right type") << QByteArray(R"({"iconSize": 64, "darkTheme": true, "btnLayoutTitle": [0, 1]})") << false;
+        QTest::newRow("unknown keys are not values of ours") << QByteArray(R"({"futureKey": [1], "iconSize": 64})") << false;
+        QTest::newRow("null carries nothing") << QByteArray(R"({"iconSize": null, "customTitle": null})") << false;
+        QTest::newRow("number as a text") << QByteArray(R"({"iconSize": "64"})") << true;
+        QTest::newRow("flag as a number") << QByteArray(R"({"darkTheme": 1})") << true;
+        QTest::newRow("fraction for a whole number") << QByteArray(R"({"opacity": 50.5})") << true;
+        QTest::newRow("text as a list") << QByteArray(R"({"customTitle": ["a"]})") << true;
+        QTest::newRow("list entry of the wrong type") << QByteArray(R"({"btnLayoutTitle": [0, "1"]})") << true;
+        QTest::newRow("legacy password key as a number") << QByteArray(R"({"uiPasswordHash": 5})") << true;
+        QTest::newRow("map as a list") << QByteArray(R"({"obfuscateMap": []})") << true;
+    }
+    void valuesOfTheWrongTypeKeepACopy()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, partly);
+        SettingsFile f;
+        f.write(bytes);
+        AppSettings s;
+        const SettingsLoadResult r = loadAppSettings(f.path(), s, nullptr);
+        QCOMPARE(r.status, SettingsLoadResult::Loaded);
+        QCOMPARE(r.partlyRead, partly);
+        QVERIFY(!r.damaged());
+        const QStringList copies = QDir(f.dir()).entryList({QStringLiteral("settings.json.corrupt-*")}, QDir::Files);
+        QCOMPARE(copies.size(), partly ? 1 : 0);
+        // The file itself stays until the next save replaces it.
+        QCOMPARE(testsupport::readFile(f.path()), bytes);
+        if (partly) {
+            QVERIFY(r.preserved);
+            QCOMPARE(r.damage(), ConfigDamageNotice::Damage::PartlyRead);
+            QCOMPARE(testsupport::readFile(f.dir() + QLatin1Char('/') + copies.first()), bytes);
+        }
+    }
+
+    void fileThatIsNotRegularIsMovedAsItIs_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << QStringLiteral("fifo");
+        QTest::newRow("link to /dev/zero") << QStringLiteral("zero");
+        QTest::newRow("link to a good file") << QStringLiteral("good");
+        QTest::newRow("dangling link") << QStringLiteral("dangling");
+    }
+    void fileThatIsNotRegularIsMovedAsItIs()
+    {
+        QFETCH(QString, kind);
+        SettingsFile f;
+        const QString target = f.dir() + QStringLiteral("/elsewhere.json");
+        if (kind == QLatin1String("fifo")) {
+            QVERIFY(testsupport::makeFifo(f.path()));
+        } else if (kind == QLatin1String("zero")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), f.path()));
+        } else {
+            if (kind == QLatin1String("good"))
+                QVERIFY(testsupport::writeFile(target, R"({"iconSize": 64})"));
+            QVERIFY(QFile::link(target, f.path()));
+        }
+        AppSettings s;
+        const SettingsLoadResult r = loadAppSettings(f.path(), s, nullptr);
+        QCOMPARE(r.status, SettingsLoadResult::NotRegular);
+        QVERIFY(r.preserved);
+        QCOMPARE(r.damage(), ConfigDamageNotice::Damage::NotRegular);
+        QVERIFY(!QFileInfo::exists(f.path()) && !QFileInfo(f.path()).isSymLink());
+        QVERIFY(saveAppSettings(f.path(), s, QSize(1, 1), nullptr));
+        QVERIFY(QFileInfo(f.path()).isFile() && !QFileInfo(f.path()).isSymLink());
+        // A link's target is never written.
+        if (kind == QLatin1String("good"))
+            QCOMPARE(testsupport::readFile(target), QByteArray(R"({"iconSize": 64})"));
+        if (kind == QLatin1String("dangling"))
+            QVERIFY(!QFileInfo::exists(target));
     }
 
     void missingFileLeavesRecord()

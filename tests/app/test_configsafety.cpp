@@ -139,6 +139,39 @@ private Q_SLOTS:
         QVERIFY(saveConfigFile(path, "{}", nullptr));
     }
 
+    void saveNeverWritesThroughALink_data()
+    {
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("link to a file") << false;
+        QTest::newRow("dangling link") << true;
+    }
+    void saveNeverWritesThroughALink()
+    {
+        QFETCH(bool, dangling);
+        QTemporaryDir dir;
+        const QString target = dir.path() + QStringLiteral("/outside.json");
+        const QString path = dir.path() + QStringLiteral("/settings.json");
+        if (!dangling)
+            QVERIFY(testsupport::writeFile(target, "theirs"));
+        QVERIFY(QFile::link(target, path));
+        QString error;
+        QVERIFY(!saveConfigFile(path, "ours", &error));
+        QVERIFY(error.contains(QLatin1String("symbolic link")));
+        QCOMPARE(QFileInfo::exists(target), !dangling);
+        if (!dangling)
+            QCOMPARE(testsupport::readFile(target), QByteArray("theirs"));
+
+        // Set aside, the link moves as it is and the next save writes a file.
+        QVERIFY(preserveCorruptConfig(path));
+        QVERIFY(!QFileInfo(path).isSymLink());
+        const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("settings.json.corrupt-*")}, QDir::AllEntries | QDir::System);
+        QCOMPARE(aside.size(), 1);
+        QVERIFY(QFileInfo(dir.path() + QLatin1Char('/') + aside.first()).isSymLink());
+        QVERIFY(saveConfigFile(path, "ours", nullptr));
+        QCOMPARE(testsupport::readFile(path), QByteArray("ours"));
+        QCOMPARE(QFileInfo::exists(target), !dangling);
+    }
+
     void preserveWithoutAFile()
     {
         QVERIFY(preserveCorruptConfig(QString()));

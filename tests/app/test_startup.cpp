@@ -67,6 +67,21 @@ private Q_SLOTS:
     }
     void init() { QDir(dataRoot() + QStringLiteral("/logs")).removeRecursively(); }
 
+    void installPathStaysInTheTestsOwnFolders()
+    {
+        // As root the panel records its folder machine-wide, in the first
+        // XDG_CONFIG_DIRS entry: that must be this test's folder, never /etc/xdg.
+        const QString machineWide = qEnvironmentVariable("XDG_CONFIG_DIRS").section(QLatin1Char(':'), 0, 0);
+        QVERIFY2(machineWide.startsWith(testsupport::testRoot()), "the test runner isolates XDG_CONFIG_DIRS");
+        Panel panel;
+        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        const QString written = (::geteuid() == 0 ? machineWide : qEnvironmentVariable("XDG_CONFIG_HOME"))
+            + QStringLiteral("/Tarnavel/registry.ini");
+        QVERIFY2(testsupport::readFile(written).contains("InstallPath"), qPrintable(written));
+        ::kill(pid_t(panel.p.processId()), SIGTERM);
+        QVERIFY(panel.finishedWith(0));
+    }
+
     void secondStartWakesTheFirstAndSigtermQuits()
     {
         Panel first({ QStringLiteral("--bogus"), QStringLiteral("-x"), QStringLiteral("--agentx") });

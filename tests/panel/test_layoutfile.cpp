@@ -1,4 +1,6 @@
 #include "panel/layoutfile.h"
+
+#include "app/configsafety.h"
 #include "panelshape.h"
 #include "testsupport.h"
 
@@ -34,25 +36,43 @@ void TestLayoutFile::parse_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("expected");
+    // Something of the file's content was dropped or cut by the lenient rules.
+    QTest::addColumn<bool>("partly");
 
     const int loaded = int(LayoutFileState::Loaded);
-    QTest::newRow("no groups") << QByteArray(R"({"groups": []})") << loaded << QStringLiteral("默认分组:");
-    QTest::newRow("groups key missing") << QByteArray(R"({"other": 1})") << loaded << QStringLiteral("默认分组:");
-    QTest::newRow("groups not an array") << QByteArray(R"({"groups": 5})") << loaded << QStringLiteral("默认分组:");
+    QTest::newRow("no groups") << QByteArray(R"({"groups": []})") << loaded << QStringLiteral("默认分组:") << false;
+    QTest::newRow("empty object") << QByteArray(R"({})") << loaded << QStringLiteral("默认分组:") << false;
+    QTest::newRow("groups key missing, other key dropped")
+        << QByteArray(R"({"other": 1})") << loaded << QStringLiteral("默认分组:") << true;
+    QTest::newRow("key in other case")
+        << QByteArray(R"({"Groups": [{"name": "A"}]})") << loaded << QStringLiteral("默认分组:") << true;
+    QTest::newRow("groups not an array") << QByteArray(R"({"groups": 5})") << loaded << QStringLiteral("默认分组:") << true;
+    QTest::newRow("groups as a text") << QByteArray(R"({"groups": "A"})") << loaded << QStringLiteral("默认分组:") << true;
     QTest::newRow("group not an object reads as empty group")
-        << QByteArray(R"({"groups": [7, {"name": "B"}]})") << loaded << QStringLiteral(":;B:");
+        << QByteArray(R"({"groups": [7, {"name": "B"}]})") << loaded << QStringLiteral(":;B:") << true;
     QTest::newRow("items without path dropped, group kept")
         << QByteArray(R"({"groups": [{"name": "A", "items": [{"path": ""}, {"name": "x"}, 3, {"path": 9}]}]})")
-        << loaded << QStringLiteral("A:");
+        << loaded << QStringLiteral("A:") << true;
+    QTest::newRow("items as an object")
+        << QByteArray(R"({"groups": [{"name": "A", "items": {"path": "/x"}}]})") << loaded << QStringLiteral("A:") << true;
+    QTest::newRow("unknown item key")
+        << QByteArray(R"({"groups": [{"name": "A", "items": [{"path": "/x", "iconIndex": 2}]}]})")
+        << loaded << QStringLiteral("A:/x") << true;
+    QTest::newRow("flag of the wrong type")
+        << QByteArray(R"({"groups": [{"name": "A", "items": [{"path": "/x", "hidden": "yes"}]}]})")
+        << loaded << QStringLiteral("A:/x") << true;
+    QTest::newRow("nulls carry nothing to lose")
+        << QByteArray(R"({"groups": [{"name": null, "items": null}, {"name": "B", "items": [{"path": "/x", "args": null}]}]})")
+        << loaded << QStringLiteral(":;B:/x") << false;
     QTest::newRow("order kept, duplicates of names kept")
         << QByteArray(R"({"groups": [{"name": "A", "items": [{"path": "/b"}, {"path": "/a"}, {"path": "/b"}]}, {"name": "A"}]})")
-        << loaded << QStringLiteral("A:/b|/a|/b;A:");
+        << loaded << QStringLiteral("A:/b|/a|/b;A:") << false;
     QTest::newRow("wrong name type reads empty")
-        << QByteArray(R"({"groups": [{"name": ["x"], "items": "no"}]})") << loaded << QStringLiteral(":");
-    QTest::newRow("empty bytes") << QByteArray() << int(LayoutFileState::Empty) << QString();
-    QTest::newRow("only blanks are damage") << QByteArray(" \n") << int(LayoutFileState::Damaged) << QString();
-    QTest::newRow("truncated") << QByteArray(R"({"groups": [{"name": "A")") << int(LayoutFileState::Damaged) << QString();
-    QTest::newRow("array at top") << QByteArray(R"([{"groups": []}])") << int(LayoutFileState::NotObject) << QString();
+        << QByteArray(R"({"groups": [{"name": ["x"], "items": "no"}]})") << loaded << QStringLiteral(":") << true;
+    QTest::newRow("empty bytes") << QByteArray() << int(LayoutFileState::Empty) << QString() << false;
+    QTest::newRow("only blanks are damage") << QByteArray(" \n") << int(LayoutFileState::Damaged) << QString() << false;
+    QTest::newRow("truncated") << QByteArray(R"({"groups": [{"name": "A")") << int(LayoutFileState::Damaged) << QString() << false;
+    QTest::newRow("array at top") << QByteArray(R"([{"groups": []}])") << int(LayoutFileState::NotObject) << QString() << false;
 }
 
 void TestLayoutFile::parse()
@@ -60,12 +80,18 @@ void TestLayoutFile::parse()
     QFETCH(QByteArray, bytes);
     QFETCH(int, state);
     QFETCH(QString, expected);
+    QFETCH(bool, partly);
     const LayoutRead r = parseLayout(bytes, kFallback);
     QCOMPARE(int(r.state), state);
-    if (r.state == LayoutFileState::Loaded)
+    QCOMPARE(r.partlyRead, partly);
+    if (r.state == LayoutFileState::Loaded) {
         QCOMPARE(shape(r.groups), expected);
-    else
+        // What a copy must hold, and a reason for the log.
+        QCOMPARE(r.bytes, partly ? bytes : QByteArray());
+        QCOMPARE(r.error.isEmpty(), !partly);
+    } else {
         QVERIFY2(!r.error.isEmpty(), "a refused file names its reason for the log");
+    }
 }
 
 void TestLayoutFile::readsEveryItemField()
@@ -170,6 +196,7 @@ void TestLayoutFile::shortenedNameIsWrittenBack()
 {
     const QByteArray bytes = QByteArray("{\"groups\":[{\"name\":\"") + QByteArray(70, 'n') + QByteArray("\"}]}");
     const LayoutRead r = parseLayout(bytes, kFallback);
+    QVERIFY2(r.partlyRead, "the cut name is kept in a copy");
     const QByteArray again = serializeLayout(r.groups);
     QVERIFY(again.contains(QByteArray('"' + QByteArray(64, 'n') + '"')));
     QVERIFY(!again.contains(QByteArray(65, 'n')));
@@ -182,7 +209,7 @@ void TestLayoutFile::fileStates()
     QCOMPARE(readLayoutFile(dir + QStringLiteral("/none.json"), kFallback).state, LayoutFileState::Missing);
 
     QVERIFY(QDir().mkpath(dir + QStringLiteral("/folder.json")));
-    QCOMPARE(readLayoutFile(dir + QStringLiteral("/folder.json"), kFallback).state, LayoutFileState::Unreadable);
+    QCOMPARE(readLayoutFile(dir + QStringLiteral("/folder.json"), kFallback).state, LayoutFileState::NotRegular);
 
     QVERIFY(testsupport::writeFile(dir + QStringLiteral("/empty.json"), QByteArray()));
     QCOMPARE(readLayoutFile(dir + QStringLiteral("/empty.json"), kFallback).state, LayoutFileState::Empty);
@@ -192,8 +219,24 @@ void TestLayoutFile::fileStates()
     QCOMPARE(ok.state, LayoutFileState::Loaded);
     QCOMPARE(shape(ok.groups), QStringLiteral("X:/x"));
 
+    // Links are not followed, whatever they point at; nothing blocks or
+    // reads without end.
     QVERIFY(QFile::link(dir + QStringLiteral("/gone"), dir + QStringLiteral("/dangling.json")));
-    QCOMPARE(readLayoutFile(dir + QStringLiteral("/dangling.json"), kFallback).state, LayoutFileState::Unreadable);
+    QVERIFY(QFile::link(dir + QStringLiteral("/ok.json"), dir + QStringLiteral("/tofile.json")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir + QStringLiteral("/zero.json")));
+    QVERIFY(testsupport::makeFifo(dir + QStringLiteral("/fifo.json")));
+    for (const char* name : {"/dangling.json", "/tofile.json", "/zero.json", "/fifo.json"}) {
+        const LayoutRead r = readLayoutFile(dir + QLatin1String(name), kFallback);
+        QVERIFY2(r.state == LayoutFileState::NotRegular, name);
+        QVERIFY(layoutNeedsPreserving(r.state));
+    }
+
+    // Past the size cap (a sparse file): damaged, without reading it.
+    QFile big(dir + QStringLiteral("/big.json"));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QVERIFY(big.resize(kMaxConfigFileBytes + 1));
+    big.close();
+    QCOMPARE(readLayoutFile(big.fileName(), kFallback).state, LayoutFileState::Damaged);
 }
 
 void TestLayoutFile::readErrorIsUnreadable()

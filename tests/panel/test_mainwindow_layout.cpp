@@ -7,6 +7,7 @@
 #include "icons/iconservice.h"
 #include "panel/layoutfile.h"
 #include "widgets/toast.h"
+#include "panelshape.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -50,6 +51,11 @@ private Q_SLOTS:
     void firstStartSavesDefaultsAndRestartKeepsThem();
     void unusableLayoutIsPreservedAndReported_data();
     void unusableLayoutIsPreservedAndReported();
+    void partlyReadLayoutIsCopiedBeforeItIsSavedOver_data();
+    void partlyReadLayoutIsCopiedBeforeItIsSavedOver();
+    void fileThatIsNotRegularNeitherHangsNorIsWrittenThrough_data();
+    void fileThatIsNotRegularNeitherHangsNorIsWrittenThrough();
+    void leftoversOfInterruptedSavesAreRemovedAtStart();
     void oneDamageToastPerRun();
     void emptyFileTakesDefaultsWithoutCopy();
     void emptyGroupListLoadsOneNamedGroup_data();
@@ -73,10 +79,11 @@ void TestMainWindowLayout::init()
 {
     setLanguage(0);
     QDir dir(root());
-    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
         if (name.startsWith(QLatin1String("layout.json")) || name.startsWith(QLatin1String("settings.json"))) {
-            QFileInfo(dir.filePath(name)).isDir() ? QDir(dir.filePath(name)).removeRecursively()
-                                                   : QFile::remove(dir.filePath(name));
+            const QFileInfo info(dir.filePath(name));
+            info.isDir() && !info.isSymLink() ? QDir(dir.filePath(name)).removeRecursively()
+                                              : QFile::remove(dir.filePath(name));
         }
     }
 }
@@ -111,9 +118,12 @@ void TestMainWindowLayout::unusableLayoutIsPreservedAndReported_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("folder");
-    QTest::newRow("not JSON") << QByteArray("{\"groups\": [ broken") << false;
-    QTest::newRow("JSON but not an object") << QByteArray("[{\"name\": \"mine\"}]") << false;
-    QTest::newRow("cannot be read") << QByteArray() << true;
+    QTest::addColumn<QString>("toast");
+    const QString damaged = QStringLiteral("布局文件已损坏，已保留副本并重建默认分组；可从「备份与恢复」还原最近快照");
+    QTest::newRow("not JSON") << QByteArray("{\"groups\": [ broken") << false << damaged;
+    QTest::newRow("JSON but not an object") << QByteArray("[{\"name\": \"mine\"}]") << false << damaged;
+    QTest::newRow("a folder") << QByteArray() << true
+                              << QStringLiteral("布局文件不是普通文件，已将其移到一旁并重建默认分组");
 }
 
 void TestMainWindowLayout::unusableLayoutIsPreservedAndReported()
@@ -140,8 +150,104 @@ void TestMainWindowLayout::unusableLayoutIsPreservedAndReported()
     QCOMPARE(parseLayout(testsupport::readFile(layoutFile()), QString()).state, LayoutFileState::Loaded);
 
     QTRY_VERIFY_WITH_TIMEOUT(toastOf(w) && toastOf(w)->isVisible(), 6000);
-    QCOMPARE(toastOf(w)->text(), translate("布局文件已损坏，已保留副本并重建默认分组；可从「备份与恢复」还原最近快照"));
+    QFETCH(QString, toast);
+    QCOMPARE(toastOf(w)->text(), translate(toast));
     QVERIFY(toastOf(w)->isFailure());
+}
+
+void TestMainWindowLayout::partlyReadLayoutIsCopiedBeforeItIsSavedOver_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("loaded");
+    QTest::newRow("key in other case")
+        << QByteArray(R"({"Groups": [{"name": "Mine", "items": [{"path": "/x"}]}]})") << QStringLiteral("默认分组:");
+    QTest::newRow("items as an object")
+        << QByteArray(R"({"groups": [{"name": "A", "items": {"path": "/x"}}, {"name": "B", "items": [{"path": "/y"}]}]})")
+        << QStringLiteral("A:;B:/y");
+    QTest::newRow("path as a number")
+        << QByteArray(R"({"groups": [{"name": "A", "items": [{"path": 7}, {"path": "/y"}]}]})") << QStringLiteral("A:/y");
+    QTest::newRow("groups as a text") << QByteArray(R"({"groups": "A,B"})") << QStringLiteral("默认分组:");
+}
+
+void TestMainWindowLayout::partlyReadLayoutIsCopiedBeforeItIsSavedOver()
+{
+    QFETCH(QByteArray, content);
+    QVERIFY(testsupport::writeFile(layoutFile(), content));
+    {
+        MainWindow w;
+        QTEST(testsupport::panelShape(w.panelGroups()), "loaded");
+        // The lenient load keeps the file in place and a copy beside it.
+        QCOMPARE(corruptCopies().size(), 1);
+        QCOMPARE(testsupport::readFile(root() + QLatin1Char('/') + corruptCopies().first()), content);
+        QCOMPARE(testsupport::readFile(layoutFile()), content);
+        QTRY_VERIFY_WITH_TIMEOUT(toastOf(w) && toastOf(w)->isVisible(), 6000);
+        QCOMPARE(toastOf(w)->text(), translate("布局文件中有无法读取的内容，已保留原文件副本；其余分组照常载入"));
+        QVERIFY(w.saveLayout());
+    }
+    // Saved over once; the next start finds nothing dropped and copies nothing more.
+    QCOMPARE(parseLayout(testsupport::readFile(layoutFile()), QString()).partlyRead, false);
+    MainWindow again;
+    QCOMPARE(corruptCopies().size(), 1);
+}
+
+void TestMainWindowLayout::fileThatIsNotRegularNeitherHangsNorIsWrittenThrough_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("fifo") << QStringLiteral("fifo");
+    QTest::newRow("link to /dev/zero") << QStringLiteral("zero");
+    QTest::newRow("dangling link") << QStringLiteral("dangling");
+    QTest::newRow("link to itself") << QStringLiteral("self");
+}
+
+void TestMainWindowLayout::fileThatIsNotRegularNeitherHangsNorIsWrittenThrough()
+{
+    QFETCH(QString, kind);
+    const QString outside = testsupport::testRoot() + QStringLiteral("/outside-") + kind;
+    QFile::remove(outside);
+    for (const QString& file : {layoutFile(), settingsFile()}) {
+        if (kind == QLatin1String("fifo"))
+            QVERIFY(testsupport::makeFifo(file));
+        else if (kind == QLatin1String("zero"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), file));
+        else if (kind == QLatin1String("dangling"))
+            QVERIFY(QFile::link(outside, file));
+        else
+            QVERIFY(QFile::link(file, file));
+    }
+    MainWindow w;
+    QCOMPARE(w.panelGroups().size(), 2);
+    QVERIFY(w.saveSettings());
+    // Both entries were moved aside as they were and regular files took their place.
+    for (const QString& file : {layoutFile(), settingsFile()}) {
+        QVERIFY2(QFileInfo(file).isFile() && !QFileInfo(file).isSymLink(), qPrintable(file));
+        const QStringList aside = QDir(root()).entryList({QFileInfo(file).fileName() + QStringLiteral(".corrupt-*")},
+                                                         QDir::AllEntries | QDir::System | QDir::Hidden);
+        QCOMPARE(aside.size(), 1);
+    }
+    QVERIFY2(!QFileInfo::exists(outside), "nothing is written through a link");
+    QTRY_VERIFY_WITH_TIMEOUT(toastOf(w) && toastOf(w)->isVisible(), 6000);
+    QCOMPARE(toastOf(w)->text(), translate("设置文件不是普通文件，已将其移到一旁并使用默认值"));
+}
+
+void TestMainWindowLayout::leftoversOfInterruptedSavesAreRemovedAtStart()
+{
+    const QStringList leftovers = {QStringLiteral("layout.json.aB3xYz"), QStringLiteral("settings.json.Q1w2E3")};
+    const QStringList kept = {QStringLiteral("layout.json.corrupt-20260101-000000-000"),
+                              QStringLiteral("layout.json.bak"), QStringLiteral("layout.json.aB3xYz7"),
+                              QStringLiteral("notes.json.aB3xYz")};
+    for (const QString& name : leftovers + kept)
+        QVERIFY(testsupport::writeFile(root() + QLatin1Char('/') + name, "x"));
+    const QString linkName = root() + QStringLiteral("/layout.json.LiNk00");
+    QVERIFY(QFile::link(root() + QStringLiteral("/notes.json.aB3xYz"), linkName));
+    MainWindow w;
+    for (const QString& name : leftovers)
+        QVERIFY2(!QFileInfo::exists(root() + QLatin1Char('/') + name), qPrintable(name));
+    for (const QString& name : kept)
+        QVERIFY2(QFileInfo::exists(root() + QLatin1Char('/') + name), qPrintable(name));
+    QVERIFY(QFileInfo(linkName).isSymLink());
+    for (const QString& name : kept)
+        QFile::remove(root() + QLatin1Char('/') + name);
+    QFile::remove(linkName);
 }
 
 void TestMainWindowLayout::oneDamageToastPerRun()

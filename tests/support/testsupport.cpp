@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace testsupport {
 
@@ -34,6 +35,11 @@ bool haveX11()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY")
         && QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+bool makeFifo(const QString& path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)

@@ -29,6 +29,9 @@ bool haveX11();
 // Writes a file, creating its folder; returns false on failure.
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+// Creates a FIFO at `path` (its folder must exist): a reader that opens it
+// without care waits for ever.
+bool makeFifo(const QString& path);
 
 // A device that accepts `limit` bytes and then fails every write: shows what
 // a full disk does to a save.
