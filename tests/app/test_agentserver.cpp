@@ -82,13 +82,15 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(agentServerName()));
     }
 
+    // A second server fails instead of taking the name from the live one
+    // (which then still answers), and only the user may connect.
     void aLiveSocketIsNeverReplaced()
     {
         AgentServer second;
         QString error;
         QVERIFY(!second.start(&error));
-        QVERIFY2(error.contains(QStringLiteral("in use")), qPrintable(error));
-        QVERIFY(QFileInfo(agentServerName()).permissions() == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser));
+        QVERIFY2(error.contains(QString::fromLocal8Bit(std::strerror(EADDRINUSE))), qPrintable(error));
+        QCOMPARE(QFileInfo(agentServerName()).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         Client c;
         QVERIFY(c.connected());
         c.send("{\"cmd\":\"ping\"}\n");
