@@ -3,13 +3,15 @@
 #include "app/jsonutil.h"
 
 #include "app/paths.h"
+#include "platform/localsocketlistener.h"
 #include "platform/process.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QFile>
 #include <QJsonDocument>
-#include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -53,56 +55,104 @@ AgentServer::AgentServer(QObject* parent) : QObject(parent) {}
 
 void AgentServer::removeStaleSocket()
 {
-    QLocalServer::removeServer(agentServerName());
+    QFile::remove(agentServerName());
 }
+
+// What one connection has received and whether its one reply is decided.
+struct AgentServer::Connection {
+    QByteArray buffer;
+    // Once set, whatever the client still sends is dropped unread and
+    // unlogged: its connection is closing.
+    bool done = false;
+};
 
 bool AgentServer::start(QString* error)
 {
     m_name = agentServerName();
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_name)) {
-        const QString text = m_server->errorString();
+    m_listener = new LocalSocketListener(this);
+    QString text;
+    if (!m_listener->listen(m_name, &text)) {
         if (error)
             *error = text;
         qWarning() << "agent server listen failed:" << m_name << text;
         return false;
     }
-    connect(m_server, &QLocalServer::newConnection, this, &AgentServer::onNewConnection);
-    qInfo() << "agent server listening:" << m_name << QStringLiteral("(socket %1)").arg(m_server->fullServerName());
+    connect(m_listener, &LocalSocketListener::connectionAccepted, this, &AgentServer::onNewConnection);
+    connect(m_listener, &LocalSocketListener::acceptFailed, this, [](const QString& why) {
+        qWarning() << "agent server: accept failed, retrying:" << why;
+    });
+    // Out of descriptors the warning above may not reach the log file; this
+    // line, written once they are back, keeps a trace of the outage.
+    connect(m_listener, &LocalSocketListener::acceptResumed, this, [](int failed, const QString& why) {
+        qWarning() << "agent server: accepting again after" << failed << "failed attempts:" << why;
+    });
+    qInfo() << "agent server listening:" << m_name << QStringLiteral("(socket %1)").arg(m_listener->path());
     return true;
 }
 
-void AgentServer::onNewConnection()
+void AgentServer::onNewConnection(QLocalSocket* socket)
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        socket->setParent(this);
-        auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] { onReadyRead(socket, *buffer); });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        Q_EMIT activity();
+    if (m_open >= kMaxConnections) {
+        if (m_refused++ == 0)
+            qWarning() << "agent server: too many connections, refusing new ones; limit" << kMaxConnections;
+        socket->abort();
+        socket->deleteLater();
+        return;
     }
+    if (m_refused > 0) {
+        qInfo() << "agent server: accepting connections again, refused" << m_refused;
+        m_refused = 0;
+    }
+    ++m_open;
+    socket->setParent(this);
+    auto connection = std::make_shared<Connection>();
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, connection] { onReadyRead(socket, *connection); });
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QObject::destroyed, this, [this] { --m_open; });
+    QTimer::singleShot(kConnectionDeadlineMs, socket, [socket, connection] {
+        if (!connection->done)
+            qDebug() << "agent: no complete request within" << kConnectionDeadlineMs << "ms, closing the connection";
+        socket->abort();
+        socket->deleteLater();
+    });
+    Q_EMIT activity();
 }
 
-void AgentServer::onReadyRead(QLocalSocket* socket, QByteArray& buffer)
+void AgentServer::onReadyRead(QLocalSocket* socket, Connection& connection)
 {
+    QByteArray& buffer = connection.buffer;
+    const auto finish = [&] {
+        connection.done = true;
+        buffer = QByteArray();
+    };
+    if (connection.done) {
+        socket->readAll();
+        return;
+    }
     // The pending bytes may hold the line feed that ends a line of exactly
     // the limit, so one byte more than the limit is still acceptable here.
     if (buffer.size() + socket->bytesAvailable() > kMaxLine + 1 && !buffer.contains('\n')) {
         rejectOversize(socket, buffer);
+        finish();
         return;
     }
     buffer.append(socket->readAll());
+    // Lines are walked by offset: taking each off the front of the buffer
+    // would move the rest of it once per line.
+    qsizetype from = 0;
     qsizetype nl;
-    while (!buffer.isEmpty() && (nl = buffer.indexOf('\n')) >= 0) {
-        if (nl > kMaxLine) {
+    while ((nl = buffer.indexOf('\n', from)) >= 0) {
+        if (nl - from > kMaxLine) {
             rejectOversize(socket, buffer);
+            finish();
             return;
         }
-        const QByteArray line = buffer.left(nl).trimmed();
-        buffer.remove(0, nl + 1);
+        const QByteArray line = QByteArray::fromRawData(buffer.constData() + from, nl - from).trimmed();
+        from = nl + 1;
         if (line.isEmpty())
             continue;
+        // Every request line is answered, and the answer closes the
+        // connection: one line per connection is all that is handled.
         QJsonParseError err {};
         const QJsonDocument doc = QJsonDocument::fromJson(line, &err);
         if (err.error == QJsonParseError::NoError && doc.isObject()) {
@@ -111,9 +161,14 @@ void AgentServer::onReadyRead(QLocalSocket* socket, QByteArray& buffer)
             qWarning() << "agent: 收到非法报文:" << line.left(120);
             sendReply(socket, errorReply(QStringLiteral("BAD_PARAM"), QStringLiteral("报文不是 JSON 对象")));
         }
+        finish();
+        return;
     }
-    if (buffer.size() > kMaxLine)
+    buffer.remove(0, from);
+    if (buffer.size() > kMaxLine) {
         rejectOversize(socket, buffer);
+        finish();
+    }
 }
 
 void AgentServer::handleRequest(QLocalSocket* socket, const QJsonObject& request)
@@ -164,18 +219,28 @@ void AgentServer::rejectOversize(QLocalSocket* socket, QByteArray& buffer)
     }
 }
 
-void agentRequestShow()
+bool agentRequestShow(bool logFailure)
 {
     QLocalSocket socket;
     socket.connectToServer(agentServerName(), QIODevice::ReadWrite);
     if (!socket.waitForConnected(kClientWaitMs)) {
-        qWarning() << "agentRequestShow: connect failed:" << socket.errorString();
-        return;
+        if (logFailure)
+            qWarning() << "agentRequestShow: connect failed:" << socket.errorString();
+        return false;
     }
     socket.write(QJsonDocument(QJsonObject { { QStringLiteral("cmd"), QStringLiteral("show") } })
                      .toJson(QJsonDocument::Compact)
                  + '\n');
     socket.flush();
-    socket.waitForBytesWritten(kClientWaitMs);
-    socket.disconnectFromServer();
+    // Only the answer tells a request the agent took from one it never
+    // read: a busy server closes surplus connections unanswered.
+    const QDeadlineTimer deadline(kClientWaitMs);
+    while (!socket.canReadLine() && socket.waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    const QJsonObject reply = QJsonDocument::fromJson(socket.readLine()).object();
+    const bool accepted = reply.value(QStringLiteral("ok")).toBool();
+    if (!accepted && logFailure)
+        qWarning() << "agentRequestShow: no answer:" << socket.errorString();
+    socket.abort();
+    return accepted;
 }

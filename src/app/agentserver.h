@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class LocalSocketListener;
 class QLocalSocket;
 
 // The per-user local socket of the panel and the agent: one compact JSON
@@ -17,6 +17,8 @@ public:
 
     // Listens on agentServerName(), reachable only by this user. On failure
     // writes the error text through `error` when given and returns false.
+    // Once listening it stays so: a failed accept (no descriptor left) is
+    // logged and retried, and the socket file is kept.
     bool start(QString* error = nullptr);
 
     // Removes a socket file left by a process that died without closing it.
@@ -26,20 +28,31 @@ public:
 
     // Longest request line, line feed not counted.
     static constexpr qsizetype kMaxLine = 1048576;
+    // Connections served at once; one more is closed unanswered as soon as
+    // it is accepted, so that idle clients cannot use up the process's
+    // descriptors.
+    static constexpr int kMaxConnections = 64;
+    // A connection is closed this long after it was accepted, answered or
+    // not: a client that has not sent its line by then never will.
+    static constexpr int kConnectionDeadlineMs = 3000;
 
 Q_SIGNALS:
     void activity();
     void showMainRequested();
 
 private:
-    void onNewConnection();
-    void onReadyRead(QLocalSocket* socket, QByteArray& buffer);
+    struct Connection;
+
+    void onNewConnection(QLocalSocket* socket);
+    void onReadyRead(QLocalSocket* socket, Connection& connection);
     void handleRequest(QLocalSocket* socket, const QJsonObject& request);
     void sendReply(QLocalSocket* socket, const QJsonObject& reply);
     void rejectOversize(QLocalSocket* socket, QByteArray& buffer);
 
-    QLocalServer* m_server = nullptr;
+    LocalSocketListener* m_listener = nullptr;
     QString m_name;
+    int m_open = 0;
+    int m_refused = 0;
 };
 
 // The socket's name: "TarnavelPanel_" and the numeric user id, as a path in
@@ -51,6 +64,8 @@ QString agentServerName();
 QString readAuthJson(const QString& key);
 QString currentUsername();
 
-// Asks a running agent to open the panel: sends {"cmd":"show"} and does not
-// wait for the answer. A failed connection is logged.
-void agentRequestShow();
+// Asks a running agent to open the panel: sends {"cmd":"show"} and waits
+// (at most 1.5 s each) for the connection and for the agent's answer.
+// True when the agent said yes; otherwise false, and the failure is logged
+// when `logFailure` is set.
+bool agentRequestShow(bool logFailure = true);

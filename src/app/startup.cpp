@@ -20,7 +20,9 @@
 #include "platform/windowsystem.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDebug>
+#include <QThread>
 
 namespace {
 
@@ -46,22 +48,43 @@ bool hasOption(const QStringList& args, QLatin1String prefix)
     return false;
 }
 
-int runSecondInstance(bool agentMode)
+// How long a second instance keeps trying before it decides that the lock's
+// holder will show no panel: time for a starting panel to put up its window
+// and for a flooded agent to drop its idle connections.
+constexpr int kHandOverWaitMs = 5000;
+constexpr int kHandOverPollMs = 200;
+
+enum class HandOver {
+    Done,         // a running panel or agent took the request
+    LockFreed,    // the holder ended meanwhile: this process holds the lock now
+    NobodyAnswers // the holder lives but shows no window and answers no socket
+};
+
+// Wakes the running panel, or asks the running agent for one. Retried
+// until kHandOverWaitMs have passed; only the first failure is logged.
+HandOver handOverToRunningInstance(SingleInstanceLock& lock)
 {
-    if (agentMode) {
-        qInfo() << "agent mode: panel already running, exit without waking window";
-        return 0;
-    }
     WindowSystem& ws = windowSystem();
-    const WId window = ws.findPanelWindow(QStringLiteral("TarnavelPanel_MainWnd"), QStringLiteral("Quillory"));
-    if (window) {
-        ws.postWake(window, MainWindow::kWakeMessage);
-        qInfo() << "second instance detected, wake existing window and exit";
-    } else {
-        qInfo() << "agent running without main window, request show";
-        agentRequestShow();
+    const QDeadlineTimer deadline(kHandOverWaitMs);
+    for (int attempt = 0;; ++attempt) {
+        const WId window = ws.findPanelWindow(QStringLiteral("TarnavelPanel_MainWnd"), QStringLiteral("Quillory"));
+        if (window) {
+            ws.postWake(window, MainWindow::kWakeMessage);
+            qInfo() << "second instance detected, wake existing window and exit";
+            return HandOver::Done;
+        }
+        if (attempt == 0)
+            qInfo() << "agent running without main window, request show";
+        if (agentRequestShow(attempt == 0))
+            return HandOver::Done;
+        if (lock.tryAcquire() == SingleInstanceLock::Result::Acquired)
+            return HandOver::LockFreed;
+        if (deadline.hasExpired())
+            return HandOver::NobodyAnswers;
+        // No window exists yet and the event loop has not started: a pause
+        // here holds nothing up.
+        QThread::msleep(kHandOverPollMs);
     }
-    return 0;
 }
 
 } // namespace
@@ -92,19 +115,42 @@ int qMain(int argc, char** argv)
     initCrashHandler();
 
     std::unique_ptr<SingleInstanceLock> lock = createSingleInstanceLock(kLockName);
+    // False only for a panel started beside a holder that answers nothing:
+    // the leftovers it would clean may belong to that holder.
+    bool firstInstance = true;
     switch (lock->tryAcquire()) {
     case SingleInstanceLock::Result::HeldElsewhere:
-        return runSecondInstance(agentMode);
+        if (agentMode) {
+            qInfo() << "agent mode: panel already running, exit without waking window";
+            return 0;
+        }
+        switch (handOverToRunningInstance(*lock)) {
+        case HandOver::Done:
+            return 0;
+        case HandOver::LockFreed:
+            qInfo() << "second instance: the running instance ended, starting as the first";
+            break;
+        case HandOver::NobodyAnswers:
+            // Exiting would leave the user without a panel for as long as the
+            // holder lives; a second panel is the smaller harm.
+            qWarning() << "second instance: no panel window and no agent answer within" << kHandOverWaitMs
+                       << "ms, starting the panel without the single-instance lock";
+            firstInstance = false;
+            break;
+        }
+        break;
     case SingleInstanceLock::Result::Failed:
         qWarning() << "single-instance mutex creation failed" << lock->errorText();
         break;
     case SingleInstanceLock::Result::Acquired:
-        // Only the lock holder may clear a socket file a killed process left.
-        AgentServer::removeStaleSocket();
         break;
     }
+    // Only the lock holder may clear a socket file a killed process left.
+    if (lock->isHeld())
+        AgentServer::removeStaleSocket();
 
-    startTempCleanupThread();
+    if (firstInstance)
+        startTempCleanupThread();
 
     // A logout or `kill` quits through the event loop, so the quit handler
     // saves as it does for the user's own close.

@@ -1,11 +1,18 @@
 #include "app/agentmode.h"
 #include "app/agentserver.h"
 #include "app/paths.h"
+#include "platform/localsocketlistener.h"
 
 #include "testsupport.h"
 
 #include <QLocalSocket>
 #include <QtTest>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 // Client side of one connection: sends bytes, collects the reply line.
 struct Client {
@@ -25,6 +32,31 @@ struct Client {
     bool waitForClose() { return QTest::qWaitFor([this] { return socket.state() == QLocalSocket::UnconnectedState; }, 5000); }
 };
 
+// Collects every message logged while it lives.
+class LogCapture {
+public:
+    LogCapture()
+    {
+        s_lines = &m_lines;
+        m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) { s_lines->append(text); });
+    }
+    ~LogCapture()
+    {
+        qInstallMessageHandler(m_previous);
+        s_lines = nullptr;
+    }
+    qsizetype count(const QString& needle) const { return m_lines.filter(needle).size(); }
+    qsizetype size() const { return m_lines.size(); }
+    QString all() const { return m_lines.join(QLatin1Char('\n')); }
+
+private:
+    static inline QStringList* s_lines = nullptr;
+    QStringList m_lines;
+    QtMessageHandler m_previous;
+};
+
+const QByteArray kPingReplyStart = "{\"cmd\":\"ping\",\"logged_in\":false,\"ok\":true,";
+
 class TestAgentServer : public QObject {
     Q_OBJECT
     AgentServer* m_server = nullptr;
@@ -35,9 +67,35 @@ private Q_SLOTS:
         QCoreApplication::setOrganizationName(QStringLiteral("Tarnavel"));
         QCoreApplication::setApplicationName(QStringLiteral("TarnavelPanel"));
         QVERIFY(agentServerName().startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/TarnavelPanel_")));
+    }
+    // A fresh server per test: the count of its open connections starts at 0.
+    void init()
+    {
         m_server = new AgentServer(this);
         QString error;
         QVERIFY2(m_server->start(&error), qPrintable(error));
+    }
+    void cleanup()
+    {
+        delete m_server;
+        m_server = nullptr;
+        QVERIFY(!QFileInfo::exists(agentServerName()));
+    }
+
+    // A second server fails instead of taking the name from the live one
+    // (which then still answers), and only the user may connect.
+    void aLiveSocketIsNeverReplaced()
+    {
+        AgentServer second;
+        QString error;
+        QVERIFY(!second.start(&error));
+        QVERIFY2(error.contains(QString::fromLocal8Bit(std::strerror(EADDRINUSE))), qPrintable(error));
+        QCOMPARE(QFileInfo(agentServerName()).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        Client c;
+        QVERIFY(c.connected());
+        c.send("{\"cmd\":\"ping\"}\n");
+        QVERIFY(c.waitForClose());
+        QVERIFY(c.received.startsWith(kPingReplyStart));
     }
 
     void replies_data()
@@ -155,6 +213,113 @@ private Q_SLOTS:
         const QJsonObject reply = QJsonDocument::fromJson(c.received).object();
         QCOMPARE(reply.value(QStringLiteral("user")).toString(), user);
         QCOMPARE(reply.value(QStringLiteral("logged_in")).toBool(), false);
+    }
+
+    void oneReplyPerConnection_data()
+    {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QByteArray>("replyStart");
+        QTest::addColumn<QString>("logged");
+        const QByteArray badParam = "{\"code\":\"BAD_PARAM\"";
+        QTest::newRow("valid requests") << QByteArray("{\"cmd\":\"ping\"}\n").repeated(70000) << kPingReplyStart
+                                        << QStringLiteral("agent request: cmd = \"ping\"");
+        QTest::newRow("unknown commands") << QByteArray("{\"cmd\":\"x\"}\n").repeated(90000) << QByteArray("{\"code\":\"BAD_CMD\"")
+                                          << QStringLiteral("agent request: cmd = \"x\"");
+        QTest::newRow("not JSON") << QByteArray("x\n").repeated(500000) << badParam << QStringLiteral("agent: 收到非法报文:");
+        // Taking each blank line off the front of the buffer moved the rest
+        // of the megabyte once per line.
+        QTest::newRow("blank lines, then garbage")
+            << QByteArray("\n").repeated(1000000) + "x\n" + QByteArray("x\n").repeated(10000) << badParam
+            << QStringLiteral("agent: 收到非法报文:");
+    }
+    void oneReplyPerConnection()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(QByteArray, replyStart);
+        QFETCH(QString, logged);
+        LogCapture logs;
+        Client flood;
+        QVERIFY(flood.connected());
+        flood.send(lines);
+        QVERIFY(flood.waitForClose());
+        QVERIFY2(flood.received.startsWith(replyStart), flood.received.left(200));
+        QCOMPARE(flood.received.count('\n'), 1);
+        // The first line is logged; the rest of the flood is dropped unread.
+        QVERIFY2(logs.count(logged) == 1 && logs.size() == 1, qPrintable(logs.all().left(2000)));
+
+        Client next;
+        QVERIFY(next.connected());
+        next.send("{\"cmd\":\"ping\"}\n");
+        QVERIFY(next.waitForClose());
+        QVERIFY(next.received.startsWith(kPingReplyStart));
+    }
+
+    void connectionsAreBoundedAndIdleOnesClosed()
+    {
+        LogCapture logs;
+        QSignalSpy accepted(m_server, &AgentServer::activity);
+        std::vector<std::unique_ptr<Client>> idle;
+        for (int i = 0; i < AgentServer::kMaxConnections; ++i) {
+            idle.push_back(std::make_unique<Client>());
+            QVERIFY(idle.back()->connected());
+            idle.back()->send("{\"cmd\":"); // never finished
+            QTRY_COMPARE(accepted.size(), i + 1);
+        }
+
+        Client extra1;
+        Client extra2;
+        QVERIFY(extra1.connected() && extra2.connected());
+        QVERIFY(extra1.waitForClose() && extra2.waitForClose());
+        QCOMPARE(extra1.received + extra2.received, QByteArray());
+        // Refused on arrival, not closed for idling: the older ones still wait.
+        QCOMPARE(idle.front()->socket.state(), QLocalSocket::ConnectedState);
+        QCOMPARE(logs.count(QStringLiteral("agent server: too many connections")), 1);
+
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(idle.begin(), idle.end(), [](const auto& c) { return c->socket.state() == QLocalSocket::UnconnectedState; }),
+                                 AgentServer::kConnectionDeadlineMs + 5000);
+        for (const auto& c : idle)
+            QCOMPARE(c->received, QByteArray());
+
+        Client late;
+        QVERIFY(late.connected());
+        late.send("{\"cmd\":\"ping\"}\n");
+        QVERIFY(late.waitForClose());
+        QVERIFY(late.received.startsWith(kPingReplyStart));
+        QCOMPARE(logs.count(QStringLiteral("agent server: accepting connections again, refused 2")), 1);
+    }
+
+    void acceptFailureIsLoggedAndRetried()
+    {
+        LogCapture logs;
+        // Connected clients wait in the kernel's queue until the server
+        // accepts them, which needs a descriptor.
+        std::vector<std::unique_ptr<Client>> queued;
+        for (int i = 0; i < 3; ++i) {
+            queued.push_back(std::make_unique<Client>());
+            QVERIFY(queued.back()->connected());
+        }
+        testsupport::DescriptorLimit limit(0, quint64(testsupport::lowestFreeDescriptor()));
+        QVERIFY(limit.active());
+        QTRY_COMPARE(logs.count(QStringLiteral("agent server: accept failed, retrying:")), 1);
+        QVERIFY2(logs.all().contains(QString::fromLocal8Bit(std::strerror(EMFILE))), qPrintable(logs.all()));
+        QVERIFY(QFileInfo::exists(agentServerName()));
+        // Further failed attempts are not logged again.
+        QTest::qWait(4 * LocalSocketListener::kRetryMs);
+        QCOMPARE(logs.count(QStringLiteral("accept failed")), 1);
+        QVERIFY(QFileInfo::exists(agentServerName()));
+
+        limit.restore();
+        QTRY_COMPARE(logs.count(QStringLiteral("agent server: accepting again after")), 1);
+        for (const auto& c : queued) {
+            c->send("{\"cmd\":\"ping\"}\n");
+            QVERIFY(c->waitForClose());
+            QVERIFY(c->received.startsWith(kPingReplyStart));
+        }
+        Client fresh;
+        QVERIFY(fresh.connected());
+        fresh.send("{\"cmd\":\"ping\"}\n");
+        QVERIFY(fresh.waitForClose());
+        QVERIFY(fresh.received.startsWith(kPingReplyStart));
     }
 
     void idleSeconds_data()

@@ -4,9 +4,12 @@
 
 #include "testsupport.h"
 
+#include <QLocalSocket>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 namespace {
 
@@ -131,10 +134,20 @@ private Q_SLOTS:
         QVERIFY(next.finishedWith(0));
     }
 
-    void foreignWindowTitledLikeThePanelIsLeftAlone()
+    // This test holds the lock and shows a window with the panel's title; it
+    // is not the panel's executable, so a later start must not wake it. With
+    // no window to wake and no agent to ask, the start shows the panel
+    // itself: at once when the holder lets go meanwhile, otherwise after
+    // waiting for it, without the lock.
+    void silentLockHolder_data()
     {
-        // This test holds the lock and shows a window with the panel's title;
-        // it is not the panel's executable, so a later start must not wake it.
+        QTest::addColumn<bool>("letGo");
+        QTest::newRow("holder keeps the lock") << false;
+        QTest::newRow("holder ends while waited for") << true;
+    }
+    void silentLockHolder()
+    {
+        QFETCH(bool, letGo);
         auto lock = createSingleInstanceLock(QStringLiteral("TarnavelPanel_SingleInstanceMutex"));
         QCOMPARE(lock->tryAcquire(), SingleInstanceLock::Result::Acquired);
         QWidget impostor;
@@ -145,11 +158,50 @@ private Q_SLOTS:
         auto watch = windowSystem().watchWake(impostor.winId(), 0xDA5A, [&] { ++woken; });
 
         Panel second;
-        QVERIFY(second.finishedWith(0));
+        QVERIFY(testsupport::waitForFileText(logPath(), "agentRequestShow: connect failed:"));
         QVERIFY(log().contains("agent running without main window, request show"));
-        QVERIFY(log().contains("agentRequestShow: connect failed:"));
-        QTest::qWait(200); // let a wrongly sent wake arrive
+        if (letGo)
+            lock->release();
+        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop", 20000));
+        QCOMPARE(log().contains("starting the panel without the single-instance lock"), !letGo);
+        QCOMPARE(log().contains("second instance: the running instance ended, starting as the first"), letGo);
+        // Asked again and again while waiting; logged once.
+        QCOMPARE(log().count("agentRequestShow: connect failed:"), 1);
         QCOMPARE(woken, 0);
+        ::kill(pid_t(second.p.processId()), SIGTERM);
+        QVERIFY(second.finishedWith(0));
+    }
+
+    // An agent that ran out of descriptors keeps its socket and serves again
+    // once they are back: a later start still gets the panel from it.
+    void agentOutOfDescriptorsStillHandsOver()
+    {
+        Panel agent({ QStringLiteral("--agent") });
+        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
+        const qint64 pid = agent.p.processId();
+        testsupport::DescriptorLimit limit(pid, quint64(testsupport::lowestFreeDescriptor(pid)));
+        QVERIFY(limit.active());
+        QLocalSocket queued;
+        queued.connectToServer(socketPath());
+        QVERIFY(queued.waitForConnected(3000));
+        // The agent cannot open its log file either: its try to log the
+        // failed accept shows on its standard error.
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += agent.p.readAllStandardError()).contains("log open failed"), 10000);
+        QVERIFY(QFileInfo::exists(socketPath()));
+        limit.restore();
+        QVERIFY(testsupport::waitForFileText(logPath(), "agent server: accepting again after"));
+        QVERIFY(log().contains(std::strerror(EMFILE)));
+
+        Panel second;
+        QVERIFY(second.finishedWith(0));
+        QVERIFY(agent.finishedWith(0));
+        QVERIFY(log().contains("agent: promoting to GUI panel"));
+        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        const QList<qint64> panels = panelsOfThisTest();
+        QCOMPARE(panels.size(), 1);
+        ::kill(pid_t(panels[0]), SIGTERM);
+        QTRY_VERIFY(panelsOfThisTest().isEmpty());
     }
 
     void screenshotModesNeedNoLock_data()

@@ -4,11 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -94,6 +97,50 @@ FileSizeLimit::~FileSizeLimit()
     old.rlim_cur = rlim_t(m_oldSoft);
     old.rlim_max = rlim_t(m_oldHard);
     setrlimit(RLIMIT_FSIZE, &old);
+}
+
+DescriptorLimit::DescriptorLimit(qint64 pid, quint64 limit) : m_pid(pid)
+{
+    rlimit old {};
+    if (::prlimit(pid_t(pid), RLIMIT_NOFILE, nullptr, &old) != 0)
+        return;
+    m_oldSoft = old.rlim_cur;
+    m_oldHard = old.rlim_max;
+    rlimit lim = old;
+    lim.rlim_cur = rlim_t(limit);
+    m_active = ::prlimit(pid_t(pid), RLIMIT_NOFILE, &lim, nullptr) == 0;
+}
+
+void DescriptorLimit::restore()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    rlimit old {};
+    old.rlim_cur = rlim_t(m_oldSoft);
+    old.rlim_max = rlim_t(m_oldHard);
+    ::prlimit(pid_t(m_pid), RLIMIT_NOFILE, &old, nullptr);
+}
+
+int lowestFreeDescriptor(qint64 pid)
+{
+    if (pid == 0) {
+        // The kernel hands out the lowest free number.
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+        return fd;
+    }
+    QSet<int> used;
+    const QStringList names = QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    if (names.isEmpty())
+        return -1;
+    for (const QString& name : names)
+        used.insert(name.toInt());
+    int fd = 0;
+    while (used.contains(fd))
+        ++fd;
+    return fd;
 }
 
 FailReadDevice::FailReadDevice(QObject* parent)

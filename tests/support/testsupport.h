@@ -62,6 +62,29 @@ private:
     quint64 m_oldHard = 0;
 };
 
+// Lowers the soft limit on open descriptors of process `pid` (0: this
+// process) to `limit` while alive; the old limit comes back on restore() or
+// destruction. Shows what running out of descriptors does to a server.
+class DescriptorLimit {
+public:
+    DescriptorLimit(qint64 pid, quint64 limit);
+    ~DescriptorLimit() { restore(); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+    bool active() const { return m_active; }
+    void restore();
+private:
+    qint64 m_pid;
+    bool m_active = false;
+    quint64 m_oldSoft = 0;
+    quint64 m_oldHard = 0;
+};
+
+// The lowest descriptor number free in process `pid` (0: this process); -1
+// when it cannot be told. With the limit set to it, the process can open
+// nothing more.
+int lowestFreeDescriptor(qint64 pid = 0);
+
 // A monotonic millisecond clock the test moves by hand.
 struct FakeClock {
     qint64 now = 0;
