@@ -70,7 +70,7 @@ bool MainWindow::loadLayout()
     groups = std::move(r.groups);
     if (currentGroupIndex >= groups.size())
         setCurrentGroupIndex(0);
-    queueIconRequestsForAllItems();
+    requestShownGroupIcons();
     return true;
 }
 
@@ -113,12 +113,12 @@ void MainWindow::createDefaultGroups()
 {
     groups = buildSystemDefaultGroups();
     setCurrentGroupIndex(0);
-    queueIconRequestsForAllItems();
 }
 
 void MainWindow::setCurrentGroupIndex(int index)
 {
     currentGroupIndex = groups.isEmpty() ? 0 : qBound(0, index, int(groups.size()) - 1);
+    requestShownGroupIcons();
     if (iconGrid) {
         iconGrid->preloadCustomIcons();
         iconGrid->relayout();
@@ -146,11 +146,4 @@ int MainWindow::groupIndexByName(const QString& name, int except) const
             return i;
     }
     return -1;
-}
-
-void MainWindow::queueIconRequestsForAllItems()
-{
-    for (const PanelGroup& g : groups)
-        for (const PanelItem& it : g.items)
-            requestItemIcon(it);
 }
