@@ -3,6 +3,7 @@
 #include "icons/iconextract.h"
 #include "icons/themeicons.h"
 
+#include <QColorSpace>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHash>
@@ -17,10 +18,67 @@ namespace {
 
 constexpr int kMaxCachedIcons = 256;
 
+// Many paths show the same picture (one type icon for a folder full of
+// programs, the placeholder for every missing item): the map holds one pixmap
+// per distinct picture, shared by every path that shows it.
+struct SharedPicture {
+    size_t digest = 0;
+    int uses = 0; // map entries holding the pixmap
+};
+
 struct MemoryCache {
     QMap<QString, QPixmap> map;
     QStringList order; // keys in first-insertion order
+    QHash<size_t, QPixmap> pictures;      // content digest -> the one pixmap of it
+    QHash<qint64, SharedPicture> sharing; // cacheKey of a pixmap in `pictures`
+
+    QPixmap share(const QPixmap& pixmap);
+    void release(const QPixmap& pixmap);
 };
+
+size_t pictureDigest(const QImage& image)
+{
+    return qHashMulti(qHashBits(image.constBits(), size_t(image.sizeInBytes())), image.width(), image.height(),
+                      int(image.format()), image.devicePixelRatio());
+}
+
+bool samePicture(const QImage& a, const QImage& b)
+{
+    return a.format() == b.format() && a.devicePixelRatio() == b.devicePixelRatio()
+        && a.colorSpace() == b.colorSpace() && a == b;
+}
+
+// The pixmap to store for `pixmap`: an equal one already stored, else the
+// pixmap itself, from now on offered to later equal pictures.
+QPixmap MemoryCache::share(const QPixmap& pixmap)
+{
+    if (pixmap.isNull())
+        return pixmap;
+    const QImage image = pixmap.toImage();
+    const size_t digest = pictureDigest(image);
+    const auto hit = pictures.constFind(digest);
+    if (hit != pictures.constEnd()) {
+        if (hit->cacheKey() != pixmap.cacheKey() && !samePicture(hit->toImage(), image))
+            return pixmap; // another picture with the same digest: stored on its own
+        ++sharing[hit->cacheKey()].uses;
+        return *hit;
+    }
+    pictures.insert(digest, pixmap);
+    sharing.insert(pixmap.cacheKey(), SharedPicture{digest, 1});
+    return pixmap;
+}
+
+// Called for every pixmap that leaves the map.
+void MemoryCache::release(const QPixmap& pixmap)
+{
+    if (pixmap.isNull())
+        return;
+    const auto it = sharing.find(pixmap.cacheKey());
+    if (it == sharing.end() || --it->uses > 0)
+        return;
+    pictures.remove(it->digest);
+    sharing.erase(it);
+}
 
 MemoryCache& memoryCache()
 {
@@ -167,15 +225,22 @@ void cacheIconImage(const QString& path, const QImage& image)
 void cacheIconPixmap(const QString& path, const QPixmap& pixmap)
 {
     MemoryCache& cache = memoryCache();
+    const QPixmap stored = cache.share(pixmap);
     auto existing = cache.map.find(path);
     if (existing != cache.map.end()) {
-        existing.value() = pixmap;
+        cache.release(existing.value());
+        existing.value() = stored;
         return;
     }
     cache.order.append(path);
-    while (cache.order.size() > kMaxCachedIcons)
-        cache.map.remove(cache.order.takeFirst());
-    cache.map.insert(path, pixmap);
+    while (cache.order.size() > kMaxCachedIcons) {
+        const auto oldest = cache.map.find(cache.order.takeFirst());
+        if (oldest != cache.map.end()) {
+            cache.release(oldest.value());
+            cache.map.erase(oldest);
+        }
+    }
+    cache.map.insert(path, stored);
 }
 
 void clearIconPixmapCache()
@@ -183,6 +248,8 @@ void clearIconPixmapCache()
     MemoryCache& cache = memoryCache();
     cache.map.clear();
     cache.order.clear();
+    cache.pictures.clear();
+    cache.sharing.clear();
 }
 
 const QMap<QString, QPixmap>* iconPixmapCache()

@@ -10,7 +10,8 @@
 class QObject;
 
 // The icon service: one process-wide memory cache of item icons (at most
-// 256 pixmaps, the oldest inserted evicted first), a two-thread pool for
+// 256 entries, the oldest inserted evicted first; entries showing equal
+// pictures share one pixmap), a two-thread pool for
 // asynchronous extraction, and the placeholder shown for items without an
 // icon. Everything here but the pool's work runs on the GUI thread.
 

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -83,6 +84,11 @@ public:
 
     // Icons and the missing-item marks of the grid.
     void requestItemIcon(const PanelItem& item);
+    // Requests the icons of the group shown that are neither cached nor on
+    // their way; the other groups are asked for when they are shown.
+    void requestShownGroupIcons();
+    // A cell was painted without an icon.
+    void onIconWanted(const QString& path);
     void pumpIconRequests();
     void onIconLoaded(const QString& path, const QImage& image);
     void reloadAllIcons();
@@ -156,7 +162,6 @@ private:
     void refreshModelViews();
     void showSettingsDialogBeside(QWidget* dialog);
     void toggleDarkTheme();
-    void queueIconRequestsForAllItems();
     void connectModelViews();
     // Moves a group and keeps the current index on the group it showed;
     // false when the indexes were refused.
@@ -236,6 +241,9 @@ private:
 
     // Icon requests waiting for the pump, oldest first.
     QStringList iconRequestQueue;
+    // Paths queued or handed to the icon service whose result has not come
+    // back yet.
+    QSet<QString> iconRequestsPending;
 
     QTimer* iconPumpTimer = nullptr;
     QTimer* repaintTimer = nullptr;

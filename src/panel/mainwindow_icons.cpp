@@ -23,8 +23,30 @@ void MainWindow::requestItemIcon(const PanelItem& item)
     if (item.path.isEmpty() || iconRequestQueue.size() >= kMaxQueuedIconRequests)
         return;
     iconRequestQueue.append(item.path);
+    iconRequestsPending.insert(item.path);
     if (iconPumpTimer && !iconPumpTimer->isActive())
         iconPumpTimer->start();
+}
+
+void MainWindow::requestShownGroupIcons()
+{
+    if (currentGroupIndex < 0 || currentGroupIndex >= groups.size())
+        return;
+    const QMap<QString, QPixmap>& cached = *iconPixmapCache();
+    for (const PanelItem& it : groups.at(currentGroupIndex).items) {
+        if (!cached.contains(it.path) && !iconRequestsPending.contains(it.path))
+            requestItemIcon(it);
+    }
+}
+
+void MainWindow::onIconWanted(const QString& path)
+{
+    // The first paint of a group comes before the icons asked for it.
+    if (iconRequestsPending.contains(path))
+        return;
+    PanelItem item;
+    item.path = path;
+    requestItemIcon(item);
 }
 
 void MainWindow::pumpIconRequests()
@@ -39,6 +61,7 @@ void MainWindow::pumpIconRequests()
 
 void MainWindow::onIconLoaded(const QString& path, const QImage& image)
 {
+    iconRequestsPending.remove(path);
     cacheIconImage(path, image);
     if (iconGrid)
         iconGrid->forgetIcon(path);
@@ -60,6 +83,9 @@ void MainWindow::reloadAllIcons()
     clearIconPixmapCache();
     if (iconGrid)
         iconGrid->clearIconCache();
-    queueIconRequestsForAllItems();
+    // Results still on their way were extracted before the reload; requests
+    // not handed out yet are as good as new ones.
+    iconRequestsPending = QSet<QString>(iconRequestQueue.cbegin(), iconRequestQueue.cend());
+    requestShownGroupIcons();
     update();
 }

@@ -45,13 +45,9 @@ void MainWindow::connectModelViews()
     connect(iconGrid, &IconGrid::urlsDropped, this, &MainWindow::dropUrlsOnCurrentGroup);
     connect(iconGrid, &IconGrid::shellItemsDropped, this, &MainWindow::dropShellItemsOnCurrentGroup);
     connect(iconGrid, &IconGrid::itemRemoveRequested, this, &MainWindow::onItemRemoveRequested);
-    // An icon pushed out of the shared map by newer ones is loaded again
-    // when its cell is painted.
-    connect(iconGrid, &IconGrid::iconWanted, this, [this](const QString& path) {
-        PanelItem item;
-        item.path = path;
-        requestItemIcon(item);
-    });
+    // A cell painted without an icon (its group was never shown, or newer
+    // icons pushed it out of the shared map) has it loaded.
+    connect(iconGrid, &IconGrid::iconWanted, this, &MainWindow::onIconWanted);
     // Hiding to the tray joins with the tray.
 }
 

@@ -83,7 +83,7 @@ bool MainWindow::loadLayout()
     groups = std::move(r.groups);
     if (currentGroupIndex >= groups.size())
         setCurrentGroupIndex(0);
-    queueIconRequestsForAllItems();
+    requestShownGroupIcons();
     return true;
 }
 
@@ -126,12 +126,12 @@ void MainWindow::createDefaultGroups()
 {
     groups = buildSystemDefaultGroups();
     setCurrentGroupIndex(0);
-    queueIconRequestsForAllItems();
 }
 
 void MainWindow::setCurrentGroupIndex(int index)
 {
     currentGroupIndex = groups.isEmpty() ? 0 : qBound(0, index, int(groups.size()) - 1);
+    requestShownGroupIcons();
     if (iconGrid) {
         iconGrid->preloadCustomIcons();
         iconGrid->relayout();
@@ -159,11 +159,4 @@ int MainWindow::groupIndexByName(const QString& name, int except) const
             return i;
     }
     return -1;
-}
-
-void MainWindow::queueIconRequestsForAllItems()
-{
-    for (const PanelGroup& g : groups)
-        for (const PanelItem& it : g.items)
-            requestItemIcon(it);
 }

@@ -49,6 +49,9 @@ private Q_SLOTS:
     void missingFile();
     void unknownShellPlace();
     void evictsOldestInsertion();
+    void equalPicturesShareOnePixmap_data();
+    void equalPicturesShareOnePixmap();
+    void sharedPictureStaysWhileUsed();
     void clearKeepsPointer();
     void destroyedContextDropsResult();
     void cacheFileNames();
@@ -160,6 +163,54 @@ void TestIconService::evictsOldestInsertion()
     QVERIFY(!map->contains(key(1)));
     QVERIFY(map->contains(key(2)));
     QCOMPARE(map->size(), 256);
+}
+
+void TestIconService::equalPicturesShareOnePixmap_data()
+{
+    QTest::addColumn<QImage>("second");
+    QTest::addColumn<bool>("shared");
+    QImage sharper = solid(8, 8, Qt::red);
+    sharper.setDevicePixelRatio(2);
+    QTest::newRow("same pixels") << solid(8, 8, Qt::red) << true;
+    QTest::newRow("other colour") << solid(8, 8, Qt::green) << false;
+    QTest::newRow("other size") << solid(8, 9, Qt::red) << false;
+    QTest::newRow("other pixel ratio") << sharper << false;
+}
+
+void TestIconService::equalPicturesShareOnePixmap()
+{
+    QFETCH(QImage, second);
+    QFETCH(bool, shared);
+    const QMap<QString, QPixmap>* map = iconPixmapCache();
+    cacheIconImage(QStringLiteral("/a"), solid(8, 8, Qt::red));
+    cacheIconImage(QStringLiteral("/b"), second);
+    QCOMPARE(map->value(QStringLiteral("/a")).cacheKey() == map->value(QStringLiteral("/b")).cacheKey(), shared);
+    QCOMPARE(map->value(QStringLiteral("/b")).toImage().convertToFormat(QImage::Format_ARGB32), second);
+    QCOMPARE(map->value(QStringLiteral("/b")).devicePixelRatio(), second.devicePixelRatio());
+}
+
+// The shared pixmap is offered to new entries as long as any entry holds it,
+// whichever of them leaves first.
+void TestIconService::sharedPictureStaysWhileUsed()
+{
+    const QMap<QString, QPixmap>* map = iconPixmapCache();
+    auto key = [map](const char* path) { return map->value(QLatin1String(path)).cacheKey(); };
+    cacheIconImage(QStringLiteral("/a"), solid(8, 8, Qt::red));
+    cacheIconImage(QStringLiteral("/b"), solid(8, 8, Qt::red));
+    cacheIconImage(QStringLiteral("/a"), solid(8, 8, Qt::blue));
+    QCOMPARE(map->value(QStringLiteral("/b")).toImage().pixelColor(0, 0), QColor(Qt::red));
+    QCOMPARE(map->value(QStringLiteral("/a")).toImage().pixelColor(0, 0), QColor(Qt::blue));
+    cacheIconImage(QStringLiteral("/c"), solid(8, 8, Qt::red));
+    QCOMPARE(key("/c"), key("/b"));
+
+    // Evicting every user forgets the picture; an equal one is stored anew.
+    for (int i = 0; i < 256; ++i)
+        cacheIconPixmap(QStringLiteral("/filler/%1").arg(i), QPixmap());
+    QVERIFY(!map->contains(QStringLiteral("/b")) && !map->contains(QStringLiteral("/c")));
+    cacheIconImage(QStringLiteral("/d"), solid(8, 8, Qt::red));
+    cacheIconImage(QStringLiteral("/e"), solid(8, 8, Qt::red));
+    QCOMPARE(map->value(QStringLiteral("/d")).toImage().pixelColor(0, 0), QColor(Qt::red));
+    QCOMPARE(key("/e"), key("/d"));
 }
 
 void TestIconService::clearKeepsPointer()

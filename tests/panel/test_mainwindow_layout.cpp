@@ -63,6 +63,7 @@ private Q_SLOTS:
     void currentGroupAfterReload();
     void failedSaveKeepsTheFailureToast();
     void iconRequestsAreCappedAndPumped();
+    void onlyTheShownGroupAsksForIcons();
     void loadedIconsLandInTheSharedCache();
     void closeSavesTheWindowSize();
     void movingAButtonSavesTheSettings();
@@ -78,6 +79,7 @@ void TestMainWindowLayout::initTestCase()
 void TestMainWindowLayout::init()
 {
     setLanguage(0);
+    clearIconPixmapCache();
     QDir dir(root());
     for (const QString& name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
         if (name.startsWith(QLatin1String("layout.json")) || name.startsWith(QLatin1String("settings.json"))) {
@@ -102,10 +104,11 @@ void TestMainWindowLayout::firstStartSavesDefaultsAndRestartKeepsThem()
         QCOMPARE(w.layoutFilePath(), layoutFile());
         saved = testsupport::readFile(layoutFile());
         QCOMPARE(saved, serializeLayout(first));
-        int items = 0;
-        for (const PanelGroup& g : first)
-            items += int(g.items.size());
-        QCOMPARE(w.queuedIconRequests(), items);
+        // Icons are asked for the group shown only.
+        QSet<QString> shown;
+        for (const PanelItem& item : first[0].items)
+            shown.insert(item.path);
+        QCOMPARE(w.queuedIconRequests(), int(shown.size()));
     }
     MainWindow again;
     QCOMPARE(again.panelGroups(), first);
@@ -333,16 +336,54 @@ void TestMainWindowLayout::failedSaveKeepsTheFailureToast()
 
 void TestMainWindowLayout::iconRequestsAreCappedAndPumped()
 {
-    QVERIFY(testsupport::writeFile(layoutFile(), groupsJson(5, 500)));
+    QVERIFY(testsupport::writeFile(layoutFile(), groupsJson(1, 2500)));
     MainWindow w;
     QCOMPARE(w.queuedIconRequests(), 2000);
     QTRY_COMPARE(w.queuedIconRequests(), 0);
 
-    // The same path twice is asked for twice.
-    QVERIFY(testsupport::writeFile(layoutFile(), groupsJson(2, 1, true)));
-    QVERIFY(w.loadLayout());
+    // The queue itself does not filter: the same path twice is asked for twice.
+    PanelItem item;
+    item.path = QStringLiteral("/same/path");
+    w.requestItemIcon(item);
+    w.requestItemIcon(item);
     QCOMPARE(w.queuedIconRequests(), 2);
     QTRY_COMPARE(w.queuedIconRequests(), 0);
+}
+
+void TestMainWindowLayout::onlyTheShownGroupAsksForIcons()
+{
+    QVERIFY(testsupport::writeFile(layoutFile(), groupsJson(3, 4)));
+    MainWindow w;
+    auto path = [](int g, int i) { return QStringLiteral("/p/%1/%2").arg(g).arg(i); };
+    const QMap<QString, QPixmap>& cache = *iconPixmapCache();
+    QCOMPARE(w.queuedIconRequests(), 4);
+    QTRY_VERIFY(cache.contains(path(0, 0)) && cache.contains(path(0, 3)));
+    QVERIFY(!cache.contains(path(1, 0)) && !cache.contains(path(2, 0)));
+
+    // A paint before the answers came asks for nothing more.
+    w.onGroupSelected(1);
+    QCOMPARE(w.queuedIconRequests(), 4);
+    w.onIconWanted(path(1, 2));
+    QCOMPARE(w.queuedIconRequests(), 4);
+    // Back to a group whose icons are cached: nothing to ask.
+    w.onGroupSelected(0);
+    QCOMPARE(w.queuedIconRequests(), 4);
+    QTRY_VERIFY(cache.contains(path(1, 0)) && cache.contains(path(1, 3)));
+    QCOMPARE(w.queuedIconRequests(), 0);
+
+    // With the answer in, the grid's next ask (after an eviction) goes out.
+    w.onIconWanted(path(1, 2));
+    QCOMPARE(w.queuedIconRequests(), 1);
+    QTRY_COMPARE(w.queuedIconRequests(), 0);
+
+    // Reloading asks again for the group shown.
+    w.onGroupSelected(2);
+    QTRY_VERIFY(cache.contains(path(2, 3)));
+    w.reloadAllIcons();
+    QVERIFY(cache.isEmpty());
+    QCOMPARE(w.queuedIconRequests(), 4);
+    QTRY_VERIFY(cache.contains(path(2, 0)) && cache.contains(path(2, 3)));
+    QVERIFY(!cache.contains(path(0, 0)));
 }
 
 void TestMainWindowLayout::loadedIconsLandInTheSharedCache()
