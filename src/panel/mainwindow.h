@@ -10,6 +10,7 @@
 #include <QList>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -86,6 +87,9 @@ public:
     void pumpIconRequests();
     void onIconLoaded(const QString& path, const QImage& image);
     void reloadAllIcons();
+    // Checks every item for its target off the GUI thread and marks the
+    // missing ones when the answer comes back; does nothing while the
+    // previous check still waits on the file system.
     void refreshMissingItems();
     void ensureIcon(const QString& path);
 
@@ -102,6 +106,8 @@ public:
     const AppSettings& currentSettings() const { return settings; }
     QString layoutFilePath() const { return layoutPath; }
     int queuedIconRequests() const { return int(iconRequestQueue.size()); }
+    // The paths marked missing by the last check that came back.
+    const QSet<QString>& missingItems() const { return missingPaths; }
 
 public Q_SLOTS:
     void setPinned(bool on);
@@ -147,6 +153,10 @@ protected:
     QFuture<QString> autoBackupTask;
     std::shared_ptr<std::atomic_bool> autoBackupCancel;
 
+    // What the missing-item check asks, on a pool thread; empty: the file
+    // system itself.
+    PathExistsProbe pathExists;
+
 private:
     void layoutChildren();
     void updateTitle();
@@ -157,6 +167,7 @@ private:
     void showSettingsDialogBeside(QWidget* dialog);
     void toggleDarkTheme();
     void queueIconRequestsForAllItems();
+    void applyMissingItems(const QSet<QString>& found);
     void connectModelViews();
     // Moves a group and keeps the current index on the group it showed;
     // false when the indexes were refused.
@@ -236,6 +247,9 @@ private:
 
     // Icon requests waiting for the pump, oldest first.
     QStringList iconRequestQueue;
+
+    QSet<QString> missingPaths;
+    bool missingCheckRunning = false;
 
     QTimer* iconPumpTimer = nullptr;
     QTimer* repaintTimer = nullptr;
