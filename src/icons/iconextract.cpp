@@ -3,6 +3,7 @@
 #include "icons/iconcache.h"
 #include "icons/iconcounters.h"
 #include "icons/themeicons.h"
+#include "platform/filebytesource.h"
 #include "platform/peicons.h"
 #include "platform/shelllink.h"
 #include "platform/shellplaces.h"
@@ -20,9 +21,6 @@
 namespace {
 
 constexpr int kMaxSide = 192;
-// Icon resources sit in files of a few megabytes; anything past this is not
-// worth mapping for an icon.
-constexpr qint64 kMaxProgramFileBytes = 512LL * 1024 * 1024;
 constexpr qint64 kMaxShortcutBytes = 1024 * 1024;
 
 bool isImageSuffix(const QString& suffix)
@@ -70,18 +68,17 @@ QByteArray readSmallFile(const QString& path, qint64 limit)
 
 // Icon of a program file or icon file. `index` picks the group as a shell
 // link's icon index does: from 0 the n-th group, below 0 the group whose
-// resource id is minus the index.
+// resource id is minus the index. The file is read in the pieces the readers
+// ask for, never mapped: a user's file may shrink at any moment, and a
+// mapping of it would then fault.
 QImage programIconImage(const QString& path, int index = 0)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() < 6 || f.size() > kMaxProgramFileBytes)
+    const FileByteSource file(path);
+    if (!file.isOpen() || file.size() < 6)
         return QImage();
-    uchar* mapped = f.map(0, f.size());
-    const QByteArray bytes = mapped ? QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), f.size())
-                                    : f.readAll();
     if (path.endsWith(QLatin1String(".ico"), Qt::CaseInsensitive))
-        return decodeIconEntry(largestIconEntry(readIcoFile(bytes)));
-    const QList<IconGroup> groups = readPeIconGroups(bytes);
+        return decodeIconEntry(largestIconEntry(readIcoFile(file)));
+    const QList<IconGroup> groups = readPeIconGroups(file);
     const IconGroup* chosen = nullptr;
     if (index >= 0 && index < groups.size()) {
         chosen = &groups.at(index);

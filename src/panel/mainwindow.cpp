@@ -129,7 +129,9 @@ MainWindow::MainWindow(QWidget* parent)
             saveLayout();
     }
 
-    refreshMissingItems();
+    // Started from the event loop: by then the window, a derived one
+    // included, is complete.
+    QTimer::singleShot(0, this, &MainWindow::refreshMissingItems);
     iconGrid->preloadCustomIcons();
 
     ready = true;

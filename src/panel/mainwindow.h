@@ -92,6 +92,9 @@ public:
     void pumpIconRequests();
     void onIconLoaded(const QString& path, const QImage& image);
     void reloadAllIcons();
+    // Checks every item for its target off the GUI thread and marks the
+    // missing ones when the answer comes back; does nothing while the
+    // previous check still waits on the file system.
     void refreshMissingItems();
     void ensureIcon(const QString& path);
 
@@ -108,6 +111,8 @@ public:
     const AppSettings& currentSettings() const { return settings; }
     QString layoutFilePath() const { return layoutPath; }
     int queuedIconRequests() const { return int(iconRequestQueue.size()); }
+    // The paths marked missing by the last check that came back.
+    const QSet<QString>& missingItems() const { return missingPaths; }
 
 public Q_SLOTS:
     void setPinned(bool on);
@@ -153,6 +158,10 @@ protected:
     QFuture<QString> autoBackupTask;
     std::shared_ptr<std::atomic_bool> autoBackupCancel;
 
+    // What the missing-item check asks, on a pool thread; empty: the file
+    // system itself.
+    PathExistsProbe pathExists;
+
 private:
     void layoutChildren();
     void updateTitle();
@@ -162,6 +171,7 @@ private:
     void refreshModelViews();
     void showSettingsDialogBeside(QWidget* dialog);
     void toggleDarkTheme();
+    void applyMissingItems(const QSet<QString>& found);
     void connectModelViews();
     // Moves a group and keeps the current index on the group it showed;
     // false when the indexes were refused.
@@ -244,6 +254,9 @@ private:
     // Paths queued or handed to the icon service whose result has not come
     // back yet.
     QSet<QString> iconRequestsPending;
+
+    QSet<QString> missingPaths;
+    bool missingCheckRunning = false;
 
     QTimer* iconPumpTimer = nullptr;
     QTimer* repaintTimer = nullptr;

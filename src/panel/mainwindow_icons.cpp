@@ -1,9 +1,11 @@
 // Missing-item marks and the road of item icons from the queue to the grid.
 #include "panel/mainwindow.h"
 
+#include "app/asynctask.h"
 #include "icons/iconservice.h"
 #include "widgets/icongrid.h"
 
+#include <QFileInfo>
 
 namespace {
 
@@ -13,9 +15,38 @@ constexpr int kMaxQueuedIconRequests = 2000;
 
 void MainWindow::refreshMissingItems()
 {
-    // Without the grid nobody shows the marks.
+    // Without the grid nobody shows the marks. A check still hanging on a
+    // dead mount is not joined by another one each tick.
+    if (!iconGrid || missingCheckRunning)
+        return;
+    missingCheckRunning = true;
+    PathExistsProbe exists = pathExists;
+    if (!exists)
+        exists = [](const QString& path) { return QFileInfo::exists(path); };
+    // The task works on its own copy of the list (shared until the window
+    // changes it), never on the window.
+    AsyncTask::runThenCallback([items = groups, exists] { return missingItemPaths(items, exists); }, this,
+                               [this](const QSet<QString>& found) {
+                                   missingCheckRunning = false;
+                                   applyMissingItems(found);
+                               });
+}
+
+void MainWindow::applyMissingItems(const QSet<QString>& found)
+{
+    // The list may have changed while the check ran: marks go by path to
+    // the items there are now. An item added meanwhile waits for the next
+    // check; one removed meanwhile leaves no mark behind.
+    QSet<QString> marks;
+    for (const PanelGroup& g : groups) {
+        for (const PanelItem& it : g.items) {
+            if (found.contains(it.path))
+                marks.insert(it.path);
+        }
+    }
+    missingPaths = marks;
     if (iconGrid)
-        iconGrid->setMissingPaths(missingItemPaths(groups));
+        iconGrid->setMissingPaths(missingPaths);
 }
 
 void MainWindow::requestItemIcon(const PanelItem& item)

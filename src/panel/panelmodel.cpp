@@ -4,11 +4,16 @@
 
 bool PanelItem::isMissing() const
 {
+    return isMissing([](const QString& p) { return QFileInfo::exists(p); });
+}
+
+bool PanelItem::isMissing(const PathExistsProbe& exists) const
+{
     if (path.isEmpty() || path.startsWith(QLatin1String("::")))
         return false;
-    if (!customIcon.isEmpty() && QFileInfo::exists(customIcon))
+    if (!customIcon.isEmpty() && exists(customIcon))
         return false;
-    return !QFileInfo::exists(path);
+    return !exists(path);
 }
 
 void appendPanelItem(PanelGroup& group, const QString& path, const QString& name)
@@ -19,12 +24,12 @@ void appendPanelItem(PanelGroup& group, const QString& path, const QString& name
     group.items.append(item);
 }
 
-QSet<QString> missingItemPaths(const QList<PanelGroup>& groups)
+QSet<QString> missingItemPaths(const QList<PanelGroup>& groups, const PathExistsProbe& exists)
 {
     QSet<QString> paths;
     for (const PanelGroup& g : groups)
         for (const PanelItem& it : g.items)
-            if (it.isMissing())
+            if (it.isMissing(exists))
                 paths.insert(it.path);
     return paths;
 }

@@ -4,6 +4,12 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
+
+// Answers whether something exists at a path. May block as long as the
+// file system does (a dead network mount): never call on the GUI thread.
+using PathExistsProbe = std::function<bool(const QString& path)>;
+
 // One shortcut of a group. A plain value: copied into the widgets' views,
 // the settings dialog and the exports.
 struct PanelItem {
@@ -20,8 +26,10 @@ struct PanelItem {
 
     // True when the target has vanished: never for an empty path or a shell
     // place, and never while the custom icon file still exists (the grid can
-    // still draw something meaningful). Touches the file system.
+    // still draw something meaningful). Touches the file system, or asks
+    // `exists` instead.
     bool isMissing() const;
+    bool isMissing(const PathExistsProbe& exists) const;
 
     bool operator==(const PanelItem& o) const
     {
@@ -40,8 +48,9 @@ struct PanelGroup {
     bool operator!=(const PanelGroup& o) const { return !(*this == o); }
 };
 
-// The paths of the missing items of all groups (see PanelItem::isMissing).
-QSet<QString> missingItemPaths(const QList<PanelGroup>& groups);
+// The paths of the missing items of all groups (see PanelItem::isMissing),
+// each item checked with `exists`.
+QSet<QString> missingItemPaths(const QList<PanelGroup>& groups, const PathExistsProbe& exists);
 
 // Appends an item with only its path and name set.
 void appendPanelItem(PanelGroup& group, const QString& path, const QString& name);

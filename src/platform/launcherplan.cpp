@@ -164,10 +164,9 @@ LaunchPlan planLaunch(const Launcher::Request& request, const LaunchTools& tools
     const QString pkexec = tools.findProgram(QStringLiteral("pkexec"));
     if (pkexec.isEmpty())
         return failure(QStringLiteral("pkexec not found"));
-    QString env = tools.findProgram(QStringLiteral("env"));
-    if (env.isEmpty())
-        env = QStringLiteral("/usr/bin/env");
-    QStringList args{env};
+    // What pkexec runs as root is named by its absolute path: a lookup on
+    // PATH would let any folder the user can write to supply it.
+    QStringList args{QStringLiteral("/usr/bin/env")};
     if (!plan.command.workDir.isEmpty())
         args << QStringLiteral("--chdir=") + plan.command.workDir;
     const QString display = tools.environment.value(QStringLiteral("DISPLAY"));

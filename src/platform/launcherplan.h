@@ -49,8 +49,9 @@ struct LaunchTools {
 //   the request's arguments;
 // - any other file: xdg-open.
 // RunAs wraps the planned command in pkexec, which runs
-// `env [--chdir=DIR] DISPLAY=… XAUTHORITY=… WAYLAND_DISPLAY=… program args`,
-// because pkexec itself clears the environment and the working directory.
+// `/usr/bin/env [--chdir=DIR] DISPLAY=… XAUTHORITY=… WAYLAND_DISPLAY=… program args`,
+// because pkexec itself clears the environment and the working directory;
+// env is never looked up on PATH.
 LaunchPlan planLaunch(const Launcher::Request& request, const LaunchTools& tools);
 
 // The words of an argument text: blanks separate, double quotes group, and

@@ -39,9 +39,8 @@ constexpr qint64 kMaxCopiedBytes = 64 * 1024 * 1024;
 
 class PeImage {
 public:
-    explicit PeImage(const QByteArray& bytes) : r(bytes) { m_ok = parseHeaders(); }
+    explicit PeImage(const ByteReader& reader) : r(reader) { m_ok = parseHeaders(); }
     bool ok() const { return m_ok; }
-    const ByteReader& reader() const { return r; }
 
     // Every resource of one type: (name or id) -> first language's data.
     QList<ResourceLeaf> resources(std::uint32_t type) const;
@@ -142,7 +141,10 @@ QList<PeImage::DirEntry> PeImage::directory(std::uint32_t dirOffset) const
         const std::uint64_t e = 16 + std::uint64_t(i) * 8;
         if (std::uint64_t(dirOffset) + e + 8 > m_rsrcSize)
             break;
-        out.append({*r.u32(d + e), *r.u32(d + e + 4)});
+        const auto nameField = r.u32(d + e), offsetField = r.u32(d + e + 4);
+        if (!nameField || !offsetField)
+            break;
+        out.append({*nameField, *offsetField});
     }
     return out;
 }
@@ -155,8 +157,12 @@ QString PeImage::resourceName(std::uint32_t nameField) const
         return QString();
     QString name;
     name.reserve(*length);
-    for (int i = 0; i < *length; ++i)
-        name.append(QChar(*r.u16(m_rsrcBase + off + 2 + std::uint64_t(i) * 2)));
+    for (int i = 0; i < *length; ++i) {
+        const auto c = r.u16(m_rsrcBase + off + 2 + std::uint64_t(i) * 2);
+        if (!c)
+            return QString();
+        name.append(QChar(*c));
+    }
     return name;
 }
 
@@ -211,15 +217,26 @@ QList<ResourceLeaf> PeImage::resources(std::uint32_t type) const
 
 int sideOf(std::uint8_t b) { return b == 0 ? 256 : b; }
 
-} // namespace
+// The fields of a directory entry of an icon group (14 bytes) or of an icon
+// file (16 bytes); `raw` holds at least those bytes.
+IconImageEntry entryFields(const QByteArray& raw)
+{
+    const ByteReader f(raw);
+    IconImageEntry entry;
+    entry.width = sideOf(*f.u8(0));
+    entry.height = sideOf(*f.u8(1));
+    entry.colorCount = *f.u8(2);
+    entry.planes = *f.u16(4);
+    entry.bitCount = *f.u16(6);
+    return entry;
+}
 
-QList<IconGroup> readPeIconGroups(const QByteArray& image)
+QList<IconGroup> readPeIconGroups(const ByteReader& r)
 {
     QList<IconGroup> groups;
-    const PeImage pe(image);
+    const PeImage pe(r);
     if (!pe.ok())
         return groups;
-    const ByteReader& r = pe.reader();
     const QList<ResourceLeaf> groupLeaves = pe.resources(kRtGroupIcon);
     if (groupLeaves.isEmpty())
         return groups;
@@ -242,18 +259,18 @@ QList<IconGroup> readPeIconGroups(const QByteArray& image)
             const std::uint64_t e = 6 + std::uint64_t(i) * 14;
             if (e + 14 > leaf.size)
                 break;
-            const std::uint64_t at = leaf.offset + e;
-            IconImageEntry entry;
-            entry.width = sideOf(*r.u8(at));
-            entry.height = sideOf(*r.u8(at + 1));
-            entry.colorCount = *r.u8(at + 2);
-            entry.planes = *r.u16(at + 4);
-            entry.bitCount = *r.u16(at + 6);
-            entry.resourceId = *r.u16(at + 12);
+            const auto raw = r.bytes(leaf.offset + e, 14);
+            if (!raw)
+                break;
+            IconImageEntry entry = entryFields(*raw);
+            entry.resourceId = *ByteReader(*raw).u16(12);
             const auto icon = icons.constFind(std::uint32_t(entry.resourceId));
             if (icon == icons.constEnd() || qint64(icon->size) > bytesLeft)
                 continue;
-            entry.data = *r.bytes(icon->offset, icon->size);
+            const auto data = r.bytes(icon->offset, icon->size);
+            if (!data)
+                continue;
+            entry.data = *data;
             bytesLeft -= icon->size;
             --entriesLeft;
             group.entries.append(entry);
@@ -263,48 +280,23 @@ QList<IconGroup> readPeIconGroups(const QByteArray& image)
     return groups;
 }
 
-int largestGroupIconWidth(const QByteArray& image)
-{
-    // Widths come from the group directories alone, as the resource loader
-    // sees them, whether or not the image resources behind them are intact.
-    int largest = 0;
-    const PeImage pe(image);
-    const ByteReader& r = pe.reader();
-    for (const ResourceLeaf& leaf : pe.resources(kRtGroupIcon)) {
-        const auto count = leaf.size >= 6 ? r.u16(leaf.offset + 4) : std::nullopt;
-        if (!count)
-            continue;
-        for (int i = 0; i < *count; ++i) {
-            const std::uint64_t e = 6 + std::uint64_t(i) * 14;
-            if (e + 14 > leaf.size)
-                break;
-            largest = std::max(largest, sideOf(*r.u8(leaf.offset + e)));
-        }
-    }
-    return largest;
-}
-
-QList<IconImageEntry> readIcoFile(const QByteArray& ico)
+QList<IconImageEntry> readIcoFile(const ByteReader& r)
 {
     QList<IconImageEntry> out;
-    const ByteReader r(ico);
     const auto reserved = r.u16(0), type = r.u16(2), count = r.u16(4);
     if (!reserved || !type || !count || *reserved != 0 || *type != 1 || *count == 0)
         return out;
     qint64 bytesLeft = kMaxCopiedBytes;
     for (int i = 0; i < *count; ++i) {
-        const std::uint64_t e = 6 + std::uint64_t(i) * 16;
-        if (!r.fits(e, 16))
+        const auto raw = r.bytes(6 + std::uint64_t(i) * 16, 16);
+        if (!raw)
             return {};
-        if (qint64(*r.u32(e + 8)) > bytesLeft)
+        const ByteReader f(*raw);
+        const std::uint32_t size = *f.u32(8);
+        if (qint64(size) > bytesLeft)
             continue;
-        IconImageEntry entry;
-        entry.width = sideOf(*r.u8(e));
-        entry.height = sideOf(*r.u8(e + 1));
-        entry.colorCount = *r.u8(e + 2);
-        entry.planes = *r.u16(e + 4);
-        entry.bitCount = *r.u16(e + 6);
-        const auto data = r.bytes(*r.u32(e + 12), *r.u32(e + 8));
+        IconImageEntry entry = entryFields(*raw);
+        const auto data = r.bytes(*f.u32(12), size);
         if (!data || data->isEmpty())
             continue;
         entry.data = *data;
@@ -312,6 +304,50 @@ QList<IconImageEntry> readIcoFile(const QByteArray& ico)
         out.append(entry);
     }
     return out;
+}
+
+} // namespace
+
+QList<IconGroup> readPeIconGroups(const QByteArray& image)
+{
+    return readPeIconGroups(ByteReader(image));
+}
+
+QList<IconGroup> readPeIconGroups(const ByteSource& image)
+{
+    return readPeIconGroups(ByteReader(image));
+}
+
+int largestGroupIconWidth(const QByteArray& image)
+{
+    // Widths come from the group directories alone, as the resource loader
+    // sees them, whether or not the image resources behind them are intact.
+    int largest = 0;
+    const ByteReader r(image);
+    const PeImage pe(r);
+    for (const ResourceLeaf& leaf : pe.resources(kRtGroupIcon)) {
+        const auto count = leaf.size >= 6 ? r.u16(leaf.offset + 4) : std::nullopt;
+        if (!count)
+            continue;
+        for (int i = 0; i < *count; ++i) {
+            const std::uint64_t e = 6 + std::uint64_t(i) * 14;
+            const auto width = e + 14 <= leaf.size ? r.u8(leaf.offset + e) : std::nullopt;
+            if (!width)
+                break;
+            largest = std::max(largest, sideOf(*width));
+        }
+    }
+    return largest;
+}
+
+QList<IconImageEntry> readIcoFile(const QByteArray& ico)
+{
+    return readIcoFile(ByteReader(ico));
+}
+
+QList<IconImageEntry> readIcoFile(const ByteSource& ico)
+{
+    return readIcoFile(ByteReader(ico));
 }
 
 QByteArray icoFileFromEntries(const QList<IconImageEntry>& entries)

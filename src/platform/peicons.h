@@ -7,7 +7,11 @@
 // Reader of the icons stored in Windows program files (".exe", ".dll",
 // ".cpl") and in icon files (".ico"). Pure functions over bytes: the input
 // is untrusted, every offset is checked, and malformed parts are skipped
-// rather than guessed at.
+// rather than guessed at. The readers of a source read only the parts they
+// need and give the same result as the readers of the same bytes in memory;
+// bytes the source cannot deliver count as missing.
+
+class ByteSource;
 
 struct IconImageEntry {
     int width = 0;         // 0 in the directory byte means 256
@@ -29,6 +33,7 @@ struct IconGroup {
 // groups first, then numeric ids ascending). Entries whose image resource is
 // missing are left out. Empty for anything that is not a readable PE image.
 QList<IconGroup> readPeIconGroups(const QByteArray& image);
+QList<IconGroup> readPeIconGroups(const ByteSource& image);
 
 // Largest width over every entry of every icon group, 0 counting as 256;
 // 0 when the file holds no group with an entry.
@@ -36,6 +41,7 @@ int largestGroupIconWidth(const QByteArray& image);
 
 // The images listed in an icon file's directory; empty when malformed.
 QList<IconImageEntry> readIcoFile(const QByteArray& ico);
+QList<IconImageEntry> readIcoFile(const ByteSource& ico);
 
 // A complete icon file holding the given entries in order, so the images
 // can be handed to an ordinary image decoder.

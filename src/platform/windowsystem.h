@@ -22,8 +22,9 @@ public:
     virtual bool setWindowMarker(WId window, const QString& name) = 0;
 
     // The first client window that carries the marker `marker`; when none
-    // does, the first client window titled exactly `title` that belongs to
-    // a process of this user running this same executable. 0 when none.
+    // does, the first client window titled exactly `title`. Either way only
+    // a window that belongs to a process of this user running this same
+    // executable counts. 0 when none.
     virtual WId findPanelWindow(const QString& marker, const QString& title) = 0;
 
     // Posts the wake request carrying `code` to `window`. True when it was

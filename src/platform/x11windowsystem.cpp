@@ -86,22 +86,19 @@ public:
     {
         const xcb_atom_t markerAtom = intern(marker.toLatin1(), true);
         const std::vector<xcb_window_t> windows = clientWindows();
+        // Any client may set the marker or the title on its windows; only
+        // our own panel may be woken, so both lookups check the owner.
         if (markerAtom) {
             for (xcb_window_t w : windows) {
-                if (cardinal(w, markerAtom, XCB_ATOM_CARDINAL).value_or(0) != 0)
+                if (cardinal(w, markerAtom, XCB_ATOM_CARDINAL).value_or(0) != 0 && isOurs(w))
                     return w;
             }
         }
         const xcb_atom_t nameAtom = intern("_NET_WM_NAME");
         const xcb_atom_t utf8 = intern("UTF8_STRING");
-        const xcb_atom_t pidAtom = intern("_NET_WM_PID");
         const QByteArray wanted = title.toUtf8();
         for (xcb_window_t w : windows) {
-            if (property(w, nameAtom, utf8) != wanted)
-                continue;
-            // A title alone could be any program's; only our own panel may be woken.
-            const auto pid = cardinal(w, pidAtom, XCB_ATOM_CARDINAL);
-            if (pid && isOwnExecutableOfThisUser(*pid))
+            if (property(w, nameAtom, utf8) == wanted && isOurs(w))
                 return w;
         }
         return 0;
@@ -168,6 +165,14 @@ private:
         quint32 value;
         std::memcpy(&value, v.constData(), 4);
         return value;
+    }
+
+    // The window's _NET_WM_PID names a process of this user running this
+    // very executable.
+    bool isOurs(xcb_window_t w)
+    {
+        const auto pid = cardinal(w, intern("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+        return pid && isOwnExecutableOfThisUser(*pid);
     }
 
     bool hasProperty(xcb_window_t w, xcb_atom_t prop)

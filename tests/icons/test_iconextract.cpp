@@ -93,6 +93,11 @@ void TestIconExtract::chain_data()
         {2, {}, {{squareIcon(64, QColor(90, 0, 90)), true}}}});
     const QString exe = write(QStringLiteral("tool.EXE"), program);
     QTest::newRow("program: first group, largest image") << exe << QSize(46, 46) << QColor(0, 90, 0);
+    // Read in the pieces the reader asks for, a program's size does not
+    // matter: a large, mostly sparse file still gives its icon.
+    const QString large = write(QStringLiteral("large.exe"), program);
+    QFile::resize(large, 600LL * 1024 * 1024);
+    QTest::newRow("large program file") << large << QSize(46, 46) << QColor(0, 90, 0);
     QTest::newRow("damaged program falls through to its type")
         << write(QStringLiteral("bad.dll"), program.left(0x230)) << QSize() << QColor();
 

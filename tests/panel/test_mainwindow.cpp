@@ -1,8 +1,12 @@
 #include "panel/mainwindow.h"
 
+#include "app/asynctask.h"
+#include "app/paths.h"
+#include "panel/layoutfile.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
+#include <QSemaphore>
 #include <QtConcurrent>
 #include <QtTest>
 
@@ -23,6 +27,28 @@ public:
     }
     bool taskFinished() const { return autoBackupTask.isFinished(); }
     bool cancelled() const { return autoBackupCancel && autoBackupCancel->load(); }
+};
+
+// The missing-item check's view of the file system, as a dead network mount
+// gives it: every question hangs until the test opens the gate, and from
+// then on the paths in `gone` do not exist.
+struct HangingProbe {
+    QSemaphore gate;
+    QSemaphore entered; // one per question that reached the probe
+    QSet<QString> gone;
+};
+
+class WindowWithProbe : public MainWindow {
+public:
+    explicit WindowWithProbe(std::shared_ptr<HangingProbe> probe)
+    {
+        pathExists = [probe](const QString& path) {
+            probe->entered.release();
+            probe->gate.acquire();
+            probe->gate.release();
+            return !probe->gone.contains(path);
+        };
+    }
 };
 
 class TestMainWindow : public QObject {
@@ -104,6 +130,54 @@ private Q_SLOTS:
         QTest::mouseMove(w.windowHandle(), corner + QPoint(20, 10));
         QTRY_COMPARE(w.size(), size + QSize(20, 10));
         QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, corner + QPoint(20, 10));
+    }
+
+    void missingCheckNeverBlocksTheWindow()
+    {
+        const QString dir = testsupport::testRoot() + QStringLiteral("/items/");
+        const QString here = dir + QStringLiteral("here"), gone = dir + QStringLiteral("gone"),
+                      removed = dir + QStringLiteral("removed");
+        QList<PanelGroup> groups(1);
+        groups[0].name = QStringLiteral("A");
+        for (const QString& path : {here, gone, removed})
+            appendPanelItem(groups[0], path, path);
+        const QString layout = cachedAppDataDir() + QStringLiteral("/layout.json");
+        QVERIFY(testsupport::writeFile(layout, serializeLayout(groups)));
+
+        auto probe = std::make_shared<HangingProbe>();
+        probe->gone = {gone, removed};
+        {
+            WindowWithProbe w(probe);
+            QCOMPARE(w.panelGroups(), groups);
+            // The first check starts from the event loop and hangs.
+            QTRY_VERIFY(probe->entered.available() > 0);
+            probe->entered.acquire();
+            bool timerFired = false;
+            QTimer::singleShot(0, &w, [&timerFired] { timerFired = true; });
+            QTRY_VERIFY(timerFired);
+            // Ticks while it hangs start no second check.
+            w.refreshMissingItems();
+            w.refreshMissingItems();
+            QVERIFY(!probe->entered.tryAcquire(1, 200));
+            QVERIFY(w.missingItems().isEmpty());
+
+            // The list changes before the answer comes: the answer still
+            // lands, on the items there are now.
+            w.onItemRemoveRequested(2);
+            QCOMPARE(w.panelGroups()[0].items.size(), 2);
+            probe->gate.release();
+            QTRY_COMPARE(w.missingItems(), QSet<QString>{gone});
+
+            // Closed while a check hangs: its answer goes nowhere.
+            probe->entered.tryAcquire(probe->entered.available());
+            probe->gate.acquire();
+            w.refreshMissingItems();
+            QTRY_VERIFY(probe->entered.available() > 0);
+        }
+        probe->gate.release();
+        AsyncTask::pool()->waitForDone();
+        QCoreApplication::processEvents();
+        QFile::remove(layout);
     }
 
     void wakeRestoresTheWindow()

@@ -40,14 +40,17 @@ struct Fixture {
         QFile::setPermissions(path, p);
     }
 
-    // Programs "on PATH": a fixed set under /usr/bin.
+    // Programs "on PATH": a fixed set under /usr/bin, and an "env" from a
+    // folder of the user's that comes first on PATH.
     static LaunchTools tools(bool withTerminal = true)
     {
         LaunchTools t;
         t.findProgram = [withTerminal](const QString& name) -> QString {
-            static const QStringList known{"xdg-open", "pkexec", "env", "editor", "top"};
+            static const QStringList known{"xdg-open", "pkexec", "editor", "top"};
             if (known.contains(name) || (withTerminal && name == QLatin1String("x-terminal-emulator")))
                 return QStringLiteral("/usr/bin/") + name;
+            if (name == QLatin1String("env"))
+                return QStringLiteral("/home/user/bin/env");
             return QString();
         };
         t.environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":7"));
@@ -151,6 +154,7 @@ private Q_SLOTS:
         QVERIFY(!plan.error.isEmpty());
     }
 
+    // The env that pkexec runs as root is the system's, whatever PATH holds.
     void runAsGoesThroughPkexecWithDisplay()
     {
         Fixture f;

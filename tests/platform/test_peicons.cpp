@@ -1,4 +1,5 @@
 #include "iconfixtures.h"
+#include "platform/filebytesource.h"
 #include "platform/peicons.h"
 #include "testsupport.h"
 
@@ -9,6 +10,34 @@
 
 using namespace iconfixtures;
 
+namespace {
+
+// Every field of the entries, one line each, so two readings compare whole.
+QString describe(const QList<IconImageEntry>& entries)
+{
+    QStringList lines;
+    for (const IconImageEntry& e : entries)
+        lines << QStringLiteral("%1x%2 c%3 p%4 b%5 r%6 %7")
+                     .arg(e.width).arg(e.height).arg(e.colorCount).arg(e.planes).arg(e.bitCount)
+                     .arg(e.resourceId).arg(QString::fromLatin1(e.data.toBase64()));
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString describe(const QList<IconGroup>& groups)
+{
+    QStringList lines;
+    for (const IconGroup& g : groups)
+        lines << QStringLiteral("group %1 '%2'").arg(g.id).arg(g.name) << describe(g.entries);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString fixturePath(const QString& name)
+{
+    return testsupport::testRoot() + QStringLiteral("/tmp/") + name;
+}
+
+} // namespace
+
 class TestPeIcons : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -17,6 +46,8 @@ private Q_SLOTS:
     void icoFiles();
     void rejectsDamage_data();
     void rejectsDamage();
+    void fileCutAfterOpening_data();
+    void fileCutAfterOpening();
     void agreesWithWrestool();
 };
 
@@ -36,6 +67,9 @@ void TestPeIcons::readsGroups_data()
         << QList<GroupFixture>{{3, {}, {{squareIcon(24, Qt::red), false}}},
                             {0, QStringLiteral("MAINICON"), {{squareIcon(64, Qt::blue), true}}}}
         << false << 64;
+    QTest::newRow("image larger than the cached blocks")
+        << QList<GroupFixture>{{2, {}, {{squareIcon(128, Qt::red), false}, {squareIcon(20, Qt::blue), false}}}}
+        << true << 128;
     QTest::newRow("no groups") << QList<GroupFixture>{} << true << 0;
 }
 
@@ -49,6 +83,10 @@ void TestPeIcons::readsGroups()
 
     const QList<IconGroup> read = readPeIconGroups(pe);
     QCOMPARE(read.size(), groups.size());
+    // Read from the file in pieces, the same groups come out.
+    const QString file = fixturePath(QStringLiteral("groups.exe"));
+    QVERIFY(testsupport::writeFile(file, pe));
+    QCOMPARE(describe(readPeIconGroups(FileByteSource(file))), describe(read));
     // Named groups come first in the resource directory, as the loader
     // enumerates them.
     QList<GroupFixture> expected = groups;
@@ -72,6 +110,9 @@ void TestPeIcons::icoFiles()
                                 {squareIcon(48, Qt::green), false}};
     const QList<IconImageEntry> entries = readIcoFile(buildIcoFile(icons));
     QCOMPARE(entries.size(), 3);
+    const QString file = fixturePath(QStringLiteral("icons.ico"));
+    QVERIFY(testsupport::writeFile(file, buildIcoFile(icons)));
+    QCOMPARE(describe(readIcoFile(FileByteSource(file))), describe(entries));
     const IconImageEntry best = largestIconEntry(entries);
     QCOMPARE(best.width, 256);
     QCOMPARE(best.data, iconImageData(icons[1]));
@@ -110,6 +151,36 @@ void TestPeIcons::rejectsDamage()
     QVERIFY(readIcoFile(bytes).isEmpty());
 }
 
+void TestPeIcons::fileCutAfterOpening_data()
+{
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<int>("groups");
+    QTest::newRow("inside the headers") << 0x100 << 0;
+    QTest::newRow("inside the resource directory") << 0x228 << 0;
+    QTest::newRow("inside an image") << 0x200 + 0x4000 << 0;
+    QTest::newRow("nothing cut") << -1 << 1;
+}
+
+void TestPeIcons::fileCutAfterOpening()
+{
+    QFETCH(int, cut);
+    QFETCH(int, groups);
+    // A user's file may shrink between being opened and being read: what
+    // is gone counts as missing, and what is read is the file's own bytes.
+    const QByteArray pe = buildPeWithIcons({{1, {}, {{squareIcon(128, Qt::red), false}, {squareIcon(48, Qt::green), true}}}});
+    const QString file = fixturePath(QStringLiteral("shrinking.exe"));
+    QVERIFY(testsupport::writeFile(file, pe));
+    const FileByteSource source(file);
+    QVERIFY(source.isOpen());
+    QCOMPARE(source.size(), std::uint64_t(pe.size()));
+    if (cut >= 0)
+        QVERIFY(QFile::resize(file, cut));
+    const QList<IconGroup> read = readPeIconGroups(source);
+    QCOMPARE(read.size(), groups);
+    if (groups > 0)
+        QCOMPARE(describe(read), describe(readPeIconGroups(pe)));
+}
+
 namespace {
 QString runTool(const QStringList& args, bool* ok)
 {
@@ -139,7 +210,8 @@ void TestPeIcons::agreesWithWrestool()
     for (auto it = nameRe.globalMatch(listing); it.hasNext();)
         toolNames << it.next().captured(1).remove(QLatin1Char('\''));
 
-    const QList<IconGroup> ours = readPeIconGroups(testsupport::readFile(file));
+    const QList<IconGroup> ours = readPeIconGroups(FileByteSource(file));
+    QCOMPARE(describe(ours), describe(readPeIconGroups(testsupport::readFile(file))));
     QStringList ourNames;
     for (const IconGroup& g : ours)
         ourNames << (g.name.isEmpty() ? QString::number(g.id) : g.name);

@@ -2,8 +2,21 @@
 
 #include "testsupport.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QWidget>
 #include <QtTest>
+
+namespace {
+
+bool xprop(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral("xprop"), args);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
 
 class TestX11WindowSystem : public QObject {
     Q_OBJECT
@@ -26,6 +39,48 @@ private Q_SLOTS:
         QCOMPARE(windowSystem().findPanelWindow(QStringLiteral("QyTestMarker"), QStringLiteral("Nothing")), WId(0));
         QVERIFY(windowSystem().setWindowMarker(marked.winId(), QStringLiteral("QyTestMarker")));
         QCOMPARE(windowSystem().findPanelWindow(QStringLiteral("QyTestMarker"), QStringLiteral("Nothing")), marked.winId());
+    }
+
+    void markerOfAnotherProgramIsPassedOver_data()
+    {
+        QTest::addColumn<bool>("otherProgram"); // else the window names no process
+        QTest::newRow("another program of this user") << true;
+        QTest::newRow("no process named") << false;
+    }
+    void markerOfAnotherProgramIsPassedOver()
+    {
+        QFETCH(bool, otherProgram);
+        if (QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+            QSKIP("xprop (x11-utils) is not installed");
+        // The foreign window comes first in the stacking order, so a lookup
+        // that trusted the marker alone would take it.
+        QWidget foreign;
+        foreign.setWindowTitle(QStringLiteral("Qy Foreign"));
+        foreign.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&foreign));
+        const QString id = QString::number(foreign.winId());
+        QProcess other;
+        if (otherProgram) {
+            other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+            QVERIFY(other.waitForStarted());
+            QVERIFY(xprop({QStringLiteral("-id"), id, QStringLiteral("-f"), QStringLiteral("_NET_WM_PID"),
+                           QStringLiteral("32c"), QStringLiteral("-set"), QStringLiteral("_NET_WM_PID"),
+                           QString::number(other.processId())}));
+        } else {
+            QVERIFY(xprop({QStringLiteral("-id"), id, QStringLiteral("-remove"), QStringLiteral("_NET_WM_PID")}));
+        }
+        QVERIFY(windowSystem().setWindowMarker(foreign.winId(), QStringLiteral("QyForeignMarker")));
+        QCOMPARE(windowSystem().findPanelWindow(QStringLiteral("QyForeignMarker"), QStringLiteral("Qy Foreign")), WId(0));
+
+        QWidget own;
+        own.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&own));
+        QVERIFY(windowSystem().setWindowMarker(own.winId(), QStringLiteral("QyForeignMarker")));
+        QCOMPARE(windowSystem().findPanelWindow(QStringLiteral("QyForeignMarker"), QStringLiteral("Nothing")), own.winId());
+        if (otherProgram) {
+            other.kill();
+            other.waitForFinished();
+        }
     }
 
     void titleOfOwnProgramIsFound()

@@ -211,7 +211,7 @@ bool FakeWindowSystem::setWindowMarker(WId window, const QString& name)
 WId FakeWindowSystem::findPanelWindow(const QString& marker, const QString& title)
 {
     for (const Window& w : windows) {
-        if (w.markers.contains(marker))
+        if (w.markers.contains(marker) && w.ownExecutable)
             return w.id;
     }
     for (const Window& w : windows) {
