@@ -106,6 +106,18 @@ private Q_SLOTS:
         QVERIFY(!tile.isDragging());
     }
 
+    void movesOnOneScreenKeepThePicture()
+    {
+        FloatIcon tile(solid(256, 256), QStringLiteral("Demo"), QPoint(300, 200));
+        tile.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tile));
+        const int built = tile.rescaleCount();
+        for (int i = 1; i <= 5; ++i)
+            tile.move(300 + 7 * i, 200 + 3 * i);
+        QCoreApplication::processEvents();
+        QCOMPARE(tile.rescaleCount(), built);
+    }
+
     void hoverThickensTheFrame()
     {
         FloatIcon tile(QPixmap(), QStringLiteral("Demo"), QPoint(300, 200));
