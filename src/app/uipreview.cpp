@@ -1,5 +1,7 @@
 #include "app/uipreview.h"
 
+#include "app/uipreviewglyphs.h"
+
 #include <QDebug>
 #include <QDir>
 
@@ -9,7 +11,9 @@ std::vector<UiPreviewSheet> uiPreviewSheets()
     // made: sign-in kick dialogs, update dialog, lock dialogs, item menu,
     // lock screens, settings pages, backup dialogs, panel-button glyphs and
     // their checks, shortcut editor.
-    return {};
+    return {
+        {"panel button glyphs", writeUiBtnGlyphSheets},
+    };
 }
 
 int runUiPreview(const QString& folder)

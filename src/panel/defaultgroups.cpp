@@ -5,6 +5,7 @@
 #include "platform/volumes.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -71,14 +72,21 @@ QString cleanPath(const QString& p)
 
 UserFolders UserFolders::fromSystem()
 {
+    // Without the XDG user folders (a fresh or minimal home) the standard
+    // locations still name ~/Music, ~/Videos and so on; items for them would
+    // show as missing on the very first start.
+    auto existing = [](QStandardPaths::StandardLocation location) {
+        const QString path = QStandardPaths::writableLocation(location);
+        return !path.isEmpty() && QFileInfo(path).isDir() ? path : QString();
+    };
     UserFolders f;
     f.home = QDir::homePath();
-    f.desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    f.download = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    f.documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    f.pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    f.music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-    f.movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    f.desktop = existing(QStandardPaths::DesktopLocation);
+    f.download = existing(QStandardPaths::DownloadLocation);
+    f.documents = existing(QStandardPaths::DocumentsLocation);
+    f.pictures = existing(QStandardPaths::PicturesLocation);
+    f.music = existing(QStandardPaths::MusicLocation);
+    f.movies = existing(QStandardPaths::MoviesLocation);
     return f;
 }
 

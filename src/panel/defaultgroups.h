@@ -18,7 +18,8 @@ struct UserFolders {
     QString music;
     QString movies;
 
-    // The platform's writable standard locations, as returned.
+    // The platform's writable standard locations that exist as folders;
+    // empty for the others.
     static UserFolders fromSystem();
 };
 

@@ -8,8 +8,12 @@
 #include "panel/framehittest.h"
 #include "panel/frameinteraction.h"
 #include "panel/windowrules.h"
+#include "widgets/bottombar.h"
+#include "widgets/floaticon.h"
+#include "widgets/gearmenupopup.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
+#include "widgets/titlebaractions.h"
 #include "widgets/toast.h"
 
 #include <QCloseEvent>
@@ -86,14 +90,16 @@ MainWindow::MainWindow(QWidget* parent)
     if (!defaultLogo.isNull())
         setWindowIcon(QIcon(defaultLogo));
 
-    // The title bar, bottom bar and search panel are built and connected
-    // here as they arrive; drops of panel buttons on the bar strips come
-    // with the bars.
+    // The search panel is built and connected here once it exists.
+    buildButtonBars();
     setAcceptDrops(true);
     sidebar = new Sidebar(this);
     iconGrid = new IconGrid(this);
+    bottomBar = new BottomBar(this);
     searchTimer = makeTimer(this, 150, true);
     connect(searchTimer, &QTimer::timeout, this, [this] { refreshSearch(QString()); });
+
+    connect(bottomBar, &BottomBar::buttonActivated, this, &MainWindow::handleUiButton);
 
     marketAction = [this] { openAppMarket(); };
     feedbackAction = [this] { openSupportChat(); };
@@ -101,6 +107,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     supportPollTimer = makeTimer(this, 12000, false);
     connect(supportPollTimer, &QTimer::timeout, this, &MainWindow::onSupportPollTimer);
+
+    connect(bottomBar, &BottomBar::uibtnDropped, this, &MainWindow::moveUiButton);
 
     QTimer::singleShot(15000, this, &MainWindow::checkUpdatesAtStartup);
 
@@ -187,7 +195,9 @@ MainWindow::~MainWindow()
     if (autoBackupCancel)
         autoBackupCancel->store(true);
     stopBackgroundWork();
-    // Float icons and an open settings dialog are released here once they exist.
+    // Deleted at once: deferred deletions would never run after the window.
+    qDeleteAll(std::exchange(floatIcons, {}));
+    // An open settings dialog is released here once it exists.
 }
 
 void MainWindow::updateTitle()
@@ -245,7 +255,8 @@ void MainWindow::stopBackupWorkers(int budgetMs)
 void MainWindow::onPanelWake()
 {
     qInfo() << "panel wake: show and activate";
-    // The gear menu's popup is hidden here once the title bar exists.
+    if (titleBar && titleBar->gearMenu())
+        titleBar->gearMenu()->hide();
     showAndCentre();
 }
 
@@ -268,9 +279,11 @@ void MainWindow::layoutChildren()
         }
         borderFrame->raise();
     }
-    // The search panel, bottom bar and title bar take their places here as
-    // they arrive: the bottom bar (0, H - 28, W, 28), the title bar
-    // right-aligned at the top.
+    // The search panel takes its place here once it exists.
+    if (bottomBar)
+        bottomBar->setGeometry(0, h - 28, w, 28);
+    if (titleBar)
+        titleBar->move(w - titleBar->width(), 0);
     if (sidebar && iconGrid) {
         if (portraitMode || compactGroups) {
             sidebar->setGeometry(0, 28, w, 40);
@@ -374,5 +387,8 @@ void MainWindow::refreshTheme()
         sidebar->update();
     if (iconGrid)
         iconGrid->update();
-    // The title bar repaints here too once it exists.
+    if (titleBar)
+        titleBar->update();
+    if (bottomBar)
+        bottomBar->update();
 }

@@ -25,6 +25,7 @@
 
 class BorderFrame;
 class BottomBar;
+class FloatIcon;
 class FrameInteraction;
 class IconGrid;
 class QNetworkAccessManager;
@@ -79,8 +80,21 @@ public:
     // A later start of the program asked for the window.
     void onPanelWake();
 
+    // A click on panel button `ub` in either bar.
     void handleUiButton(int ub);
+    // Moves a panel button to insert position `insertIndex` (counted over
+    // the buttons the bar shows) of the title bar (toArea 0) or the bottom
+    // bar, then saves and applies the settings.
     void moveUiButton(int ub, int toArea, int insertIndex);
+
+    // Shows item `itemIndex` of the current group as a float icon beside
+    // its cell; null when there is no such item.
+    FloatIcon* addFloatIcon(int itemIndex);
+    // Closes every float icon.
+    void removeAllFloatIcons();
+    const QList<FloatIcon*>& floatIconList() const { return floatIcons; }
+    TitleBarActions* titleBarActions() const { return titleBar; }
+    BottomBar* bottomBarWidget() const { return bottomBar; }
 
     // Icons and the missing-item marks of the grid.
     void requestItemIcon(const PanelItem& item);
@@ -136,6 +150,7 @@ public Q_SLOTS:
     // The settings dialog changed items of the layout.
     void onLayoutChangedBySettings();
     void showItemMenu(int itemIndex, QPoint globalPos);
+    void removeFloatIcon(FloatIcon* f);
     void openSettings();
     void toggleSearch();
     void refreshSearch(QString key);
@@ -148,6 +163,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     // Waits for the automatic backup task; false when it still runs after `budgetMs`.
     bool stopAutoBackupWorker(int budgetMs);
@@ -178,6 +196,16 @@ private:
     bool moveGroupKeepingCurrent(int from, int to);
     // The refusal of a group name that another group already has.
     void showDuplicateGroupName(const QString& name);
+    // The bars of the panel buttons and their connections.
+    void buildButtonBars();
+    // Which bar strip a window point lies in: 0 title, 1 bottom, -1 none.
+    int buttonDropArea(const QPoint& pos) const;
+    // A row of the gear menu: sign in, settings, web site, updates, sign out.
+    void onGearMenuAction(int action);
+    void updateGearMenuUser();
+    // The lit state of a button in both bars.
+    void setUiButtonLit(int ub, bool on);
+    void closeFloatIcon(FloatIcon* f);
 
     // Neighbouring subsystems (account, notices, updates, backup, docking,
     // appearance, lock, desktop sync); mainwindow_services.cpp.
@@ -276,6 +304,9 @@ private:
     // the throttle of save-failure toasts.
     ConfigDamageNotice damageNotice;
     ConfigSaveFailureReporter saveFailureReporter;
+
+    // Float icons, owned here; not stored, they end with the process.
+    QList<FloatIcon*> floatIcons;
 
     std::unique_ptr<WindowSystem::WakeWatch> wakeWatch;
     bool firstPaintReported = false;

@@ -1,9 +1,37 @@
-// The eleven panel buttons and the settings dialog's placement.
+// The eleven panel buttons, their bars and drops, the gear menu, float
+// icons and the settings dialog's placement.
 #include "panel/mainwindow.h"
 
+#include "icons/iconservice.h"
 #include "panel/windowrules.h"
+#include "widgets/bottombar.h"
+#include "widgets/dragpayloads.h"
+#include "widgets/floaticon.h"
+#include "widgets/gearmenupopup.h"
+#include "widgets/icongrid.h"
+#include "widgets/titlebaractions.h"
 
+#include <QCursor>
+#include <QDebug>
+#include <QDragEnterEvent>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QScreen>
+
+namespace {
+
+constexpr int kBarHeight = 28;
+
+} // namespace
+
+void MainWindow::buildButtonBars()
+{
+    titleBar = new TitleBarActions(this);
+    connect(titleBar, &TitleBarActions::actionTriggered, this, &MainWindow::handleUiButton);
+    connect(titleBar, &TitleBarActions::gearMenuAboutToShow, this, &MainWindow::updateGearMenuUser);
+    connect(titleBar, &TitleBarActions::gearMenuAction, this, &MainWindow::onGearMenuAction);
+    connect(titleBar, &TitleBarActions::uibtnDropped, this, &MainWindow::moveUiButton);
+}
 
 void MainWindow::handleUiButton(int ub)
 {
@@ -57,11 +85,145 @@ void MainWindow::handleUiButton(int ub)
 
 void MainWindow::moveUiButton(int ub, int toArea, int insertIndex)
 {
-    if (!moveUiButtonInLayouts(settings.btnLayoutTitle, settings.btnLayoutBottom, ub, toArea, insertIndex))
+    if (!moveUiButtonInLayouts(settings.btnLayoutTitle, settings.btnLayoutBottom, settings.btnVisible, ub, toArea,
+                               insertIndex))
         return;
     normalizeButtonLayouts(settings);
     saveSettings();
     applyAppSettings(settings);
+}
+
+void MainWindow::setUiButtonLit(int ub, bool on)
+{
+    if (titleBar)
+        titleBar->setButtonActive(ub, on);
+    if (bottomBar)
+        bottomBar->setButtonActive(ub, on);
+}
+
+void MainWindow::updateGearMenuUser()
+{
+    // The signed-in user's name replaces "登录" once the account exists.
+    if (titleBar && titleBar->gearMenu())
+        titleBar->gearMenu()->setUserName(QString());
+}
+
+void MainWindow::onGearMenuAction(int action)
+{
+    switch (action) {
+    case GearMenuPopup::OpenSettings:
+        openSettings();
+        break;
+    case GearMenuPopup::SignIn:
+    case GearMenuPopup::VisitWebsite:
+    case GearMenuPopup::CheckUpdates:
+    case GearMenuPopup::SignOut:
+        qInfo() << "gear menu: action" << action << "not available yet (account and updates)";
+        break;
+    default:
+        break;
+    }
+}
+
+int MainWindow::buttonDropArea(const QPoint& pos) const
+{
+    if (pos.y() >= 0 && pos.y() < kBarHeight)
+        return kTitleBarArea;
+    if (pos.y() >= height() - kBarHeight)
+        return kBottomBarArea;
+    return -1;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    dragMoveEvent(event);
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasFormat(kUiBtnMimeType) && buttonDropArea(event->position().toPoint()) >= 0)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasFormat(kUiBtnMimeType)) {
+        event->ignore();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    const int area = buttonDropArea(pos);
+    UiBtnBar* bar = area == kTitleBarArea ? static_cast<UiBtnBar*>(titleBar)
+                  : area == kBottomBarArea ? static_cast<UiBtnBar*>(bottomBar)
+                                           : nullptr;
+    // Drops on a bar's own widget are the bar's.
+    if (!bar || bar->geometry().contains(pos)) {
+        event->ignore();
+        return;
+    }
+    const int ub = readUiBtnPayload(event->mimeData()->data(kUiBtnMimeType));
+    if (!isUiBtnId(ub)) {
+        event->ignore();
+        return;
+    }
+    const int index = bar->insertIndexAt(bar->mapFrom(this, pos).x());
+    event->acceptProposedAction();
+    moveUiButton(ub, area, index);
+}
+
+FloatIcon* MainWindow::addFloatIcon(int itemIndex)
+{
+    if (currentGroupIndex < 0 || currentGroupIndex >= groups.size())
+        return nullptr;
+    const PanelGroup& group = groups.at(currentGroupIndex);
+    if (itemIndex < 0 || itemIndex >= group.items.size())
+        return nullptr;
+    const PanelItem item = group.items.at(itemIndex);
+
+    QPixmap picture;
+    if (!item.customIcon.isEmpty())
+        picture = QPixmap(item.customIcon);
+    if (picture.isNull())
+        picture = iconPixmapForPath(item.path);
+
+    QPoint position = iconGrid ? iconGrid->itemGlobalRect(itemIndex).topLeft() : QPoint();
+    if (iconGrid && iconGrid->columns() > 0)
+        position = iconGrid->snapToCell(QCursor::pos()) - QPoint(36, 36);
+
+    auto* tile = new FloatIcon(picture, item.name, position, nullptr);
+    connect(tile, &FloatIcon::openRequested, this,
+            [this, item] { launchTarget(item.path, item.workDir, item.args, item.runAsAdmin); });
+    connect(tile, &FloatIcon::removeRequested, this, [this, tile] { closeFloatIcon(tile); });
+    connect(tile, &FloatIcon::removeAllRequested, this, &MainWindow::removeAllFloatIcons);
+    tile->show();
+
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = s ? s->availableGeometry() : QRect(0, 0, 1920, 1080);
+    const QPoint at = tile->pos();
+    tile->move(qBound(area.left(), at.x(), qMax(area.left(), area.right() - tile->width())),
+               qBound(area.top(), at.y(), qMax(area.top(), area.bottom() - tile->height())));
+    floatIcons.append(tile);
+    return tile;
+}
+
+void MainWindow::removeFloatIcon(FloatIcon* f)
+{
+    if (floatIcons.removeOne(f))
+        f->deleteLater();
+}
+
+void MainWindow::closeFloatIcon(FloatIcon* f)
+{
+    removeFloatIcon(f);
+}
+
+void MainWindow::removeAllFloatIcons()
+{
+    const QList<FloatIcon*> tiles = std::exchange(floatIcons, {});
+    for (FloatIcon* f : tiles)
+        f->deleteLater();
 }
 
 void MainWindow::toggleDarkTheme()
@@ -81,6 +243,7 @@ void MainWindow::openSettings()
     // of the settings file, the group list and the window's callbacks; the
     // summon hot key rests while it is open, and showSettingsDialogBeside()
     // places it.
+    qInfo() << "settings dialog: not available yet";
 }
 
 void MainWindow::showSettingsDialogBeside(QWidget* dialog)

@@ -4,11 +4,15 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "widgets/bottombar.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
+#include "widgets/titlebaractions.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QScreen>
+#include <QWindow>
 
 // Appearance and window behaviour. Only what reaches the parts that exist so
 // far: theme, radius, font, the sidebar's form and the grid's behaviour, so
@@ -30,6 +34,16 @@ void MainWindow::applyAppSettings(const AppSettings& s)
         sidebar->setCompact(portraitMode || s.horizontalGroups);
         sidebar->setShowNewGroupButton(s.showNewGroupBtn);
     }
+    if (titleBar) {
+        titleBar->setButtonLayout(s.btnLayoutTitle, s.btnVisible, s.btnIcons);
+        titleBar->setButtonIcons(s.btnIconsHover, s.btnIconsActive, s.btnIconsNight);
+    }
+    if (bottomBar) {
+        bottomBar->setCornerRadius(radius);
+        bottomBar->setButtonLayout(s.btnLayoutBottom, s.btnVisible, s.btnIcons);
+        bottomBar->setButtonIcons(s.btnIconsHover, s.btnIconsActive, s.btnIconsNight);
+    }
+    setUiButtonLit(uiBtnId(UiBtn::Obfuscation), s.obfuscateEnabled);
     if (iconGrid) {
         iconGrid->setCornerRadius(radius);
         iconGrid->setIconSize(portraitMode ? s.iconSizePortrait : s.iconSize);
@@ -48,19 +62,33 @@ void MainWindow::applyAllSettings()
     setPinned(settings.startPinned);
     applyAppSettings(settings);
 }
-void MainWindow::toggleOrientation() {}
+void MainWindow::toggleOrientation()
+{
+    qInfo() << "orientation switch: not available yet";
+}
 void MainWindow::rerenderForPixelRatio() {}
 void MainWindow::rescaleBackground() {}
 
 // Docking, pinning and summoning.
 void MainWindow::setPinned(bool on)
 {
+    // Told to the native window directly: setWindowFlags() would hide and
+    // re-create a shown panel.
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, on);
+    overrideWindowFlags(flags);
+    if (QWindow* handle = windowHandle())
+        handle->setFlags(flags);
     pinned = on;
+    setUiButtonLit(uiBtnId(UiBtn::Pin), on);
     update();
 }
 void MainWindow::fitIntoScreen() {}
 void MainWindow::pollDockState() {}
-void MainWindow::collapseToEdge() {}
+void MainWindow::collapseToEdge()
+{
+    qInfo() << "edge docking: not available yet";
+}
 void MainWindow::snapToEdgeAfterMove() {}
 
 void MainWindow::showAndCentre()
@@ -83,18 +111,36 @@ void MainWindow::checkTokenAlive() {}
 void MainWindow::fetchLatestNotice() {}
 void MainWindow::onSupportPollTimer() {}
 void MainWindow::checkUpdatesAtStartup() {}
-void MainWindow::openAppMarket() {}
-void MainWindow::openSupportChat() {}
+void MainWindow::openAppMarket()
+{
+    qInfo() << "app market: not available yet";
+}
+void MainWindow::openSupportChat()
+{
+    qInfo() << "support chat: not available yet";
+}
 
 // Backup.
 void MainWindow::runAutoBackupIfDue() {}
 
 // Protection and lock.
-void MainWindow::showLockOverlay() {}
+void MainWindow::showLockOverlay()
+{
+    qInfo() << "lock screen: not available yet";
+}
 void MainWindow::showStartupLockOverlay() {}
-void MainWindow::lockInterface() {}
-void MainWindow::toggleScreenMonitor() {}
-void MainWindow::toggleObfuscation() {}
+void MainWindow::lockInterface()
+{
+    qInfo() << "interface lock: not available yet";
+}
+void MainWindow::toggleScreenMonitor()
+{
+    qInfo() << "screen monitor: not available yet";
+}
+void MainWindow::toggleObfuscation()
+{
+    qInfo() << "obfuscation toggle: not available yet";
+}
 
 // Desktop sync, launching, item menu, search.
 void MainWindow::syncDesktopIcons() {}

@@ -79,20 +79,38 @@ UiButtonAction uiButtonAction(int ub, bool uiLocked, bool revealedBySummon)
     return UiButtonAction::None;
 }
 
-bool moveUiButtonInLayouts(QList<int>& title, QList<int>& bottom, int ub, int toArea, int insertIndex)
+bool moveUiButtonInLayouts(QList<int>& title, QList<int>& bottom, const QList<bool>& visible, int ub, int toArea,
+                           int insertIndex)
 {
-    if (ub > 10)
+    if (ub < 0 || ub > 10)
         return false;
     QList<int>* source = title.contains(ub) ? &title : bottom.contains(ub) ? &bottom : nullptr;
     if (!source)
         return false;
+    QList<int>* target = toArea != 0 ? &bottom : &title;
+
+    // The list index of the shown button at `insertIndex`, the list's end
+    // when there are fewer shown buttons.
+    auto shown = [&visible](int id) { return id >= 0 && id <= 10 && (id >= visible.size() || visible.at(id)); };
+    int at = int(target->size());
+    int seen = 0;
+    for (int i = 0; i < target->size(); ++i) {
+        if (!shown(target->at(i)))
+            continue;
+        if (seen == insertIndex) {
+            at = i;
+            break;
+        }
+        ++seen;
+    }
+    if (insertIndex < 0)
+        at = 0;
+
     const int from = int(source->indexOf(ub));
     source->removeAt(from);
-    QList<int>* target = toArea != 0 ? &bottom : &title;
-    int at = qBound(0, insertIndex, int(target->size()));
     if (target == source && from < at)
         --at;
-    target->insert(at, ub);
+    target->insert(qBound(0, at, int(target->size())), ub);
     return true;
 }
 

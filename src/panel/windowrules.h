@@ -45,11 +45,16 @@ enum class UiButtonAction {
 // gesture. Minimise (3) and close (4) still work while locked.
 UiButtonAction uiButtonAction(int ub, bool uiLocked, bool revealedBySummon);
 
-// Moves button `ub` to `insertIndex` of the title (toArea 0) or bottom
-// (otherwise) list. False, nothing changed, when ub is above 10 or in
-// neither list. The index is clamped after the removal, and counts one less
-// when the button moves forward within its own list.
-bool moveUiButtonInLayouts(QList<int>& title, QList<int>& bottom, int ub, int toArea, int insertIndex);
+// Moves button `ub` to the insert position `insertIndex` of the title
+// (toArea 0) or bottom (otherwise) list. The position counts the buttons the
+// bar shows (ids 0..10 whose `visible` flag is set; a missing flag counts as
+// shown), so hidden buttons before it are stepped over; a position past the
+// last shown button means the end of the list. Within its own list the
+// button's removal shifts the later positions by one before the position is
+// clamped. False, nothing changed, when ub is outside 0..10 or in neither
+// list.
+bool moveUiButtonInLayouts(QList<int>& title, QList<int>& bottom, const QList<bool>& visible, int ub, int toArea,
+                           int insertIndex);
 
 // Where the settings dialog of size `dialog` goes beside the window whose
 // frame is `frame` on a screen area `available`: right of it, left of it or

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void commonGroupOrder();
     void userFolderThatIsHomeIsSkipped_data();
     void userFolderThatIsHomeIsSkipped();
+    void onlyExistingUserFoldersFromTheSystem();
     void systemGroupFollowsToolTable();
     void systemGroupOnBareMachine();
     void volumeName_data();
@@ -98,6 +99,35 @@ void TestDefaultGroups::userFolderThatIsHomeIsSkipped()
         found = found || it.name == QStringLiteral("文档");
     QCOMPARE(found, kept);
     QCOMPARE(groups[0].items.size(), kept ? 11 : 10);
+}
+
+void TestDefaultGroups::onlyExistingUserFoldersFromTheSystem()
+{
+    // The isolated home has no user folders and no user-dirs file: the
+    // standard locations still name ~/Desktop, ~/Music... which do not exist.
+    const QString home = QDir::homePath();
+    if (!home.startsWith(testsupport::testRoot()))
+        QSKIP("needs the isolated home of the test command");
+    for (const char* name : {"Desktop", "Downloads", "Documents", "Pictures", "Music", "Videos"})
+        QDir(home).rmdir(QString::fromLatin1(name));
+    UserFolders f = UserFolders::fromSystem();
+    QCOMPARE(f.home, home);
+    QCOMPARE(QStringList({f.desktop, f.download, f.documents, f.pictures, f.music, f.movies}),
+             QStringList(6, QString()));
+
+    QVERIFY(QDir(home).mkpath(QStringLiteral("Music")));
+    f = UserFolders::fromSystem();
+    QCOMPARE(f.music, home + QStringLiteral("/Music"));
+    QVERIFY(f.movies.isEmpty());
+    const QList<PanelGroup> groups =
+        buildDefaultGroups(f, testsupport::FakeVolumeLister(), testsupport::FakeApplicationFinder());
+    QStringList names;
+    for (const PanelItem& it : groups[0].items)
+        names << it.name;
+    QVERIFY(names.contains(QStringLiteral("音乐")));
+    QVERIFY(!names.contains(QStringLiteral("视频")));
+    QVERIFY(!names.contains(QStringLiteral("桌面")));
+    QVERIFY(QDir(home).rmdir(QStringLiteral("Music")));
 }
 
 void TestDefaultGroups::systemGroupFollowsToolTable()

@@ -118,21 +118,37 @@ void TestWindowRules::moveButton_data()
     QTest::addColumn<int>("ub");
     QTest::addColumn<int>("toArea");
     QTest::addColumn<int>("index");
+    QTest::addColumn<QList<int>>("hidden");
     QTest::addColumn<bool>("moved");
     QTest::addColumn<QList<int>>("title");
     QTest::addColumn<QList<int>>("bottom");
-    // Start: title [0 1 2 3 4], bottom [10 9 8 7 6 5].
-    QTest::newRow("forward within a list counts the gap") << 9 << 1 << 4 << true << QList<int>{0, 1, 2, 3, 4}
-                                                          << QList<int>{10, 8, 7, 9, 6, 5};
-    QTest::newRow("backward within a list") << 6 << 1 << 0 << true << QList<int>{0, 1, 2, 3, 4}
+    // Start: title [0 1 2 3 4], bottom [10 9 8 7 6 5]; the index counts the
+    // buttons a bar shows.
+    QTest::newRow("forward within a list counts the gap") << 9 << 1 << 4 << QList<int>{} << true
+                                                          << QList<int>{0, 1, 2, 3, 4} << QList<int>{10, 8, 7, 9, 6, 5};
+    QTest::newRow("backward within a list") << 6 << 1 << 0 << QList<int>{} << true << QList<int>{0, 1, 2, 3, 4}
                                             << QList<int>{6, 10, 9, 8, 7, 5};
-    QTest::newRow("to the other bar") << 1 << 1 << 2 << true << QList<int>{0, 2, 3, 4}
+    QTest::newRow("after the last button of its own bar") << 2 << 0 << 5 << QList<int>{} << true
+                                                          << QList<int>{0, 1, 3, 4, 2} << QList<int>{10, 9, 8, 7, 6, 5};
+    QTest::newRow("first button to its own end") << 10 << 1 << 6 << QList<int>{} << true << QList<int>{0, 1, 2, 3, 4}
+                                                 << QList<int>{9, 8, 7, 6, 5, 10};
+    QTest::newRow("onto its own place") << 8 << 1 << 2 << QList<int>{} << true << QList<int>{0, 1, 2, 3, 4}
+                                        << QList<int>{10, 9, 8, 7, 6, 5};
+    QTest::newRow("to the other bar") << 1 << 1 << 2 << QList<int>{} << true << QList<int>{0, 2, 3, 4}
                                       << QList<int>{10, 9, 1, 8, 7, 6, 5};
-    QTest::newRow("index clamped to the end") << 5 << 0 << 99 << true << QList<int>{0, 1, 2, 3, 4, 5}
+    QTest::newRow("hidden buttons before the drop are stepped over")
+        << 4 << 1 << 1 << QList<int>{10, 9} << true << QList<int>{0, 1, 2, 3} << QList<int>{10, 9, 8, 4, 7, 6, 5};
+    QTest::newRow("hidden buttons at the front, drop at the front")
+        << 4 << 1 << 0 << QList<int>{10, 9} << true << QList<int>{0, 1, 2, 3} << QList<int>{10, 9, 4, 8, 7, 6, 5};
+    QTest::newRow("hidden buttons, drop after the last shown")
+        << 0 << 0 << 3 << QList<int>{1, 2} << true << QList<int>{1, 2, 3, 4, 0} << QList<int>{10, 9, 8, 7, 6, 5};
+    QTest::newRow("index clamped to the end") << 5 << 0 << 99 << QList<int>{} << true << QList<int>{0, 1, 2, 3, 4, 5}
                                               << QList<int>{10, 9, 8, 7, 6};
-    QTest::newRow("negative index to the front") << 4 << 0 << -3 << true << QList<int>{4, 0, 1, 2, 3}
+    QTest::newRow("negative index to the front") << 4 << 0 << -3 << QList<int>{} << true << QList<int>{4, 0, 1, 2, 3}
                                                  << QList<int>{10, 9, 8, 7, 6, 5};
-    QTest::newRow("id above 10 ignored") << 11 << 0 << 0 << false << QList<int>{0, 1, 2, 3, 4}
+    QTest::newRow("id above 10 ignored") << 11 << 0 << 0 << QList<int>{} << false << QList<int>{0, 1, 2, 3, 4}
+                                         << QList<int>{10, 9, 8, 7, 6, 5};
+    QTest::newRow("negative id ignored") << -1 << 0 << 0 << QList<int>{} << false << QList<int>{0, 1, 2, 3, 4}
                                          << QList<int>{10, 9, 8, 7, 6, 5};
 }
 
@@ -141,9 +157,13 @@ void TestWindowRules::moveButton()
     QFETCH(int, ub);
     QFETCH(int, toArea);
     QFETCH(int, index);
+    QFETCH(QList<int>, hidden);
+    QList<bool> visible(11, true);
+    for (int id : hidden)
+        visible[id] = false;
     QList<int> title{0, 1, 2, 3, 4};
     QList<int> bottom{10, 9, 8, 7, 6, 5};
-    QTEST(moveUiButtonInLayouts(title, bottom, ub, toArea, index), "moved");
+    QTEST(moveUiButtonInLayouts(title, bottom, visible, ub, toArea, index), "moved");
     QTEST(title, "title");
     QTEST(bottom, "bottom");
 }

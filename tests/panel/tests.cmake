@@ -10,3 +10,5 @@ qy_add_test(test_mainwindow_x11 SOURCES ${D}/test_mainwindow_x11.cpp LIBS qy_pan
 qy_add_test(test_mainwindow_launch SOURCES ${D}/test_mainwindow_launch.cpp LIBS qy_panel)
 qy_add_test(test_groupops SOURCES ${D}/test_groupops.cpp LIBS qy_panel)
 qy_add_test(test_mainwindow_groups SOURCES ${D}/test_mainwindow_groups.cpp LIBS qy_panel)
+qy_add_test(test_mainwindow_buttons SOURCES ${D}/test_mainwindow_buttons.cpp LIBS qy_panel)
+qy_add_test(test_idle_x11 SOURCES ${D}/test_idle_x11.cpp LIBS qy_panel X11)
