@@ -12,6 +12,7 @@
 #include "app/paths.h"
 #include "app/tempcleanup.h"
 #include "app/uipreview.h"
+#include "backup/backupengine.h"
 #include "icons/iconprobe.h"
 #include "panel/mainwindow.h"
 #include "platform/process.h"
@@ -104,6 +105,9 @@ int qMain(int argc, char** argv)
         break;
     }
 
+    // A restore cut short by a kill or a crash is rolled back before
+    // anything of the data root is read.
+    BackupEngine::finishInterruptedRestore(cachedAppDataDir());
     startTempCleanupThread();
 
     // A logout or `kill` quits through the event loop, so the quit handler
