@@ -133,7 +133,12 @@ BackupEngine::Recovery finishLocked(const QString& dataRoot)
         restoreguard::removeRecord(dataRoot);
         return Recovery::Failed;
     }
-    if (!restoreguard::rollBack(dataRoot, safety, record.skipDir)) {
+    // Without a readable record a backup folder inside the data root is
+    // not known, and its snapshots would look like files the restore added:
+    // copy back only, delete nothing.
+    if (record.damaged)
+        qWarning() << "restore state record unreadable; files added by that restore are left in place:" << dataRoot;
+    if (!restoreguard::rollBack(dataRoot, safety, record.skipDir, !record.damaged)) {
         qWarning() << "restoreSnapshot: rollback from snapshot failed:" << safety;
         return Recovery::Failed;
     }
@@ -276,7 +281,10 @@ bool BackupEngine::restoreSnapshot(const QString& zip, const QString& dataRoot, 
     const QStorageInfo tempVolume = volumeOf(QDir::tempPath());
     const QStorageInfo rootVolume = volumeOf(root);
     const qint64 needOnRoot = unpacked + rootBytes + (tempVolume == rootVolume ? unpacked : 0);
-    if (tempVolume.bytesAvailable() < unpacked || rootVolume.bytesAvailable() < needOnRoot) {
+    const auto short_ = [](const QStorageInfo& v, qint64 need) {
+        return v.isValid() && v.bytesAvailable() >= 0 && v.bytesAvailable() < need;
+    };
+    if (short_(tempVolume, unpacked) || short_(rootVolume, needOnRoot)) {
         qWarning() << "restoreSnapshot: not enough free space, unpacks to" << unpacked << "bytes:" << zip;
         error = QStringLiteral("磁盘空间不足，无法还原此快照（解压后约 %1）").arg(formatSize(unpacked));
         return false;

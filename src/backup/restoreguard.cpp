@@ -51,6 +51,7 @@ Record readRecord(const QString& dataRoot)
     // A record that cannot be read is taken as the riskier state: the run
     // may have started writing.
     record.state = state == QLatin1String("copying") ? State::Copying : State::Ready;
+    record.damaged = state != QLatin1String("copying") && state != QLatin1String("ready");
     record.skipDir = o.value(QStringLiteral("skip")).toString();
     return record;
 }
@@ -74,12 +75,13 @@ bool removeRecord(const QString& dataRoot)
     return !QFileInfo::exists(path) || QFile::remove(path);
 }
 
-bool rollBack(const QString& dataRoot, const QString& safetyCopy, const QString& skipDir)
+bool rollBack(const QString& dataRoot, const QString& safetyCopy, const QString& skipDir, bool removeAdded)
 {
     const QString root = QFileInfo(dataRoot).canonicalFilePath().isEmpty() ? dataRoot
                                                                            : QFileInfo(dataRoot).canonicalFilePath();
     QStringList files;
-    collectDataFiles(root, QString(), files, skipDir);
+    if (removeAdded)
+        collectDataFiles(root, QString(), files, skipDir);
     for (const QString& file : files) {
         const QString rel = file.mid(root.size() + 1);
         if (!QFileInfo(safetyCopy + QLatin1Char('/') + rel).isFile() && !QFile::remove(file))
@@ -88,7 +90,8 @@ bool rollBack(const QString& dataRoot, const QString& safetyCopy, const QString&
     const bool copied = copyDirIfExists(safetyCopy, root, nullptr, skipDir);
     // Folders the run created; deepest first so that nested ones go too.
     QStringList folders;
-    collectFolders(root, QString(), skipDir, folders);
+    if (removeAdded)
+        collectFolders(root, QString(), skipDir, folders);
     std::sort(folders.begin(), folders.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
     for (const QString& rel : folders) {
         if (!QFileInfo(safetyCopy + QLatin1Char('/') + rel).isDir())

@@ -16,6 +16,7 @@ enum class State { None, Copying, Ready };
 struct Record {
     State state = State::None;
     QString skipDir; // the folder the walks of that restore left out
+    bool damaged = false; // unreadable: which folder was left out is unknown
 };
 
 // "<data root>.__restore_bak.state"
@@ -26,8 +27,9 @@ bool removeRecord(const QString& dataRoot);
 
 // Makes the data root hold exactly the data files of `safetyCopy` again:
 // files and folders the failed run added are removed, overwritten files are
-// copied back. True when every file was copied back.
-bool rollBack(const QString& dataRoot, const QString& safetyCopy, const QString& skipDir);
+// copied back. True when every file was copied back. With `removeAdded`
+// false nothing is deleted, only copied back.
+bool rollBack(const QString& dataRoot, const QString& safetyCopy, const QString& skipDir, bool removeAdded = true);
 
 // One snapshot, restore or start-up recovery at a time in this process.
 std::mutex& dataRootMutex();

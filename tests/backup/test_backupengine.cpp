@@ -365,6 +365,56 @@ private Q_SLOTS:
         QVERIFY(!copyDirIfExists(m_dir + QStringLiteral("/none"), copy, nullptr));
     }
 
+    void interruptedRestoreAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<bool>("addedRemoved");
+        QTest::newRow("died during the safety copy") << QByteArray("{\"state\":\"copying\"}")
+                                                     << int(BackupEngine::Recovery::PartialCopyDropped) << true;
+        QTest::newRow("died while writing") << QByteArray("{\"state\":\"ready\",\"skip\":\"SKIP\"}")
+                                            << int(BackupEngine::Recovery::RolledBack) << true;
+        // Which folder held the user's snapshots is unknown: nothing is
+        // deleted, overwritten files are put back.
+        QTest::newRow("record unreadable") << QByteArray("{garbage") << int(BackupEngine::Recovery::RolledBack)
+                                           << false;
+    }
+    void interruptedRestoreAtStart()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(int, outcome);
+        QFETCH(bool, addedRemoved);
+        const QString root = QFileInfo(m_dir).canonicalFilePath() + QStringLiteral("/data");
+        const QString safety = BackupEngine::safetyCopyPath(root);
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/settings.json"), "mine"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/.dot"), "dot"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/logs/app.log"), "log"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/snaps/Quillory-Auto-20240101-000000-000.zip"), "z"));
+        QVERIFY(copyDirIfExists(root, safety, nullptr, root + QStringLiteral("/snaps")));
+        const bool wasWriting = outcome == int(BackupEngine::Recovery::RolledBack);
+        if (wasWriting) {
+            // What a run cut off half-way leaves: one file overwritten, one
+            // deleted, new files and folders.
+            QVERIFY(testsupport::writeFile(root + QStringLiteral("/settings.json"), "restored"));
+            QVERIFY(QFile::remove(root + QStringLiteral("/.dot")));
+            QVERIFY(testsupport::writeFile(root + QStringLiteral("/new/deep/f.txt"), "n"));
+            QVERIFY(testsupport::writeFile(root + QStringLiteral("/.newdot"), "n"));
+        }
+        record.replace("SKIP", (root + QStringLiteral("/snaps")).toUtf8());
+        QVERIFY(testsupport::writeFile(safety + QStringLiteral(".state"), record));
+
+        QCOMPARE(int(BackupEngine::finishInterruptedRestore(root)), outcome);
+        QCOMPARE(testsupport::readFile(root + QStringLiteral("/settings.json")), QByteArray("mine"));
+        QCOMPARE(testsupport::readFile(root + QStringLiteral("/.dot")), QByteArray("dot"));
+        QCOMPARE(QFileInfo::exists(root + QStringLiteral("/new")), !addedRemoved);
+        QCOMPARE(QFileInfo::exists(root + QStringLiteral("/.newdot")), !addedRemoved);
+        QVERIFY(QFileInfo::exists(root + QStringLiteral("/logs/app.log")));
+        QVERIFY(QFileInfo::exists(root + QStringLiteral("/snaps/Quillory-Auto-20240101-000000-000.zip")));
+        QVERIFY(!QFileInfo::exists(safety));
+        QVERIFY(!QFileInfo::exists(safety + QStringLiteral(".state")));
+        QCOMPARE(BackupEngine::finishInterruptedRestore(root), BackupEngine::Recovery::NothingToDo);
+    }
+
     void zipDirectorySums_data()
     {
         QTest::addColumn<QStringList>("args");
