@@ -171,7 +171,9 @@ void BackupEngine::releaseSaves()
 BackupEngine::Recovery BackupEngine::finishInterruptedRestore(const QString& dataRoot)
 {
     std::lock_guard<std::mutex> lock(restoreguard::dataRootMutex());
-    return finishLocked(dataRoot);
+    // The restore named its safety copy after the resolved data root; a data
+    // root reached through a link must find the same one.
+    return finishLocked(resolved(dataRoot));
 }
 
 QString BackupEngine::createSnapshot(const QString& backupDir, const QString& dataRoot, QString& error, bool preRestore,

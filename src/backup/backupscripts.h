@@ -4,10 +4,13 @@
 
 // The generated scripts of snapshot creation and restore. One generator
 // writes two dialects: the Windows text, and the Linux text that pwsh runs,
-// which differs only where Linux forces it (separator "/", case-sensitive
+// which differs only where Linux forces it: separator "/", case-sensitive
 // path prefixes, hidden files listed, a copy function in place of robocopy,
-// error records in the classic view, symbolic-link entries refused, and
-// drive-letter entry names refused in place of every ':').
+// error records in the classic view, a backslash kept as a name character
+// (entries climbing out under either separator refused), symbolic-link
+// entries refused, drive-letter entry names refused in place of every ':'
+// (and refused at creation), .NET path calls in place of per-entry cmdlets,
+// and unpacked files moved rather than copied into the data root.
 enum class ScriptDialect { Windows, Linux };
 
 // The dialect of the scripts this build runs.
