@@ -68,8 +68,19 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
     return true;
 }
 
+std::atomic<int>& configSaveHolds()
+{
+    static std::atomic<int> holds{0};
+    return holds;
+}
+
 bool saveConfigFile(const QString& path, const QByteArray& bytes, QString* error)
 {
+    if (configSaveHolds().load() > 0) {
+        if (error)
+            *error = QStringLiteral("a restore is replacing the data files; not saving over them");
+        return false;
+    }
     // The atomic save would resolve a link and write wherever it points,
     // outside the data root; the loaders move links aside instead.
     if (pathKind(path) == PathKind::SymLink) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 // Shows a transient message; kind 0 is ordinary, kind 1 marks a failure.
@@ -49,6 +50,12 @@ constexpr qint64 kMaxConfigFileBytes = 64 * 1024 * 1024;
 // this user only. Call before anything in `dir` is saved. Returns how many
 // were removed.
 int removeInterruptedSaves(const QString& dir, const QStringList& baseNames);
+
+// The count of holds on configuration saves: while it is above zero,
+// saveConfigFile refuses every write. A restore holds it from its start until
+// the restored files are loaded, so that no save writes the old in-memory
+// state over them. Any thread.
+std::atomic<int>& configSaveHolds();
 
 // True while `path` holds a damaged file that could not be set aside.
 bool isConfigOverwriteBlocked(const QString& path);

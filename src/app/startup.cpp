@@ -12,6 +12,7 @@
 #include "app/paths.h"
 #include "app/tempcleanup.h"
 #include "app/uipreview.h"
+#include "backup/backupengine.h"
 #include "icons/iconprobe.h"
 #include "panel/mainwindow.h"
 #include "platform/process.h"
@@ -149,8 +150,13 @@ int qMain(int argc, char** argv)
     if (lock->isHeld())
         AgentServer::removeStaleSocket();
 
-    if (firstInstance)
+    if (firstInstance) {
+        // A restore cut short by a kill or a crash is rolled back before
+        // anything of the data root is read. Only the lock holder may: a
+        // panel started without the lock could meet a restore in progress.
+        BackupEngine::finishInterruptedRestore(cachedAppDataDir());
         startTempCleanupThread();
+    }
 
     // A logout or `kill` quits through the event loop, so the quit handler
     // saves as it does for the user's own close.

@@ -1,18 +1,99 @@
 #pragma once
 
+#include "backup/scriptrunner.h"
+
+#include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <atomic>
 
-// Snapshots of the data root and the housekeeping around them.
+// Snapshots of the data root: zip files in a backup folder, made and
+// restored by generated PowerShell scripts, listed, pruned, exported, and
+// the housekeeping around them. Static functions without state of their
+// own; the long operations block and belong on a worker thread.
+//
+// Call shape of the long operations: `error` is written only on failure
+// (one text for the user; "已取消" after a cancellation); `progress` (may be
+// empty) is called on the calling thread with a percent that rises from 1
+// to 100 and never falls; `cancel` (may be null) is only read; `cancelled`
+// (may be null) is set to false on entry and to true only when the cancel
+// flag stopped the operation.
 class BackupEngine {
 public:
-    // Removes leftovers of interrupted backup and restore runs from `folder`
-    // (the system temporary folder when empty): "krvbak_*" and "krvrest_*"
-    // folders, and "krvbk_*.ps1", "krvbak_prog_*.txt" and "krvrest_prog_*.txt"
-    // files, each only when owned by this user and last modified more than a
-    // day ago. `stop` (may be
-    // null) is read before each entry; once set, the clean-up returns at once.
-    // Returns how many folders and files were removed.
+    struct SnapshotInfo {
+        QString path;      // absolute
+        QString fileName;
+        QDateTime time;    // the local time stamp in the name
+        qint64 size = 0;
+        bool preRestore = false;
+    };
+
+    // The default backup folder: "Backups" in the data root.
+    static QString backupsDir(const QString& dataRoot);
+
+    // True for the names our snapshots carry: "Quillory-Auto-",
+    // "Quillory-PreRestore-" or "Tarnavel-PreRestore-", a
+    // "yyyyMMdd-HHmmss-zzz" stamp and ".zip". Other zips in the folder are
+    // the user's and are never listed, pruned or counted.
+    static bool isSnapshotFileName(const QString& fileName);
+
+    // Our snapshots in `backupDir`, newest first by the stamp in the name,
+    // equal stamps by descending name; empty when the folder is missing.
+    static QList<SnapshotInfo> listSnapshots(const QString& backupDir);
+
+    // Removes all but the `keep` newest snapshots (nothing when keep <= 0).
+    static void purgeOld(const QString& backupDir, int keep);
+
+    // Zips the data root (without logs, caches, backups, "*.log" files and a
+    // backup folder placed inside it) into a new snapshot in `backupDir`.
+    // Returns the snapshot's path, or empty with `error` set.
+    static QString createSnapshot(const QString& backupDir, const QString& dataRoot, QString& error, bool preRestore,
+                                  const BackupProgress& progress, const std::atomic<bool>* cancel, bool* cancelled);
+
+    // Writes the snapshot's files over the data root. The archive is checked
+    // entry by entry and unpacked to a temporary folder first; a safety copy
+    // of the data root beside it (safetyCopyPath) rolls the data root back
+    // when the run fails, is cancelled or times out, and, should the process
+    // die during the run, at the next start (finishInterruptedRestore).
+    // While it runs, and after a success until releaseSaves(), savesHeld()
+    // is true.
+    static bool restoreSnapshot(const QString& zip, const QString& dataRoot, QString& error,
+                                const BackupProgress& progress, const std::atomic<bool>* cancel, bool* cancelled);
+
+    // The data root's path with ".__restore_bak" appended: the safety copy.
+    static QString safetyCopyPath(const QString& dataRoot);
+
+    // What the start-up found of a restore that did not finish.
+    enum class Recovery {
+        NothingToDo,        // no unfinished restore
+        RolledBack,         // the data root is back as it was before that restore
+        PartialCopyDropped, // the run died while taking the safety copy; data root untouched
+        SafetyCopyKept,     // a safety copy without a record of its state: left in place, logged
+        Failed,             // the roll-back failed; safety copy and record kept for the next try
+    };
+    // Run at start-up before anything of the data root is loaded: finishes
+    // the roll-back of a restore whose process died mid-run.
+    static Recovery finishInterruptedRestore(const QString& dataRoot);
+
+    // True while a restore may have changed the data root under the running
+    // program: configuration saves must wait, or they would write the old
+    // in-memory state over the restored files. The caller of a successful
+    // restore calls releaseSaves() once it has loaded the restored files.
+    static bool savesHeld();
+    static void releaseSaves();
+
+    // Removes leftovers of interrupted runs from `folder` (the temporary
+    // folder when empty): "krvbak_*" and "krvrest_*" folders, "krvbk_*.ps1",
+    // "krvbak_prog_*.txt" and "krvrest_prog_*.txt" files, each only when
+    // owned by this user and modified more than a day ago. `stop` (may be
+    // null) is read before each entry. Returns how many were removed.
     static int cleanupTempLeftovers(const QString& folder, const std::atomic_bool* stop);
+
+    // Removes partial snapshots ("<final>.<pid>.part") whose writer is gone
+    // and which are at least `maxAgeSecs` old. Returns how many.
+    static int removeStaleParts(const QString& backupDir, qint64 maxAgeSecs);
+
+    // Copies a snapshot to `target` all or nothing.
+    static bool exportSnapshot(const QString& source, const QString& target, QString& error);
 };

@@ -172,6 +172,21 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo::exists(target), !dangling);
     }
 
+    void savesWaitWhileARestoreHoldsThem()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/layout.json");
+        QVERIFY(testsupport::writeFile(path, "restored"));
+        configSaveHolds().fetch_add(1);
+        QString error;
+        const bool saved = saveConfigFile(path, "old state", &error);
+        configSaveHolds().fetch_sub(1);
+        QVERIFY(!saved);
+        QVERIFY(error.contains(QLatin1String("restore")));
+        QCOMPARE(testsupport::readFile(path), QByteArray("restored"));
+        QVERIFY(saveConfigFile(path, "new", nullptr));
+    }
+
     void preserveWithoutAFile()
     {
         QVERIFY(preserveCorruptConfig(QString()));

@@ -1,4 +1,8 @@
 #include "backup/backupengine.h"
+#include "backup/backupscripts.h"
+#include "backup/scriptrunner.h"
+#include "backup/snapshotfiles.h"
+#include "backup/zipdirectory.h"
 
 #include "testsupport.h"
 
@@ -101,6 +105,354 @@ private Q_SLOTS:
     void missingFolder()
     {
         QCOMPARE(BackupEngine::cleanupTempLeftovers(m_dir + QStringLiteral("/nope"), nullptr), 0);
+    }
+
+    void exclusions_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("excluded");
+        QTest::newRow("logs folder") << "logs/a.txt" << true;
+        QTest::newRow("leading slash, other case") << "/LOGS/a.txt" << true;
+        QTest::newRow("nested cache") << "x/cache/y.dat" << true;
+        QTest::newRow("backslashes") << "a\\b\\Backups\\c" << true;
+        QTest::newRow("log file") << "notes.LOG" << true;
+        QTest::newRow("logs as a file") << "logs" << false;
+        QTest::newRow("ordinary") << "catalog.txt" << false;
+        QTest::newRow("dot-file") << ".config/x" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void exclusions()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, excluded);
+        QCOMPARE(isExcludedRelativePath(path), excluded);
+    }
+
+    void timeoutAndSizeTexts()
+    {
+        QCOMPARE(snapshotTimeoutMs(-5), 120000);
+        QCOMPARE(snapshotTimeoutMs(0), 120000);
+        QCOMPARE(snapshotTimeoutMs(8388608), 121000);
+        QCOMPARE(snapshotTimeoutMs(100 * 1048576LL * 3), 157500);
+        QCOMPARE(snapshotTimeoutMs(1LL << 40), 14400000);
+        QCOMPARE(formatSize(1023), QStringLiteral("1023 B"));
+        QCOMPARE(formatSize(1024), QStringLiteral("1 KB"));
+        QCOMPARE(formatSize(1048575), QStringLiteral("1023 KB"));
+        QCOMPARE(formatSize(1572864), QStringLiteral("1.5 MB"));
+        QCOMPARE(formatSize(5LL << 30), QStringLiteral("5120.0 MB"));
+    }
+
+    void quoting_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("quoted");
+        QTest::newRow("plain") << "C:/data" << "'C:/data'";
+        QTest::newRow("apostrophe") << "O'Neil" << "'O''Neil'";
+        // PowerShell closes a single-quoted literal at any of these.
+        QTest::newRow("curly right") << QString::fromUtf8("O\u2019Neil") << QString::fromUtf8("'O\u2019\u2019Neil'");
+        QTest::newRow("curly left") << QString::fromUtf8("\u2018x") << QString::fromUtf8("'\u2018\u2018x'");
+        QTest::newRow("low-9 and reversed") << QString::fromUtf8("\u201A\u201B") << QString::fromUtf8("'\u201A\u201A\u201B\u201B'");
+        QTest::newRow("double quotes and dollars stay") << "a\"$b`c" << "'a\"$b`c'";
+    }
+    void quoting()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, quoted);
+        QCOMPARE(psQuote(value), quoted);
+    }
+
+    void progressReports_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("phase");
+        QTest::addColumn<int>("restorePercent");
+        QTest::newRow("extracting") << QByteArray("E 5 10") << true << "E" << 31;
+        QTest::newRow("writing") << QByteArray("W 10 20") << true << "W" << 79;
+        QTest::newRow("creation pair") << QByteArray("3 4\n") << true << "C" << 45;
+        QTest::newRow("total zero") << QByteArray("E 5 0") << false << "" << 3;
+        QTest::newRow("total negative") << QByteArray("12 -1") << false << "" << 3;
+        QTest::newRow("not a number") << QByteArray("E 1 z") << false << "" << 3;
+        QTest::newRow("one number") << QByteArray("12") << false << "" << 3;
+        QTest::newRow("empty, mid-rewrite") << QByteArray("") << false << "" << 3;
+        QTest::newRow("done past total, torn") << QByteArray("W 1234 50") << false << "" << 3;
+    }
+    void progressReports()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, valid);
+        QFETCH(QString, phase);
+        QFETCH(int, restorePercent);
+        const QString path = m_dir + QStringLiteral("/prog.txt");
+        QVERIFY(testsupport::writeFile(path, text));
+        qint64 done = -1, total = -1;
+        QChar got;
+        QCOMPARE(readProgressFile(path, done, total, &got), valid);
+        if (valid)
+            QCOMPARE(QString(got), phase);
+        QList<int> seen;
+        ProgressReporter reporter([&](int p, const QString&) { seen << p; }, QStringLiteral("t"));
+        restoreProgressTick(path, &reporter)();
+        QCOMPARE(seen, QList<int>{ restorePercent });
+    }
+
+    void progressNeverFalls()
+    {
+        const QString path = m_dir + QStringLiteral("/prog.txt");
+        QList<int> seen;
+        ProgressReporter reporter([&](int p, const QString&) { seen << p; }, QStringLiteral("t"));
+        const auto tick = restoreProgressTick(path, &reporter);
+        for (const char* text : { "E 10 10", "", "W 5 10", "W 2 10", "W 10 10" }) {
+            QVERIFY(testsupport::writeFile(path, text));
+            tick();
+        }
+        QCOMPARE(seen, (QList<int>{ 60, 79, 98 }));
+    }
+
+    void creationTickBeforeCopy()
+    {
+        QList<int> seen;
+        ProgressReporter reporter([&](int p, const QString&) { seen << p; }, QStringLiteral("t"));
+        snapshotProgressTick(m_dir + QStringLiteral("/none.txt"), m_dir + QStringLiteral("/nocopy"), 1000, nullptr,
+                             &reporter)();
+        snapshotProgressTick(m_dir + QStringLiteral("/none.txt"), m_dir + QStringLiteral("/nocopy"), 0, nullptr,
+                             &reporter)();
+        QCOMPARE(seen, (QList<int>{ 3, 48 }));
+    }
+
+    void goldenWindowsScripts()
+    {
+        // The Windows dialect is kept as designed, byte for byte.
+        CreateScriptValues c;
+        c.src = QStringLiteral("C:\\Users\\O'Neil\\AppData\\Local\\Tarnavel\\TarnavelPanel");
+        c.final = QStringLiteral("D:\\Backups\\Quillory-Auto-20240102-030405-006.zip");
+        c.dst = c.final + QStringLiteral(".4242.part");
+        c.tmp = QStringLiteral("C:\\Temp\\krvbak_0f8fad5b-d9cb-469f-a165-70867728950e");
+        c.prog = QStringLiteral("C:\\Temp\\krvbak_prog_7c9e6679-7425-40de-944b-e07fc1f90ae7.txt");
+        c.skip = QStringLiteral("ignored on Windows");
+        RestoreScriptValues r;
+        r.zip = QStringLiteral("D:\\Backups\\Quillory-PreRestore-20240102-030405-006.zip");
+        r.dst = c.src;
+        r.tmp = QStringLiteral("C:\\Temp\\krvrest_0f8fad5b-d9cb-469f-a165-70867728950e");
+        r.prog = QStringLiteral("C:\\Temp\\krvrest_prog_7c9e6679-7425-40de-944b-e07fc1f90ae7.txt");
+        const QString golden = testsupport::sourceDir() + QStringLiteral("/tests/backup/golden/");
+        const QList<QPair<QString, QString>> cases = {
+            { createScriptText(c, ScriptDialect::Windows), golden + QStringLiteral("create_windows.ps1") },
+            { restoreScriptText(r, ScriptDialect::Windows), golden + QStringLiteral("restore_windows.ps1") },
+        };
+        for (const auto& [text, file] : cases) {
+            const QString written = writePsScript(text);
+            QVERIFY(!written.isEmpty());
+            QVERIFY(QFileInfo(written).fileName().startsWith(QLatin1String("krvbk_")));
+            const QByteArray bytes = testsupport::readFile(written);
+            QFile::remove(written);
+            QCOMPARE(bytes, testsupport::readFile(file));
+        }
+    }
+
+    void listingKeepsToOwnNamesAndStamps()
+    {
+        const QString dir = m_dir + QStringLiteral("/Backups");
+        const QStringList names = {
+            QStringLiteral("Quillory-Auto-20240101-000000-000.zip"),
+            QStringLiteral("Quillory-PreRestore-20240103-000000-000.zip"),
+            QStringLiteral("Tarnavel-PreRestore-20240102-000000-000.zip"),
+            QStringLiteral("Quillory-Auto-20240102-000000-000.zip"),
+            QStringLiteral("holiday photos.zip"),
+            QStringLiteral("quillory-prerestore-20240104-000000-000.zip"),
+            QStringLiteral("Quillory-Auto-20241399-000000-000.zip"),
+        };
+        for (const QString& n : names)
+            QVERIFY(testsupport::writeFile(dir + QLatin1Char('/') + n, "z"));
+        // A copied-in old snapshot is born now; its name still says when it was made.
+        QVERIFY(testsupport::setModificationTime(dir + QLatin1Char('/') + names[0], QDateTime::currentDateTime()));
+        QStringList order;
+        QList<bool> pre;
+        for (const BackupEngine::SnapshotInfo& s : BackupEngine::listSnapshots(dir)) {
+            order << s.fileName;
+            pre << s.preRestore;
+        }
+        // Equal stamps: the greater name first.
+        QCOMPARE(order, (QStringList{ names[1], names[2], names[3], names[0] }));
+        QCOMPARE(pre, (QList<bool>{ true, true, false, false }));
+
+        BackupEngine::purgeOld(dir, 0);
+        QCOMPARE(BackupEngine::listSnapshots(dir).size(), 4);
+        BackupEngine::purgeOld(dir, 2);
+        QCOMPARE(BackupEngine::listSnapshots(dir).size(), 2);
+        QVERIFY(!QFileInfo::exists(dir + QLatin1Char('/') + names[0]));
+        QVERIFY(!QFileInfo::exists(dir + QLatin1Char('/') + names[3]));
+        for (int i = 4; i < names.size(); ++i)
+            QVERIFY2(QFileInfo::exists(dir + QLatin1Char('/') + names[i]), qPrintable(names[i]));
+        QVERIFY(BackupEngine::listSnapshots(m_dir + QStringLiteral("/none")).isEmpty());
+    }
+
+    void staleParts()
+    {
+        const QString dir = m_dir + QStringLiteral("/Backups");
+        const QString base = dir + QStringLiteral("/Quillory-Auto-20240101-000000-000.zip.");
+        const QString own = base + QString::number(QCoreApplication::applicationPid()) + QStringLiteral(".part");
+        QProcess ended;
+        ended.start(QStringLiteral("true"), {});
+        QVERIFY(ended.waitForStarted());
+        const qint64 endedPid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        const QString gone = base + QString::number(endedPid) + QStringLiteral(".part");
+        const QString bare = dir + QStringLiteral("/x.part");
+        const QString young = base + QStringLiteral("999999999.part");
+        for (const QString& p : { own, gone, bare })
+            QVERIFY(testsupport::writeFile(p, "p"));
+        for (const QString& p : { own, gone, bare })
+            QVERIFY(testsupport::setModificationTime(p, QDateTime::currentDateTime().addDays(-7)));
+        QVERIFY(testsupport::writeFile(young, "p"));
+        QCOMPARE(BackupEngine::removeStaleParts(dir, 21600), 2);
+        QVERIFY(QFileInfo::exists(own));
+        QVERIFY(QFileInfo::exists(young));
+        QVERIFY(!QFileInfo::exists(gone));
+        QVERIFY(!QFileInfo::exists(bare));
+    }
+
+    void exporting()
+    {
+        const QString src = m_dir + QStringLiteral("/s.zip");
+        QVERIFY(testsupport::writeFile(src, QByteArray(200000, 'z')));
+        QString error;
+        const QString target = m_dir + QStringLiteral("/new/folder/t.zip");
+        QVERIFY(BackupEngine::exportSnapshot(src, target, error));
+        QCOMPARE(testsupport::readFile(target), QByteArray(200000, 'z'));
+
+        QVERIFY(!BackupEngine::exportSnapshot(m_dir + QStringLiteral("/missing.zip"), m_dir + QStringLiteral("/m/t.zip"), error));
+        QCOMPARE(error, QStringLiteral("快照文件不存在"));
+        QVERIFY(!QFileInfo::exists(m_dir + QStringLiteral("/m")));
+
+        // A full disk leaves the old target as it was.
+        QVERIFY(testsupport::writeFile(target, "old"));
+        {
+            testsupport::FileSizeLimit limit(100000);
+            if (!limit.active())
+                QSKIP("file size limit not available");
+            QVERIFY(!BackupEngine::exportSnapshot(src, target, error));
+        }
+        QCOMPARE(error, QStringLiteral("导出失败，请检查磁盘空间"));
+        QCOMPARE(testsupport::readFile(target), QByteArray("old"));
+    }
+
+    void walksTakeHiddenFilesAndSkipNestedBackups()
+    {
+        const QString root = m_dir + QStringLiteral("/root");
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/.hidden"), "12"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/.cfg/x"), "123"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/logs/l.txt"), "1234"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/a.log"), "12345"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/snaps/s.zip"), "123456"));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/empty")));
+        QVERIFY(QFile::link(root + QStringLiteral("/.hidden"), root + QStringLiteral("/link")));
+        const QString skip = nestedFolderToSkip(root, root + QStringLiteral("/snaps"));
+        QVERIFY(!skip.isEmpty());
+        QVERIFY(nestedFolderToSkip(root, m_dir).isEmpty());
+        QCOMPARE(treeSizeBytes(root, nullptr, skip), 5);
+        QStringList files;
+        collectDataFiles(root, QString(), files, skip);
+        files.sort();
+        const QString canon = QFileInfo(root).canonicalFilePath();
+        QCOMPARE(files, (QStringList{ canon + QStringLiteral("/.cfg/x"), canon + QStringLiteral("/.hidden") }));
+        const QString copy = m_dir + QStringLiteral("/copy");
+        QVERIFY(copyDirIfExists(root, copy, nullptr, skip));
+        QCOMPARE(testsupport::readFile(copy + QStringLiteral("/.cfg/x")), QByteArray("123"));
+        QVERIFY(QFileInfo(copy + QStringLiteral("/empty")).isDir());
+        QVERIFY(!QFileInfo::exists(copy + QStringLiteral("/snaps")));
+        QVERIFY(!QFileInfo::exists(copy + QStringLiteral("/link")));
+        QVERIFY(!copyDirIfExists(m_dir + QStringLiteral("/none"), copy, nullptr));
+    }
+
+    void interruptedRestoreAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<bool>("addedRemoved");
+        QTest::newRow("died during the safety copy") << QByteArray("{\"state\":\"copying\"}")
+                                                     << int(BackupEngine::Recovery::PartialCopyDropped) << true;
+        QTest::newRow("died while writing") << QByteArray("{\"state\":\"ready\",\"skip\":\"SKIP\"}")
+                                            << int(BackupEngine::Recovery::RolledBack) << true;
+        // Which folder held the user's snapshots is unknown: nothing is
+        // deleted, overwritten files are put back.
+        QTest::newRow("record unreadable") << QByteArray("{garbage") << int(BackupEngine::Recovery::RolledBack)
+                                           << false;
+    }
+    void interruptedRestoreAtStart()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(int, outcome);
+        QFETCH(bool, addedRemoved);
+        const QString root = QFileInfo(m_dir).canonicalFilePath() + QStringLiteral("/data");
+        const QString safety = BackupEngine::safetyCopyPath(root);
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/settings.json"), "mine"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/.dot"), "dot"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/logs/app.log"), "log"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/snaps/Quillory-Auto-20240101-000000-000.zip"), "z"));
+        QVERIFY(copyDirIfExists(root, safety, nullptr, root + QStringLiteral("/snaps")));
+        const bool wasWriting = outcome == int(BackupEngine::Recovery::RolledBack);
+        if (wasWriting) {
+            // What a run cut off half-way leaves: one file overwritten, one
+            // deleted, new files and folders.
+            QVERIFY(testsupport::writeFile(root + QStringLiteral("/settings.json"), "restored"));
+            QVERIFY(QFile::remove(root + QStringLiteral("/.dot")));
+            QVERIFY(testsupport::writeFile(root + QStringLiteral("/new/deep/f.txt"), "n"));
+            QVERIFY(testsupport::writeFile(root + QStringLiteral("/.newdot"), "n"));
+        }
+        record.replace("SKIP", (root + QStringLiteral("/snaps")).toUtf8());
+        QVERIFY(testsupport::writeFile(safety + QStringLiteral(".state"), record));
+
+        QCOMPARE(int(BackupEngine::finishInterruptedRestore(root)), outcome);
+        QCOMPARE(testsupport::readFile(root + QStringLiteral("/settings.json")), QByteArray("mine"));
+        QCOMPARE(testsupport::readFile(root + QStringLiteral("/.dot")), QByteArray("dot"));
+        QCOMPARE(QFileInfo::exists(root + QStringLiteral("/new")), !addedRemoved);
+        QCOMPARE(QFileInfo::exists(root + QStringLiteral("/.newdot")), !addedRemoved);
+        QVERIFY(QFileInfo::exists(root + QStringLiteral("/logs/app.log")));
+        QVERIFY(QFileInfo::exists(root + QStringLiteral("/snaps/Quillory-Auto-20240101-000000-000.zip")));
+        QVERIFY(!QFileInfo::exists(safety));
+        QVERIFY(!QFileInfo::exists(safety + QStringLiteral(".state")));
+        QCOMPARE(BackupEngine::finishInterruptedRestore(root), BackupEngine::Recovery::NothingToDo);
+    }
+
+    void zipDirectorySums_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<qint64>("entries");
+        QTest::addColumn<qint64>("bytes");
+        QTest::newRow("plain") << QStringList{ "plain" } << 3LL << 3000LL;
+        QTest::newRow("zip64") << QStringList{ "zip64" } << 3LL << 3000LL;
+        QTest::newRow("with comment") << QStringList{ "comment" } << 3LL << 3000LL;
+    }
+    void zipDirectorySums()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(qint64, entries);
+        QFETCH(qint64, bytes);
+        const QString zip = m_dir + QStringLiteral("/t.zip");
+        const QString script = QStringLiteral(
+            "import sys, zipfile\n"
+            "kind = sys.argv[2]\n"
+            "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED, allowZip64=True) as z:\n"
+            "    for i in range(3):\n"
+            "        with z.open('f%d' % i, 'w', force_zip64=(kind == 'zip64')) as f: f.write(b'x' * 1000)\n"
+            "    if kind == 'comment': z.comment = b'c' * 300\n");
+        QCOMPARE(QProcess::execute(QStringLiteral("python3"), QStringList{ QStringLiteral("-c"), script, zip } + args), 0);
+        const ZipDirectorySummary s = readZipDirectory(zip);
+        QVERIFY2(s.ok, qPrintable(s.error));
+        QCOMPARE(s.entries, entries);
+        QCOMPARE(static_cast<qint64>(s.unpackedBytes), bytes);
+    }
+
+    void zipDirectoryRefusesDamage()
+    {
+        QVERIFY(!locateZipDirectory(QByteArray(10, 'x'), 10).ok);
+        QVERIFY(!locateZipDirectory(QByteArray(100, '\0'), 100).ok);
+        // An end record pointing past the file.
+        QByteArray end("PK\x05\x06", 4);
+        end += QByteArray("\0\0\0\0\x01\0\x01\0\x2e\0\0\0\xff\0\0\0\0\0", 18);
+        QVERIFY(!locateZipDirectory(end, end.size()).ok);
+        QVERIFY(!summarizeZipDirectory(QByteArray("PK\x01\x02", 4), 1).ok);
     }
 };
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+
+// The safety net of a restore: a record beside the data root of what state
+// its safety copy is in, so that a process that dies during a restore is
+// rolled back at the next start, and the roll-back itself.
+
+namespace restoreguard {
+
+enum class State { None, Copying, Ready };
+
+struct Record {
+    State state = State::None;
+    QString skipDir; // the folder the walks of that restore left out
+    bool damaged = false; // unreadable: which folder was left out is unknown
+};
+
+// "<data root>.__restore_bak.state"
+QString recordPath(const QString& dataRoot);
+Record readRecord(const QString& dataRoot);
+bool writeRecord(const QString& dataRoot, const Record& record);
+bool removeRecord(const QString& dataRoot);
+
+// Makes the data root hold exactly the data files of `safetyCopy` again:
+// files and folders the failed run added are removed, overwritten files are
+// copied back. True when every file was copied back. With `removeAdded`
+// false nothing is deleted, only copied back.
+bool rollBack(const QString& dataRoot, const QString& safetyCopy, const QString& skipDir, bool removeAdded = true);
+
+// One snapshot, restore or start-up recovery at a time in this process.
+std::mutex& dataRootMutex();
+
+// Counts restores whose files are not yet loaded by the program.
+std::atomic<int>& savesHeldCount();
+
+} // namespace restoreguard

@@ -1,0 +1,435 @@
+// Snapshot creation and restore through a real pwsh: archives, zip-slip,
+// roll-back, cancellation and the start-up roll-back of a killed restore.
+#include "backup/backupengine.h"
+#include "backup/scriptrunner.h"
+#include "platform/childprocess.h"
+
+#include "testsupport.h"
+
+#include <QtConcurrent>
+#include <QtTest>
+
+#include <cstdio>
+
+namespace {
+
+using Tree = QMap<QString, QByteArray>;
+
+// Every entry below `root`, hidden ones included: files with their bytes,
+// folders with a trailing slash, links with their target.
+Tree treeOf(const QString& root)
+{
+    Tree tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo fi = it.fileInfo();
+        const QString rel = fi.absoluteFilePath().mid(root.size() + 1);
+        if (fi.isSymLink())
+            tree.insert(rel + QStringLiteral(" ->"), fi.symLinkTarget().toUtf8());
+        else if (fi.isDir())
+            tree.insert(rel + QLatin1Char('/'), QByteArray());
+        else
+            tree.insert(rel, testsupport::readFile(fi.absoluteFilePath()));
+    }
+    return tree;
+}
+
+// What our runs leave in the temporary folder.
+QStringList temporaries()
+{
+    return QDir(QDir::tempPath()).entryList({ QStringLiteral("krv*") },
+                                            QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// Live processes (not zombies) whose command line mentions `needle`.
+QList<qint64> processesMentioning(const QByteArray& needle)
+{
+    QList<qint64> found;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& pid : pids) {
+        bool ok = false;
+        const qint64 n = pid.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!cmd.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray st = stat.readAll();
+        const int close = st.lastIndexOf(')');
+        if (close > 0 && st.mid(close + 2, 1) == "Z")
+            continue;
+        if (cmd.readAll().contains(needle))
+            found << n;
+    }
+    return found;
+}
+
+// Makes a zip with Python's zipfile: each spec is "name=content" or
+// "link:name=target" (a symbolic-link entry).
+bool makeZip(const QString& path, const QStringList& specs)
+{
+    const QString script = QStringLiteral(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    for spec in sys.argv[2:]:\n"
+        "        name, _, data = spec.partition('=')\n"
+        "        info = zipfile.ZipInfo(name[5:] if name.startswith('link:') else name)\n"
+        "        info.compress_type = zipfile.ZIP_DEFLATED\n"
+        "        info.external_attr = (0o120777 if name.startswith('link:') else 0o100644) << 16\n"
+        "        z.writestr(info, data)\n");
+    return QProcess::execute(QStringLiteral("python3"), QStringList{ QStringLiteral("-c"), script, path } + specs) == 0;
+}
+
+QStringList zipListing(const QString& zip)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), { QStringLiteral("-Z1"), zip });
+    p.waitForFinished(60000);
+    QStringList names = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
+// The child mode of this executable: restores `zip` over `root`, printing
+// each percent on its own line, so the parent can kill it mid-run.
+int runRestoreChild(const QString& zip, const QString& root)
+{
+    QString error;
+    const bool ok = BackupEngine::restoreSnapshot(
+        zip, root, error,
+        [](int percent, const QString&) {
+            std::printf("%d\n", percent);
+            std::fflush(stdout);
+        },
+        nullptr, nullptr);
+    std::printf("%s\n", ok ? "done" : qPrintable(error));
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+class TestBackupRun : public QObject {
+    Q_OBJECT
+    QString m_base;
+    QString m_root;
+
+    // Builds the data root of most cases.
+    void fillRoot()
+    {
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/settings.json"), "{\"a\":1}"));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/.hidden"), "dot"));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/.config/inner.txt"), "inner"));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/sub/deeper/file [1].txt"), "deep"));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/sub/back\\slash.txt"), "bs"));
+        QByteArray big(6 * 1024 * 1024, '\0');
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = static_cast<char>((i * 7919) % 251);
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/large.bin"), big));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (powerShellProgram().isEmpty())
+            QSKIP("pwsh is not installed");
+    }
+
+    void init()
+    {
+        m_base = testsupport::testRoot() + QStringLiteral("/run");
+        QDir(m_base).removeRecursively();
+        m_root = m_base + QString::fromUtf8("/O'Neil\u2019s root");
+        QVERIFY(QDir().mkpath(m_root));
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(temporaries().isEmpty(), qPrintable(temporaries().join(QLatin1Char(' '))));
+    }
+
+    void snapshotHoldsExactlyTheDataAndRestores()
+    {
+        fillRoot();
+        // Kept out: logs, caches, log files, the restore copy's name, and a
+        // backup folder the user placed inside the data root.
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/logs/app.log"), "l"));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/Cache/icon.png"), "c"));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/old.LOG"), "l"));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/sub/.__restore_bak/x"), "r"));
+        const QString backups = m_root + QStringLiteral("/My snapshots");
+        QVERIFY(testsupport::writeFile(backups + QStringLiteral("/holiday.zip"), "user's own zip"));
+        QVERIFY(QFile::link(m_root + QStringLiteral("/settings.json"), m_root + QStringLiteral("/link.json")));
+
+        QList<int> percents;
+        QString error;
+        bool cancelled = true;
+        const QString zip = BackupEngine::createSnapshot(
+            backups, m_root, error, false, [&](int p, const QString&) { percents << p; }, nullptr, &cancelled);
+        QVERIFY2(!zip.isEmpty(), qPrintable(error));
+        QVERIFY(!cancelled);
+        QVERIFY(QFileInfo(zip).fileName().startsWith(QLatin1String("Quillory-Auto-")));
+        QCOMPARE(percents.first(), 1);
+        QCOMPARE(percents.last(), 100);
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        QCOMPARE(std::adjacent_find(percents.begin(), percents.end()), percents.end());
+
+        QCOMPARE(zipListing(zip), (QStringList{ QStringLiteral(".config/inner.txt"), QStringLiteral(".hidden"),
+                                                QStringLiteral("large.bin"), QStringLiteral("settings.json"),
+                                                QStringLiteral("sub/back\\slash.txt"),
+                                                QStringLiteral("sub/deeper/file [1].txt") }));
+        QCOMPARE(QProcess::execute(QStringLiteral("unzip"), { QStringLiteral("-tqq"), zip }), 0);
+        QStringList inBackups = QDir(backups).entryList(QDir::Files);
+        inBackups.sort();
+        QCOMPARE(inBackups, (QStringList{ QFileInfo(zip).fileName(), QStringLiteral("holiday.zip") }));
+
+        // Restore over a changed data root: snapshot files come back, files
+        // it does not hold stay.
+        const Tree before = treeOf(m_root);
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/settings.json"), "changed"));
+        QVERIFY(QFile::remove(m_root + QStringLiteral("/.config/inner.txt")));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/added.txt"), "new"));
+        percents.clear();
+        QVERIFY2(BackupEngine::restoreSnapshot(zip, m_root, error, [&](int p, const QString&) { percents << p; },
+                                               nullptr, &cancelled),
+                 qPrintable(error));
+        Tree expected = before;
+        expected.insert(QStringLiteral("added.txt"), "new");
+        QCOMPARE(treeOf(m_root), expected);
+        QCOMPARE(percents.first(), 1);
+        QCOMPARE(percents.last(), 100);
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root)));
+        // The restored files are not yet loaded: saves wait until then.
+        QVERIFY(BackupEngine::savesHeld());
+        BackupEngine::releaseSaves();
+        QVERIFY(!BackupEngine::savesHeld());
+    }
+
+    void driveLetterNamesAreRefusedAtCreation()
+    {
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/C:notes"), "x"));
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/a/b:c.txt"), "fine below the top"));
+        QString error;
+        const QString backups = m_base + QStringLiteral("/Backups");
+        QVERIFY(BackupEngine::createSnapshot(backups, m_root, error, true, {}, nullptr, nullptr).isEmpty());
+        QVERIFY2(error.contains(QLatin1String("file name cannot be restored from a snapshot: C:notes")), qPrintable(error));
+        QVERIFY(QDir(backups).entryList(QDir::Files).isEmpty());
+    }
+
+    void unsafeEntriesAreRefused_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("parent") << "../x";
+        QTest::newRow("parent after a folder") << "a/../../x";
+        QTest::newRow("absolute") << "/x";
+        QTest::newRow("backslash absolute") << "\\x";
+        QTest::newRow("drive letter") << "C:x";
+        QTest::newRow("mixed separators") << "a/..\\..\\x";
+        QTest::newRow("symbolic link") << "link:evil";
+    }
+    void unsafeEntriesAreRefused()
+    {
+        QFETCH(QString, entry);
+        fillRoot();
+        const Tree before = treeOf(m_root);
+        const QString zip = m_base + QStringLiteral("/evil.zip");
+        const QString payload = entry.startsWith(QLatin1String("link:")) ? QStringLiteral("=/etc/passwd")
+                                                                         : QStringLiteral("=escaped");
+        QVERIFY(makeZip(zip, { QStringLiteral("settings.json=overwritten"), entry + payload }));
+        QString error;
+        QVERIFY(!BackupEngine::restoreSnapshot(zip, m_root, error, {}, nullptr, nullptr));
+        QVERIFY2(error.contains(QLatin1String("unsafe zip entry: ")), qPrintable(error));
+        QCOMPARE(treeOf(m_root), before);
+        QVERIFY(!QFileInfo::exists(m_base + QStringLiteral("/x")));
+        QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root)));
+        QVERIFY(!BackupEngine::savesHeld());
+    }
+
+    void dotSegmentRestores()
+    {
+        const QString zip = m_base + QStringLiteral("/dot.zip");
+        QVERIFY(makeZip(zip, { QStringLiteral("a/./b.txt=ok") }));
+        QString error;
+        QVERIFY2(BackupEngine::restoreSnapshot(zip, m_root, error, {}, nullptr, nullptr), qPrintable(error));
+        QCOMPARE(testsupport::readFile(m_root + QStringLiteral("/a/b.txt")), QByteArray("ok"));
+        BackupEngine::releaseSaves();
+    }
+
+    void failureHalfWayRollsBack()
+    {
+        fillRoot();
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/zz"), "a file where the snapshot has a folder"));
+        const Tree before = treeOf(m_root);
+        QStringList specs{ QStringLiteral("settings.json=new"), QStringLiteral(".hidden=new"),
+                           QStringLiteral("zz/inner.txt=x") };
+        for (int i = 0; i < 40; ++i)
+            specs << QStringLiteral("new%1/f.txt=added").arg(i);
+        const QString zip = m_base + QStringLiteral("/conflict.zip");
+        QVERIFY(makeZip(zip, specs));
+        QString error;
+        QVERIFY(!BackupEngine::restoreSnapshot(zip, m_root, error, {}, nullptr, nullptr));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(treeOf(m_root), before);
+        QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root)));
+        QVERIFY(!BackupEngine::savesHeld());
+    }
+
+    void zipBombIsRefusedBeforeRunning()
+    {
+        fillRoot();
+        const Tree before = treeOf(m_root);
+        const QString zip = m_base + QStringLiteral("/bomb.zip");
+        const QString script = QStringLiteral(
+            "import sys, zipfile\n"
+            "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+            "    with z.open('big', 'w', force_zip64=True) as f:\n"
+            "        block = bytes(1 << 20)\n"
+            "        for _ in range(2048): f.write(block)\n");
+        QElapsedTimer make;
+        make.start();
+        QCOMPARE(QProcess::execute(QStringLiteral("python3"), { QStringLiteral("-c"), script, zip }), 0);
+        // A 2 GiB entry is far from a real bomb; pretend the disk is small
+        // by patching the declared size to 2^60 bytes.
+        QFile f(zip);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        const int cd = bytes.lastIndexOf(QByteArray("PK\x01\x02", 4));
+        const int extra = bytes.indexOf(QByteArray("\x01\x00", 2), cd + 46);
+        QVERIFY(cd > 0 && extra > 0);
+        const quint64 huge = quint64(1) << 60;
+        for (int i = 0; i < 8; ++i)
+            bytes[extra + 4 + i] = static_cast<char>((huge >> (8 * i)) & 0xFF);
+        QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
+        f.close();
+        QString error;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!BackupEngine::restoreSnapshot(zip, m_root, error, {}, nullptr, nullptr));
+        QVERIFY(clock.elapsed() < 5000);
+        QVERIFY2(error.startsWith(QStringLiteral("磁盘空间不足")), qPrintable(error));
+        QCOMPARE(treeOf(m_root), before);
+    }
+
+    void cancelEndsTheProcessGroup_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("creation") << false;
+        QTest::newRow("restore") << true;
+    }
+    void cancelEndsTheProcessGroup()
+    {
+        QFETCH(bool, restore);
+        fillRoot();
+        for (int i = 0; i < 400; ++i)
+            QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/many/f%1.txt").arg(i), QByteArray(2000, 'm')));
+        QString zip;
+        QString error;
+        if (restore) {
+            zip = BackupEngine::createSnapshot(m_base + QStringLiteral("/Backups"), m_root, error, false, {}, nullptr, nullptr);
+            QVERIFY2(!zip.isEmpty(), qPrintable(error));
+        }
+        const Tree before = treeOf(m_root);
+        std::atomic<bool> cancel { false };
+        std::atomic<int> lastPercent { 0 };
+        bool cancelled = false;
+        const auto progress = [&](int p, const QString&) { lastPercent = p; };
+        QFuture<bool> run = QtConcurrent::run([&] {
+            if (restore)
+                return BackupEngine::restoreSnapshot(zip, m_root, error, progress, &cancel, &cancelled);
+            return !BackupEngine::createSnapshot(m_base + QStringLiteral("/Backups"), m_root, error, false, progress,
+                                                 &cancel, &cancelled).isEmpty();
+        });
+        const QByteArray scriptMark = (QDir::tempPath() + QStringLiteral("/krvbk_")).toUtf8();
+        // Cancel once the script is running.
+        QTRY_VERIFY_WITH_TIMEOUT(!processesMentioning(scriptMark).isEmpty() && lastPercent >= 3, 60000);
+        QElapsedTimer clock;
+        clock.start();
+        cancel = true;
+        // The group goes at once; a restore then still rolls the data root back.
+        while (!processesMentioning(scriptMark).isEmpty() && clock.elapsed() < 5000)
+            QThread::msleep(20);
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        run.waitForFinished();
+        QVERIFY(!run.result());
+        QVERIFY(cancelled);
+        QCOMPARE(error, QStringLiteral("已取消"));
+        QVERIFY(processesMentioning(scriptMark).isEmpty());
+        QCOMPARE(treeOf(m_root), before);
+        QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root)));
+        const QStringList left = QDir(m_base + QStringLiteral("/Backups")).entryList(QDir::Files);
+        QCOMPARE(left, restore ? QStringList{ QFileInfo(zip).fileName() } : QStringList());
+    }
+
+    void killedRestoreIsRolledBackAtNextStart()
+    {
+        fillRoot();
+        QStringList specs;
+        for (int i = 0; i < 3000; ++i)
+            specs << QStringLiteral("n/f%1.txt=%2").arg(i).arg(QString(200, QLatin1Char('n')));
+        specs << QStringLiteral("settings.json=restored");
+        const QString zip = m_base + QStringLiteral("/many.zip");
+        QVERIFY(makeZip(zip, specs));
+        const Tree before = treeOf(m_root);
+
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--restore-child"), zip, m_root });
+        QVERIFY(child.waitForStarted());
+        const QByteArray mark = (QDir::tempPath() + QStringLiteral("/krvbk_")).toUtf8();
+        QList<qint64> shells;
+        QTRY_VERIFY_WITH_TIMEOUT(!(shells = processesMentioning(mark)).isEmpty(), 120000);
+        // The top-level file is written first and thousands follow: once it
+        // has changed, the run is in the middle of writing over the data
+        // root. Kill the program and its pwsh there, as a power cut or the
+        // OOM killer would.
+        QElapsedTimer wait;
+        wait.start();
+        const QString settings = m_root + QStringLiteral("/settings.json");
+        while (testsupport::readFile(settings) != "restored" && wait.elapsed() < 120000)
+            QThread::usleep(200);
+        child.kill();
+        for (qint64 pid : shells)
+            killProcessGroup(pid);
+        child.waitForFinished();
+        QTRY_VERIFY(processesMentioning((QDir::tempPath() + QStringLiteral("/krvbk_")).toUtf8()).isEmpty());
+        QCOMPARE(testsupport::readFile(settings), QByteArray("restored"));
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/n")).isDir());
+        QVERIFY(QFileInfo(BackupEngine::safetyCopyPath(m_root)).isDir());
+
+        QCOMPARE(BackupEngine::finishInterruptedRestore(m_root), BackupEngine::Recovery::RolledBack);
+        QCOMPARE(treeOf(m_root), before);
+        QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root)));
+        QCOMPARE(BackupEngine::finishInterruptedRestore(m_root), BackupEngine::Recovery::NothingToDo);
+        // What a killed run leaves in the temporary folder is the day-old
+        // clean-up's business; clear it for this test's own check.
+        for (const QString& name : temporaries()) {
+            const QString path = QDir::tempPath() + QLatin1Char('/') + name;
+            QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path);
+        }
+    }
+
+    void safetyCopyWithoutRecordIsKept()
+    {
+        fillRoot();
+        const QString safety = BackupEngine::safetyCopyPath(m_root);
+        QVERIFY(testsupport::writeFile(safety + QStringLiteral("/settings.json"), "only copy"));
+        QCOMPARE(BackupEngine::finishInterruptedRestore(m_root), BackupEngine::Recovery::SafetyCopyKept);
+        QCOMPARE(testsupport::readFile(safety + QStringLiteral("/settings.json")), QByteArray("only copy"));
+        QDir(safety).removeRecursively();
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], "--restore-child") == 0) {
+        QCoreApplication app(argc, argv);
+        return runRestoreChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    QCoreApplication app(argc, argv);
+    TestBackupRun test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_backuprun.moc"
