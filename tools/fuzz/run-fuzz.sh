@@ -2,14 +2,14 @@
 # Builds the libFuzzer targets of the readers of untrusted bytes with clang
 # (AddressSanitizer and UBSan) and runs each for N seconds.
 #   tools/fuzz/run-fuzz.sh [seconds per target, default 60] [target...]
-# Targets: peicons shelllink. Work folder: build-fuzz/ (corpora kept there,
+# Targets: peicons shelllink zipdirectory. Work folder: build-fuzz/ (corpora kept there,
 # so later runs go on from what earlier runs found).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(peicons shelllink)
+[ ${#targets[@]} -eq 0 ] && targets=(peicons shelllink zipdirectory)
 
 out=build-fuzz
 mkdir -p "$out"
@@ -23,11 +23,24 @@ if [ ! -x "$out/make_seeds" ] || [ tests/support/iconfixtures.cpp -nt "$out/make
     $qt_libs -o "$out/make_seeds"
 fi
 QT_QPA_PLATFORM=offscreen "$out/make_seeds" "$out/seeds"
+# Small archives, plain and zip64, as seeds of the zip directory reader.
+mkdir -p "$out/seeds/zipdirectory"
+python3 - "$out/seeds/zipdirectory" <<'PY'
+import sys, zipfile
+d = sys.argv[1]
+with zipfile.ZipFile(d + "/plain.zip", "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("a.txt", "hello" * 20)
+    z.writestr("sub/b.json", "{}")
+with zipfile.ZipFile(d + "/zip64.zip", "w", zipfile.ZIP_STORED, allowZip64=True) as z:
+    with z.open("big.bin", "w", force_zip64=True) as f:
+        f.write(b"x" * 64)
+PY
 
 for t in "${targets[@]}"; do
   case $t in
     peicons) sources=src/platform/peicons.cpp ;;
     shelllink) sources=src/platform/shelllink.cpp ;;
+    zipdirectory) sources=src/backup/zipdirectory.cpp ;;
     *) echo "run-fuzz: unknown target $t" >&2; exit 2 ;;
   esac
   clang++ $common $san "tools/fuzz/fuzz_$t.cpp" $sources $qt_libs -o "$out/fuzz_$t"
