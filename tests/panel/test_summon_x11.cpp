@@ -160,9 +160,11 @@ void TestSummonX11::dockAndReveal()
     QTRY_COMPARE_WITH_TIMEOUT(w.geometry().top(), a.top(), 2000);
     QTest::qWait(400);
     QCOMPARE(w.geometry().top(), a.top());
-    // Dragged away from the edge: undocked.
+    // Moved away from the edge: undocked at the end of the move.
     w.move(a.left() + 300, a.top() + 200);
-    QTRY_COMPARE_WITH_TIMEOUT(w.docking().dockEdge, int(DockNone), 2000);
+    QTRY_COMPARE(w.geometry().top(), a.top() + 200);
+    w.onMoveSizeFinished();
+    QCOMPARE(w.docking().dockEdge, int(DockNone));
 }
 
 void TestSummonX11::windowManagerStates()
@@ -220,8 +222,10 @@ void TestSummonX11::trayIcon()
     w.close();
     QVERIFY(!w.isVisible());
     const QPoint c = w.tray()->geometry().center();
-    QVERIFY(xdotool({QStringLiteral("mousemove"), QString::number(c.x()), QString::number(c.y()),
-                     QStringLiteral("click"), QStringLiteral("1")}));
+    QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(c.x()),
+                     QString::number(c.y())}));
+    QTest::qWait(100);
+    QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
     QTRY_VERIFY_WITH_TIMEOUT(w.isVisible(), 3000);
 }
 
