@@ -219,7 +219,7 @@ void TestMainWindowAppearance::orientationSwitch()
 {
     MainWindow w;
     const QRect landscape = w.geometry();
-    w.toggleOrientation();
+    w.handleUiButton(0);
     QVERIFY(w.isPortrait());
     QCOMPARE(w.width(), 300);
     QCOMPARE(w.minimumWidth(), 300);

@@ -92,17 +92,18 @@ void TestSummonX11::hotkeySummons()
     QFETCH(bool, numLock);
     MainWindow w;
     AppSettings s = quietSettings(w.currentSettings());
-    s.summonHotkey = QStringLiteral("Ctrl+Alt+G");
+    s.summonHotkey = QStringLiteral("Ctrl+Alt+K");
     w.setSettingsAndApply(s);
     QVERIFY(w.summonHotkeyRegistered());
     QVERIFY(!w.isVisible());
     if (numLock)
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
-    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+g")}));
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+k")}));
     QTRY_VERIFY_WITH_TIMEOUT(w.isVisible(), 3000);
     if (numLock)
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
-    // Released with the window: the next window can take the key again.
+    // Another panel started by a parallel test may hold the default key, so
+    // this one uses a key of its own.
 }
 
 void TestSummonX11::hotkeyHeldElsewhere()
@@ -221,11 +222,15 @@ void TestSummonX11::trayIcon()
     // A click on the icon itself does too.
     w.close();
     QVERIFY(!w.isVisible());
-    const QPoint c = w.tray()->geometry().center();
-    QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(c.x()),
-                     QString::number(c.y())}));
-    QTest::qWait(100);
-    QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    // Panels of tests running beside this one may add icons to the same
+    // host and move ours: the place is read again before every try.
+    for (int attempt = 0; attempt < 5 && !w.isVisible(); ++attempt) {
+        const QPoint c = w.tray()->geometry().center();
+        QVERIFY(xdotool({QStringLiteral("mousemove"), QString::number(c.x()), QString::number(c.y())}));
+        QTest::qWait(100);
+        QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+        QTest::qWait(400);
+    }
     QTRY_VERIFY_WITH_TIMEOUT(w.isVisible(), 3000);
 }
 
