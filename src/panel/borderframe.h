@@ -19,4 +19,7 @@ public:
     int titleHeight = kTitleHeight;
     // Invalid until the border colour is applied; invalid means theme slot 3.
     QColor color;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };

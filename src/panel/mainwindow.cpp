@@ -7,7 +7,9 @@
 #include "panel/borderframe.h"
 #include "panel/framehittest.h"
 #include "panel/frameinteraction.h"
+#include "panel/videobackground.h"
 #include "panel/windowrules.h"
+#include "platform/hotkey.h"
 #include "widgets/bottombar.h"
 #include "widgets/floaticon.h"
 #include "widgets/gearmenupopup.h"
@@ -116,6 +118,7 @@ MainWindow::MainWindow(QWidget* parent)
     iconGrid->setModel(&groups, &currentGroupIndex);
     iconGrid->setPixmapCache(iconPixmapCache());
     connectModelViews();
+    connect(iconGrid, &IconGrid::blankDoubleClicked, this, &MainWindow::hideToTray);
 
     iconPumpTimer = makeTimer(this, 16, false);
     connect(iconPumpTimer, &QTimer::timeout, this, &MainWindow::pumpIconRequests);
@@ -204,7 +207,8 @@ void MainWindow::updateTitle()
 {
     const QString title = settings.customTitle.isEmpty() ? translate("Quillory") : settings.customTitle;
     setWindowTitle(title);
-    // The tray tooltip follows the title once the tray exists.
+    if (trayIcon)
+        trayIcon->setToolTip(title);
     for (QWidget* child : findChildren<QWidget*>())
         child->update();
     update();
@@ -314,13 +318,21 @@ bool MainWindow::event(QEvent* e)
 void MainWindow::changeEvent(QEvent* e)
 {
     if (e->type() == QEvent::WindowStateChange) {
-        // Minimising hides to the tray once the tray exists.
+        if (settings.minimizeToTray && trayIcon && trayIcon->isVisible() && isMinimized()
+            && QSystemTrayIcon::isSystemTrayAvailable()) {
+            QTimer::singleShot(0, this, [this] {
+                hide();
+                setWindowState(windowState() & ~Qt::WindowMinimized);
+            });
+        }
     } else if (e->type() == QEvent::ScreenChangeInternal) {
         const qreal ratio = devicePixelRatioF();
         if (!qFuzzyCompare(ratio, cachedPixelRatio)) {
             cachedPixelRatio = ratio;
-            // Scaled backgrounds, logo and video frame are dropped here with
-            // the painting work.
+            look.scaledStill = QPixmap();
+            look.scaledGifFrame = QPixmap();
+            look.scaledLogo = QPixmap();
+            look.videoFrame = QPixmap();
             clearIconPixmapCache();
             update();
         }
@@ -333,6 +345,17 @@ void MainWindow::resizeEvent(QResizeEvent* e)
     QWidget::resizeEvent(e);
     layoutChildren();
     rescaleBackground();
+    applyWindowShape();
+    if (look.videoActive && look.videoBackground)
+        look.videoBackground->setTargetSize(
+            QSize(qRound(width() * devicePixelRatioF()), qRound(height() * devicePixelRatioF())));
+    if (look.movie) {
+        if (!gifResizeTimer) {
+            gifResizeTimer = makeTimer(this, 200, true);
+            connect(gifResizeTimer, &QTimer::timeout, this, &MainWindow::onGifResize);
+        }
+        gifResizeTimer->start();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* e)
@@ -359,9 +382,8 @@ void MainWindow::showEvent(QShowEvent* e)
 
 void MainWindow::paintEvent(QPaintEvent*)
 {
-    // The panel's own painting (background, title, logo) replaces this fill.
     QPainter p(this);
-    p.fillRect(rect(), QColor(0xF3, 0xF4, 0xF7));
+    paintPanel(p);
     if (!firstPaintReported) {
         firstPaintReported = true;
         // Start-up timing: the benchmark waits for this line.
@@ -370,12 +392,6 @@ void MainWindow::paintEvent(QPaintEvent*)
             std::fflush(stdout);
         }
     }
-}
-
-void MainWindow::onMoveSizeFinished()
-{
-    if (settings.edgeSnap)
-        snapToEdgeAfterMove();
 }
 
 void MainWindow::refreshTheme()

@@ -2,10 +2,12 @@
 
 #include "app/appsettings.h"
 #include "app/configsafety.h"
+#include "panel/mainwindowstate.h"
 #include "panel/panelmodel.h"
 #include "platform/windowsystem.h"
 
 #include <QFuture>
+#include <QIcon>
 #include <QImage>
 #include <QList>
 #include <QPixmap>
@@ -27,6 +29,8 @@ class BorderFrame;
 class BottomBar;
 class FloatIcon;
 class FrameInteraction;
+class GlobalHotkey;
+struct WindowAlpha;
 class IconGrid;
 class QNetworkAccessManager;
 class QSystemTrayIcon;
@@ -127,6 +131,38 @@ public:
     int queuedIconRequests() const { return int(iconRequestQueue.size()); }
     // The paths marked missing by the last check that came back.
     const QSet<QString>& missingItems() const { return missingPaths; }
+    // Appearance, docking and tray state, for the owners of views and tests.
+    const PanelLook& appearance() const { return look; }
+    const PanelDock& docking() const { return dock; }
+    bool isPinned() const { return pinned; }
+    bool summonHotkeyRegistered() const { return hotkeyRegistered; }
+    QSystemTrayIcon* tray() const { return trayIcon; }
+    bool isPortrait() const { return portraitMode; }
+
+    // Appearance settings reach the window, the theme and the bars only
+    // through this (also the settings dialog's live preview); the other adds
+    // auto-start, pinning, docking, tray and hot key.
+    void applyAppSettings(const AppSettings& s);
+    void applyAllSettings();
+    // Replaces the settings record and applies it in full.
+    void setSettingsAndApply(const AppSettings& s);
+
+    // Docking and summoning.
+    void summon();
+    void showAndCentre();
+    void collapseToEdge();
+    void setTaskbarVisible(bool show);
+    void registerSummonHotkey(bool announce);
+    void unregisterSummonHotkey();
+    void onSummonHotkey();
+    // The end of a user move or resize.
+    void onMoveSizeFinished();
+    void pollDockState();
+    void toggleOrientation();
+
+    // Tray.
+    void hideToTray();
+    void quitFromTray();
 
 public Q_SLOTS:
     void setPinned(bool on);
@@ -183,7 +219,6 @@ protected:
 private:
     void layoutChildren();
     void updateTitle();
-    void onMoveSizeFinished();
     // Views hold pointers into the group list: they are brought up to date
     // after every change, whether or not it could be saved.
     void refreshModelViews();
@@ -209,16 +244,31 @@ private:
 
     // Neighbouring subsystems (account, notices, updates, backup, docking,
     // appearance, lock, desktop sync); mainwindow_services.cpp.
-    void applyAppSettings(const AppSettings& s);
-    void applyAllSettings();
     void fitIntoScreen();
-    void pollDockState();
-    void collapseToEdge();
     void snapToEdgeAfterMove();
-    void showAndCentre();
-    void toggleOrientation();
     void rerenderForPixelRatio();
-    void rescaleBackground();
+    // Appearance; mainwindow_appearance.cpp, mainwindow_background.cpp.
+    bool rescaleBackground();
+    void scheduleBackgroundRescale();
+    void loadBackground(const QString& path);
+    void dropBackground();
+    void onGifFrame();
+    void onGifResize();
+    void pullVideoFrame();
+    void applyWindowOpacity(const WindowAlpha& alpha);
+    void applyWindowShape();
+    void paintPanel(QPainter& p);
+    // Tray and window icon; mainwindow_tray.cpp.
+    QIcon makeAppIcon() const;
+    void updateTrayIcon();
+    void ensureTrayIcon();
+    void updateTrayVisibility();
+    // Docking; mainwindow_dock.cpp.
+    void animateGeometry(const QRect& target);
+    void updateDockPollTimer();
+    QRect dockArea() const;
+    void setTopmost(bool on);
+    void revealDocked(const QRect& target, bool sticky);
     void loadAuth();
     void tryAutoLogin();
     void syncAfterStartup();
@@ -307,6 +357,11 @@ private:
 
     // Float icons, owned here; not stored, they end with the process.
     QList<FloatIcon*> floatIcons;
+
+    PanelLook look;
+    PanelDock dock;
+    std::unique_ptr<GlobalHotkey> summonKey;
+    bool clickThrough = false;
 
     std::unique_ptr<WindowSystem::WakeWatch> wakeWatch;
     bool firstPaintReported = false;
