@@ -4,6 +4,7 @@
 #include "app/configsafety.h"
 #include "panel/panelmodel.h"
 #include "platform/windowsystem.h"
+#include "widgets/shortcutfile.h"
 
 #include <QFuture>
 #include <QImage>
@@ -27,6 +28,7 @@ class BorderFrame;
 class BottomBar;
 class FloatIcon;
 class FrameInteraction;
+class QMenu;
 class IconGrid;
 class QNetworkAccessManager;
 class QSystemTrayIcon;
@@ -116,6 +118,31 @@ public:
     // elevated, through the platform launcher. Failures are logged there.
     void launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin);
 
+    // The item menu (mainwindow_itemmenu.cpp). fillItemMenu builds it for
+    // item `itemIndex` of the current group, each action carrying its
+    // ItemMenuAction as data (a move: kMoveToGroupBase + group index);
+    // runItemMenuAction carries one out.
+    enum ItemMenuAction { Open = 1, RunAsAdmin, ShowInFolder, Edit, Relocate, RestoreIcon, CopyPath,
+                          DesktopShortcut, Float, Remove, ClearMissing, kMoveToGroupBase = 1000 };
+    void fillItemMenu(QMenu* menu, int itemIndex);
+    void runItemMenuAction(int action, int itemIndex);
+    // What the shortcut editor gave back; `readOk` false when the shortcut
+    // file could not be read, so that it is never overwritten.
+    struct ItemEdit {
+        QString name;
+        ShortcutInfo start;
+        bool readOk = true;
+        ShortcutInfo values;
+        int iconChange = 0;
+        QString chosenIconPath;
+    };
+    void applyItemEdit(int itemIndex, const ItemEdit& edit);
+    void relocateItem(int itemIndex, const QString& newPath);
+    void createItemDesktopShortcut(int itemIndex);
+    // Removes every missing item after a check off the GUI thread; items on
+    // a disk that is not attached are removed only when the user agrees.
+    void clearMissingItems();
+
     // Index of the first group other than `except` named exactly `name`, or -1.
     int groupIndexByName(const QString& name, int except = -1) const;
 
@@ -179,6 +206,12 @@ protected:
     // What the missing-item check asks, on a pool thread; empty: the file
     // system itself.
     PathExistsProbe pathExists;
+    // Whether a missing path lies on a disk that is not attached (pool
+    // thread), and the question whether to remove such items anyway
+    // (1 all, 0 the others only, -1 none); empty: the system's and a
+    // message box.
+    std::function<bool(const QString&)> absentVolumeProbe;
+    std::function<int(int offlineCount)> askRemoveOffline;
 
 private:
     void layoutChildren();
