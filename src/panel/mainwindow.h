@@ -3,6 +3,7 @@
 #include "app/appsettings.h"
 #include "app/configsafety.h"
 #include "panel/panelmodel.h"
+#include "panel/panelsearch.h"
 #include "platform/windowsystem.h"
 #include "widgets/shortcutfile.h"
 
@@ -28,6 +29,9 @@ class BorderFrame;
 class BottomBar;
 class FloatIcon;
 class FrameInteraction;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class IconGrid;
 class QNetworkAccessManager;
@@ -143,6 +147,12 @@ public:
     // a disk that is not attached are removed only when the user agrees.
     void clearMissingItems();
 
+    // The search panel (mainwindow_search.cpp), for tests.
+    QWidget* searchPanelWidget() const { return searchPanel; }
+    QLineEdit* searchLineEdit() const { return searchEdit; }
+    QListWidget* searchResultList() const { return searchList; }
+    const QList<SearchHit>& searchHits() const { return searchResults; }
+
     // Index of the first group other than `except` named exactly `name`, or -1.
     int groupIndexByName(const QString& name, int except = -1) const;
 
@@ -193,6 +203,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     // Waits for the automatic backup task; false when it still runs after `budgetMs`.
     bool stopAutoBackupWorker(int budgetMs);
@@ -318,6 +329,16 @@ private:
 
     QSet<QString> missingPaths;
     bool missingCheckRunning = false;
+
+    // Search; mainwindow_search.cpp.
+    void buildSearchPanel();
+    void layoutSearchPanel();
+    void onSearchItemActivated(QListWidgetItem* activated);
+    void activateSearchResult(int row);
+    QWidget* searchPanel = nullptr;
+    QLineEdit* searchEdit = nullptr;
+    QListWidget* searchList = nullptr;
+    QList<SearchHit> searchResults;
 
     QTimer* iconPumpTimer = nullptr;
     QTimer* repaintTimer = nullptr;

@@ -144,6 +144,3 @@ void MainWindow::toggleObfuscation()
 
 // Desktop sync, launching, item menu, search.
 void MainWindow::syncDesktopIcons() {}
-void MainWindow::toggleSearch() {}
-void MainWindow::refreshSearch(QString) {}
-void MainWindow::runSearchResult(int) {}

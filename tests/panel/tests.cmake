@@ -9,6 +9,7 @@ qy_add_test(test_mainwindow_layout SOURCES ${D}/test_mainwindow_layout.cpp LIBS 
 qy_add_test(test_mainwindow_x11 SOURCES ${D}/test_mainwindow_x11.cpp LIBS qy_panel X11)
 qy_add_test(test_mainwindow_launch SOURCES ${D}/test_mainwindow_launch.cpp LIBS qy_panel)
 qy_add_test(test_itemmenu SOURCES ${D}/test_itemmenu.cpp LIBS qy_panel)
+qy_add_test(test_search SOURCES ${D}/test_search.cpp LIBS qy_panel)
 qy_add_test(test_groupops SOURCES ${D}/test_groupops.cpp LIBS qy_panel)
 qy_add_test(test_mainwindow_groups SOURCES ${D}/test_mainwindow_groups.cpp LIBS qy_panel)
 qy_add_test(test_mainwindow_buttons SOURCES ${D}/test_mainwindow_buttons.cpp LIBS qy_panel)
