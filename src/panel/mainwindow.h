@@ -3,6 +3,7 @@
 #include "app/appsettings.h"
 #include "app/configsafety.h"
 #include "panel/panelmodel.h"
+#include "panel/desktopsync.h"
 #include "panel/panelsearch.h"
 #include "platform/windowsystem.h"
 #include "widgets/shortcutfile.h"
@@ -146,6 +147,9 @@ public:
     // Removes every missing item after a check off the GUI thread; items on
     // a disk that is not attached are removed only when the user agrees.
     void clearMissingItems();
+    // Files the new entries of the desktop folder into the groups of their
+    // file type; the listing runs off the GUI thread.
+    void syncDesktopIcons();
 
     // The search panel (mainwindow_search.cpp), for tests.
     QWidget* searchPanelWidget() const { return searchPanel; }
@@ -271,7 +275,6 @@ private:
     void onSupportPollTimer();
     void checkUpdatesAtStartup();
     void runAutoBackupIfDue();
-    void syncDesktopIcons();
     void openAppMarket();
     void openSupportChat();
     void showLockOverlay();
@@ -339,6 +342,10 @@ private:
     QLineEdit* searchEdit = nullptr;
     QListWidget* searchList = nullptr;
     QList<SearchHit> searchResults;
+
+    // Desktop sync; mainwindow_desktopsync.cpp.
+    void applyDesktopSync(const QStringList& folders, const QList<DesktopEntryCandidate>& candidates);
+    bool desktopSyncRunning = false;
 
     QTimer* iconPumpTimer = nullptr;
     QTimer* repaintTimer = nullptr;

@@ -143,4 +143,3 @@ void MainWindow::toggleObfuscation()
 }
 
 // Desktop sync, launching, item menu, search.
-void MainWindow::syncDesktopIcons() {}

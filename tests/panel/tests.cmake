@@ -10,6 +10,7 @@ qy_add_test(test_mainwindow_x11 SOURCES ${D}/test_mainwindow_x11.cpp LIBS qy_pan
 qy_add_test(test_mainwindow_launch SOURCES ${D}/test_mainwindow_launch.cpp LIBS qy_panel)
 qy_add_test(test_itemmenu SOURCES ${D}/test_itemmenu.cpp LIBS qy_panel)
 qy_add_test(test_search SOURCES ${D}/test_search.cpp LIBS qy_panel)
+qy_add_test(test_desktopsync SOURCES ${D}/test_desktopsync.cpp LIBS qy_panel)
 qy_add_test(test_groupops SOURCES ${D}/test_groupops.cpp LIBS qy_panel)
 qy_add_test(test_mainwindow_groups SOURCES ${D}/test_mainwindow_groups.cpp LIBS qy_panel)
 qy_add_test(test_mainwindow_buttons SOURCES ${D}/test_mainwindow_buttons.cpp LIBS qy_panel)
