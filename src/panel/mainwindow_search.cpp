@@ -30,6 +30,8 @@ void MainWindow::buildSearchPanel()
     searchList = new QListWidget(searchPanel);
     searchList->setIconSize(QSize(24, 24));
     searchList->setSpacing(2);
+    // Every row is one line of text: the list need not measure each.
+    searchList->setUniformItemSizes(true);
     searchTimer = new QTimer(this);
     searchTimer->setInterval(150);
     searchTimer->setSingleShot(true);

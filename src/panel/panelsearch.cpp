@@ -19,7 +19,7 @@ QList<SearchHit> searchPanelItems(const QList<PanelGroup>& groups, const QString
         const QList<PanelItem>& items = groups.at(g).items;
         for (int i = 0; i < items.size(); ++i) {
             const QString name = searchDisplayName(items.at(i));
-            if (!name.toLower().contains(k))
+            if (!name.contains(k, Qt::CaseInsensitive))
                 continue;
             if (hits.size() >= limit) {
                 if (truncated)
