@@ -252,6 +252,17 @@ void clearIconPixmapCache()
     cache.sharing.clear();
 }
 
+void forgetIconPixmap(const QString& path)
+{
+    MemoryCache& cache = memoryCache();
+    const auto it = cache.map.find(path);
+    if (it == cache.map.end())
+        return;
+    cache.release(it.value());
+    cache.map.erase(it);
+    cache.order.removeOne(path);
+}
+
 const QMap<QString, QPixmap>* iconPixmapCache()
 {
     return &memoryCache().map;

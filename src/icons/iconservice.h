@@ -41,6 +41,9 @@ void cacheIconPixmap(const QString& path, const QPixmap& pixmap);
 // Drops every cached icon pixmap. Pointers from iconPixmapCache() stay valid.
 void clearIconPixmapCache();
 
+// Drops the cached pixmap of one path (a target that changed).
+void forgetIconPixmap(const QString& path);
+
 // The one path-to-pixmap map, for painting straight from the cache. Never
 // null; lives until the process ends.
 const QMap<QString, QPixmap>* iconPixmapCache();

@@ -92,14 +92,12 @@ MainWindow::MainWindow(QWidget* parent)
     if (!defaultLogo.isNull())
         setWindowIcon(QIcon(defaultLogo));
 
-    // The search panel is built and connected here once it exists.
     buildButtonBars();
     setAcceptDrops(true);
     sidebar = new Sidebar(this);
     iconGrid = new IconGrid(this);
     bottomBar = new BottomBar(this);
-    searchTimer = makeTimer(this, 150, true);
-    connect(searchTimer, &QTimer::timeout, this, [this] { refreshSearch(QString()); });
+    buildSearchPanel();
 
     connect(bottomBar, &BottomBar::buttonActivated, this, &MainWindow::handleUiButton);
 
@@ -283,7 +281,7 @@ void MainWindow::layoutChildren()
         }
         borderFrame->raise();
     }
-    // The search panel takes its place here once it exists.
+    layoutSearchPanel();
     if (bottomBar)
         bottomBar->setGeometry(0, h - 28, w, 28);
     if (titleBar)

@@ -4,7 +4,10 @@
 #include "app/configsafety.h"
 #include "panel/mainwindowstate.h"
 #include "panel/panelmodel.h"
+#include "panel/desktopsync.h"
+#include "panel/panelsearch.h"
 #include "platform/windowsystem.h"
+#include "widgets/shortcutfile.h"
 
 #include <QFuture>
 #include <QIcon>
@@ -31,6 +34,10 @@ class FloatIcon;
 class FrameInteraction;
 class GlobalHotkey;
 struct WindowAlpha;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
 class IconGrid;
 class QNetworkAccessManager;
 class QSystemTrayIcon;
@@ -120,6 +127,40 @@ public:
     // elevated, through the platform launcher. Failures are logged there.
     void launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin);
 
+    // The item menu (mainwindow_itemmenu.cpp). fillItemMenu builds it for
+    // item `itemIndex` of the current group, each action carrying its
+    // ItemMenuAction as data (a move: kMoveToGroupBase + group index);
+    // runItemMenuAction carries one out.
+    enum ItemMenuAction { Open = 1, RunAsAdmin, ShowInFolder, Edit, Relocate, RestoreIcon, CopyPath,
+                          DesktopShortcut, Float, Remove, ClearMissing, kMoveToGroupBase = 1000 };
+    void fillItemMenu(QMenu* menu, int itemIndex);
+    void runItemMenuAction(int action, int itemIndex);
+    // What the shortcut editor gave back; `readOk` false when the shortcut
+    // file could not be read, so that it is never overwritten.
+    struct ItemEdit {
+        QString name;
+        ShortcutInfo start;
+        bool readOk = true;
+        ShortcutInfo values;
+        int iconChange = 0;
+        QString chosenIconPath;
+    };
+    void applyItemEdit(int itemIndex, const ItemEdit& edit);
+    void relocateItem(int itemIndex, const QString& newPath);
+    void createItemDesktopShortcut(int itemIndex);
+    // Removes every missing item after a check off the GUI thread; items on
+    // a disk that is not attached are removed only when the user agrees.
+    void clearMissingItems();
+    // Files the new entries of the desktop folder into the groups of their
+    // file type; the listing runs off the GUI thread.
+    void syncDesktopIcons();
+
+    // The search panel (mainwindow_search.cpp), for tests.
+    QWidget* searchPanelWidget() const { return searchPanel; }
+    QLineEdit* searchLineEdit() const { return searchEdit; }
+    QListWidget* searchResultList() const { return searchList; }
+    const QList<SearchHit>& searchHits() const { return searchResults; }
+
     // Index of the first group other than `except` named exactly `name`, or -1.
     int groupIndexByName(const QString& name, int except = -1) const;
 
@@ -202,6 +243,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     // Waits for the automatic backup task; false when it still runs after `budgetMs`.
     bool stopAutoBackupWorker(int budgetMs);
@@ -215,6 +257,12 @@ protected:
     // What the missing-item check asks, on a pool thread; empty: the file
     // system itself.
     PathExistsProbe pathExists;
+    // Whether a missing path lies on a disk that is not attached (pool
+    // thread), and the question whether to remove such items anyway
+    // (1 all, 0 the others only, -1 none); empty: the system's and a
+    // message box.
+    std::function<bool(const QString&)> absentVolumeProbe;
+    std::function<int(int offlineCount)> askRemoveOffline;
 
 private:
     void layoutChildren();
@@ -277,7 +325,6 @@ private:
     void onSupportPollTimer();
     void checkUpdatesAtStartup();
     void runAutoBackupIfDue();
-    void syncDesktopIcons();
     void openAppMarket();
     void openSupportChat();
     void showLockOverlay();
@@ -335,6 +382,20 @@ private:
 
     QSet<QString> missingPaths;
     bool missingCheckRunning = false;
+
+    // Search; mainwindow_search.cpp.
+    void buildSearchPanel();
+    void layoutSearchPanel();
+    void onSearchItemActivated(QListWidgetItem* activated);
+    void activateSearchResult(int row);
+    QWidget* searchPanel = nullptr;
+    QLineEdit* searchEdit = nullptr;
+    QListWidget* searchList = nullptr;
+    QList<SearchHit> searchResults;
+
+    // Desktop sync; mainwindow_desktopsync.cpp.
+    void applyDesktopSync(const QStringList& folders, const QList<DesktopEntryCandidate>& candidates);
+    bool desktopSyncRunning = false;
 
     QTimer* iconPumpTimer = nullptr;
     QTimer* repaintTimer = nullptr;

@@ -54,8 +54,3 @@ void MainWindow::toggleObfuscation()
 }
 
 // Desktop sync, launching, item menu, search.
-void MainWindow::syncDesktopIcons() {}
-void MainWindow::showItemMenu(int, QPoint) {}
-void MainWindow::toggleSearch() {}
-void MainWindow::refreshSearch(QString) {}
-void MainWindow::runSearchResult(int) {}

@@ -197,3 +197,237 @@ bool parseShellLink(const QByteArray& bytes, ShellLinkData* out, QString* error)
         *out = link;
     return true;
 }
+
+namespace {
+
+constexpr std::uint32_t kTrackerBlock = 0xA0000003;
+constexpr std::uint32_t kSpecialFolderBlock = 0xA0000005;
+constexpr std::uint32_t kKnownFolderBlock = 0xA000000B;
+constexpr std::uint32_t kVistaIdListBlock = 0xA000000C;
+
+void putU16(QByteArray& b, quint16 v)
+{
+    b.append(char(v & 0xFF)).append(char(v >> 8));
+}
+
+void putU32(QByteArray& b, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.append(char((v >> (8 * i)) & 0xFF));
+}
+
+void setU32(QByteArray& b, int at, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = char((v >> (8 * i)) & 0xFF);
+}
+
+bool isLatin1(const QString& s)
+{
+    for (QChar c : s) {
+        if (c.unicode() > 0xFF)
+            return false;
+    }
+    return true;
+}
+
+bool isAscii(const QString& s)
+{
+    for (QChar c : s) {
+        if (c.unicode() > 0x7F)
+            return false;
+    }
+    return true;
+}
+
+// Link information naming `target` as a local path on a fixed volume. The
+// Unicode offsets are added only when the path is not plain ASCII.
+QByteArray buildLinkInfo(const QString& target)
+{
+    const bool wide = !isAscii(target);
+    const quint32 headerSize = wide ? 0x24 : 0x1C;
+    QByteArray volume;
+    putU32(volume, 0x11);    // volume id size
+    putU32(volume, 3);       // fixed drive
+    putU32(volume, 0);       // serial number
+    putU32(volume, 0x10);    // label offset
+    volume.append('\0');     // empty label
+    QByteArray ansi = target.toLatin1();
+    if (wide) {
+        for (int i = 0; i < target.size(); ++i) {
+            if (target.at(i).unicode() > 0x7F)
+                ansi[i] = '?';
+        }
+    }
+    const quint32 volumeOff = headerSize;
+    const quint32 localOff = volumeOff + quint32(volume.size());
+    const quint32 suffixOff = localOff + quint32(ansi.size()) + 1;
+    const quint32 localOffW = suffixOff + 1;
+    const quint32 suffixOffW = localOffW + quint32(target.size() + 1) * 2;
+    QByteArray info;
+    putU32(info, 0); // size, set below
+    putU32(info, headerSize);
+    putU32(info, 1); // volume id and local base path
+    putU32(info, volumeOff);
+    putU32(info, localOff);
+    putU32(info, 0); // no network part
+    putU32(info, suffixOff);
+    if (wide) {
+        putU32(info, localOffW);
+        putU32(info, suffixOffW);
+    }
+    info.append(volume).append(ansi).append('\0').append('\0');
+    if (wide) {
+        for (QChar c : target)
+            putU16(info, c.unicode());
+        putU16(info, 0);
+        putU16(info, 0);
+    }
+    setU32(info, 0, quint32(info.size()));
+    return info;
+}
+
+QByteArray newLinkHeader()
+{
+    QByteArray h(int(kHeaderSize), '\0');
+    setU32(h, 0, kHeaderSize);
+    memcpy(h.data() + 4, kLinkClsid, sizeof kLinkClsid);
+    setU32(h, 20, IsUnicode);
+    setU32(h, 60, 1); // show normal
+    putU32(h, 0);     // empty extra data: the terminal block
+    return h;
+}
+
+} // namespace
+
+bool editShellLink(const QByteArray& original, const ShellLinkEdit& edit, QByteArray* out, QString* error)
+{
+    const QByteArray source = original.isEmpty() ? newLinkHeader() : original;
+    ShellLinkData parsed;
+    if (!parseShellLink(source, &parsed, error))
+        return false;
+    const ByteReader r(source);
+    quint32 flags = parsed.linkFlags;
+
+    // Spans of the sections, as parseShellLink validated them.
+    std::uint64_t at = kHeaderSize;
+    QByteArray idList, linkInfo;
+    if (flags & HasLinkTargetIdList) {
+        const std::uint64_t size = 2 + *r.u16(at);
+        idList = source.mid(qsizetype(at), qsizetype(size));
+        at += size;
+    }
+    if (flags & HasLinkInfo) {
+        const std::uint64_t size = *r.u32(at);
+        linkInfo = source.mid(qsizetype(at), qsizetype(size));
+        at += size;
+    }
+    const bool unicodeIn = (flags & IsUnicode) != 0;
+    const LinkFlag stringFlags[] = {HasName, HasRelativePath, HasWorkingDir, HasArguments, HasIconLocation};
+    QByteArray rawStrings[5];
+    for (int i = 0; i < 5; ++i) {
+        if (!(flags & stringFlags[i]))
+            continue;
+        const std::uint64_t size = 2 + std::uint64_t(*r.u16(at)) * (unicodeIn ? 2 : 1);
+        rawStrings[i] = source.mid(qsizetype(at), qsizetype(size));
+        at += size;
+    }
+    const QByteArray extra = source.mid(qsizetype(at));
+
+    // New string values: index into stringFlags; unset keeps the raw bytes.
+    std::optional<QString> newStrings[5];
+    newStrings[0] = edit.name;
+    newStrings[2] = edit.workingDir;
+    newStrings[3] = edit.arguments;
+    newStrings[4] = edit.iconLocation;
+    if (edit.target)
+        newStrings[1] = QString(); // a relative path to the old target would mislead
+    for (const auto& s : newStrings) {
+        if (s && s->size() > 0xFFFF)
+            return fail(error, "string longer than a link can hold");
+    }
+
+    bool unicodeOut = unicodeIn;
+    for (const auto& s : newStrings) {
+        if (s && !isLatin1(*s))
+            unicodeOut = true;
+    }
+    // Unchanged strings are re-encoded only when the whole link must turn
+    // to UTF-16 for a new value that single bytes cannot hold.
+    if (unicodeOut != unicodeIn) {
+        for (int i = 0; i < 5; ++i) {
+            if (!newStrings[i] && (flags & stringFlags[i])) {
+                const QByteArray& raw = rawStrings[i];
+                newStrings[i] = QString::fromLatin1(raw.constData() + 2, raw.size() - 2);
+            }
+        }
+    }
+
+    if (edit.target) {
+        idList.clear();
+        flags &= ~quint32(HasLinkTargetIdList | ForceNoLinkInfo | HasExpString);
+        linkInfo = edit.target->isEmpty() ? QByteArray() : buildLinkInfo(*edit.target);
+        if (linkInfo.isEmpty())
+            flags &= ~quint32(HasLinkInfo);
+        else
+            flags |= HasLinkInfo;
+    }
+    if (edit.iconLocation)
+        flags &= ~quint32(HasExpIcon);
+    if (edit.runAsUser) {
+        if (*edit.runAsUser)
+            flags |= RunAsUser;
+        else
+            flags &= ~quint32(RunAsUser);
+    }
+    if (unicodeOut)
+        flags |= IsUnicode;
+
+    QByteArray strings;
+    for (int i = 0; i < 5; ++i) {
+        if (!newStrings[i]) {
+            strings.append(rawStrings[i]);
+            continue;
+        }
+        const QString& value = *newStrings[i];
+        if (value.isEmpty()) {
+            flags &= ~quint32(stringFlags[i]);
+            continue;
+        }
+        flags |= stringFlags[i];
+        putU16(strings, quint16(value.size()));
+        if (unicodeOut) {
+            for (QChar c : value)
+                putU16(strings, c.unicode());
+        } else {
+            strings.append(value.toLatin1());
+        }
+    }
+
+    // Extra data blocks: kept unless they describe what was replaced.
+    QByteArray blocks;
+    const ByteReader er(extra);
+    std::uint64_t pos = 0;
+    while (er.fits(pos, 4)) {
+        const std::uint32_t size = *er.u32(pos);
+        if (size < 8 || !er.fits(pos, size))
+            break;
+        const std::uint32_t signature = *er.u32(pos + 4);
+        const bool locatesTarget = signature == kEnvironmentBlock || signature == kTrackerBlock
+            || signature == kSpecialFolderBlock || signature == kKnownFolderBlock || signature == kVistaIdListBlock;
+        const bool drop = (edit.target && locatesTarget) || (edit.iconLocation && signature == kIconEnvironmentBlock);
+        if (!drop)
+            blocks.append(extra.mid(qsizetype(pos), qsizetype(size)));
+        pos += size;
+    }
+    blocks.append(extra.mid(qsizetype(pos))); // the terminal block and whatever follows it
+
+    QByteArray result = source.left(int(kHeaderSize));
+    setU32(result, 20, flags);
+    if (edit.iconIndex)
+        setU32(result, 56, quint32(std::int32_t(*edit.iconIndex)));
+    result.append(idList).append(linkInfo).append(strings).append(blocks);
+    if (out)
+        *out = result;
+    return true;
+}

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Reader of Windows shell links (".lnk"), the documented binary format.
 // A pure function over untrusted bytes: every offset is checked, and a
 // structure that does not fit ends the parse with an error instead of a
@@ -30,3 +32,24 @@ struct ShellLinkData {
 // English reason for the log) when the header is not a shell link or a
 // structure runs past the data.
 bool parseShellLink(const QByteArray& bytes, ShellLinkData* out, QString* error = nullptr);
+
+// The parts of a link an edit replaces; what is not set is kept byte for
+// byte. A new target replaces everything that located the old one (target
+// id list, link information, relative path, environment target and the
+// blocks that point into the id list or track the old file); a new icon
+// drops the icon environment block. Empty strings remove their field.
+struct ShellLinkEdit {
+    std::optional<QString> target;
+    std::optional<QString> name;
+    std::optional<QString> workingDir;
+    std::optional<QString> arguments;
+    std::optional<QString> iconLocation;
+    std::optional<int> iconIndex;
+    std::optional<bool> runAsUser;
+};
+
+// Applies `edit` to the link `original` (empty: a new link with nothing
+// but the edit). False with `error` set when `original` is not a readable
+// link or a string is longer than the format allows (65535 units).
+bool editShellLink(const QByteArray& original, const ShellLinkEdit& edit, QByteArray* out,
+                   QString* error = nullptr);

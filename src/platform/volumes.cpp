@@ -133,3 +133,51 @@ QList<LocalVolume> SystemVolumeLister::localVolumes() const
               [](const LocalVolume& a, const LocalVolume& b) { return a.mountPoint < b.mountPoint; });
     return volumes;
 }
+
+QStringList parseFstabMountPoints(const QByteArray& text)
+{
+    QStringList points;
+    for (const QByteArray& line : text.split('\n')) {
+        const QByteArray t = line.simplified();
+        if (t.isEmpty() || t.startsWith('#'))
+            continue;
+        const QList<QByteArray> f = t.split(' ');
+        if (f.size() < 2 || !f[1].startsWith('/'))
+            continue;
+        const QString point = QDir::cleanPath(decodeField(f[1]));
+        if (point != QLatin1String("/"))
+            points << point;
+    }
+    return points;
+}
+
+bool liesOnAbsentVolume(const QString& path, const QList<MountInfoEntry>& mounted, const QStringList& fstabMountPoints)
+{
+    const QString clean = QDir::cleanPath(path);
+    QString deepest;
+    for (const MountInfoEntry& m : mounted) {
+        if (underFolder(clean, m.mountPoint) || m.mountPoint == QLatin1String("/")) {
+            if (m.mountPoint.size() > deepest.size())
+                deepest = m.mountPoint;
+        }
+    }
+    for (const QString& point : fstabMountPoints) {
+        if (underFolder(clean, point) && !underFolder(deepest, point))
+            return true;
+    }
+    for (const char* root : {"/media", "/run/media", "/mnt"}) {
+        const QString r = QString::fromLatin1(root);
+        if (clean.startsWith(r + QLatin1Char('/')) && !deepest.startsWith(r + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
+bool liesOnAbsentVolume(const QString& path)
+{
+    QFile mountinfo(QStringLiteral("/proc/self/mountinfo"));
+    QFile fstab(QStringLiteral("/etc/fstab"));
+    const QByteArray mounts = mountinfo.open(QIODevice::ReadOnly) ? mountinfo.readAll() : QByteArray();
+    const QByteArray table = fstab.open(QIODevice::ReadOnly) ? fstab.read(1 << 20) : QByteArray();
+    return liesOnAbsentVolume(path, parseMountInfo(mounts), parseFstabMountPoints(table));
+}

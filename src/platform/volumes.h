@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One line of /proc/self/mountinfo, with the octal escapes of its paths
 // (\040 for a blank and so on) decoded.
@@ -48,3 +49,18 @@ private:
     QString m_mountInfoPath;
     QString m_sysRoot;
 };
+
+// True when `path` belongs on a volume that is not mounted right now: it lies
+// under a mount point of `fstabMountPoints` that `mounted` does not hold, or
+// under a removable-media folder (/media, /run/media, /mnt) while the file
+// system that would hold it is the one of that folder itself. Such a path
+// may come back when the disk is attached again.
+bool liesOnAbsentVolume(const QString& path, const QList<MountInfoEntry>& mounted,
+                        const QStringList& fstabMountPoints);
+
+// The same against this system's mount table and /etc/fstab. Reads files:
+// not for the GUI thread.
+bool liesOnAbsentVolume(const QString& path);
+
+// The mount points named in the text of an fstab file (swap and "none" left out).
+QStringList parseFstabMountPoints(const QByteArray& text);

@@ -20,6 +20,7 @@ private Q_SLOTS:
         QTest::newRow("escapes in quotes") << "sh \"say \\\"hi\\\" \\$HOME \\`x\\` \\\\\""
                                            << QStringList{"sh", "say \"hi\" $HOME `x` \\"};
         QTest::newRow("quoted empty word kept") << "app \"\"" << QStringList{"app", ""};
+        QTest::newRow("percent in quotes") << "\"a 100%%\"" << QStringList{"a 100%"};
         QTest::newRow("code in quotes is literal") << "app \"%f\"" << QStringList{"app", "%f"};
         QTest::newRow("extra blanks") << "  app   -a\t-b  " << QStringList{"app", "-a", "-b"};
         QTest::newRow("shell words are not special") << "app ; rm -rf ~ | x"
@@ -81,6 +82,46 @@ private Q_SLOTS:
 
         QVERIFY(!parseDesktopEntry("[Other]\nExec=x\n").valid);
         QVERIFY(!parseDesktopEntry(QByteArray("\x00\xff\xfe", 3)).valid);
+    }
+
+    void quotedWordsSplitBack_data()
+    {
+        QTest::addColumn<QString>("word");
+        for (const char* w : {"/usr/bin/app", "/opt/My App/run", "a\"b`c$d\\e", "100%", "semi;colon", "tab\there"})
+            QTest::newRow(w) << QString::fromUtf8(w);
+    }
+    void quotedWordsSplitBack()
+    {
+        QFETCH(QString, word);
+        // Through the file form: the value escapes, then the Exec quoting.
+        const QByteArray file = setDesktopEntryKeys(QByteArray(), {{"Exec", quoteExecWord(word) + " --x"}});
+        const DesktopEntry e = parseDesktopEntry(file);
+        QStringList argv;
+        QString error;
+        QVERIFY2(splitDesktopExec(e.exec, &argv, &error), qPrintable(error));
+        QCOMPARE(argv, (QStringList{word, QStringLiteral("--x")}));
+        QString program, rest;
+        splitExecProgram(e.exec, &program, &rest);
+        QCOMPARE(program, word);
+        QCOMPARE(rest, QStringLiteral("--x"));
+    }
+
+    void setKeysKeepsEverythingElse()
+    {
+        const QByteArray before = "# a comment\r\n[Desktop Entry]\r\nName=Editor\r\nName[de]=Bearbeiter\r\n"
+                                  "Exec=old --flag\r\n# inside\r\nIcon=old\r\n\r\n[Desktop Action new]\r\n"
+                                  "Exec=other\r\nName=New\r\n";
+        const QByteArray after = setDesktopEntryKeys(
+            before, {{"Exec", QStringLiteral("new")}, {"Icon", QString()}, {"Path", QStringLiteral("/w d")}});
+        QCOMPARE(after, QByteArray("# a comment\r\n[Desktop Entry]\r\nName=Editor\r\nName[de]=Bearbeiter\r\n"
+                                   "Exec=new\r\n# inside\r\nPath=/w d\r\n\r\n[Desktop Action new]\r\n"
+                                   "Exec=other\r\nName=New\r\n"));
+        // Nothing asked: nothing changes.
+        QCOMPARE(setDesktopEntryKeys(before, {}), before);
+        // No group yet: one is made.
+        const DesktopEntry e = parseDesktopEntry(setDesktopEntryKeys(QByteArray(), {{"Name", QStringLiteral(" x\\y")}}));
+        QVERIFY(e.valid);
+        QCOMPARE(e.name, QStringLiteral(" x\\y"));
     }
 };
 
