@@ -230,5 +230,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAgentMode)
+QTEST_MAIN(TestAgentMode)
 #include "test_agentmode.moc"
