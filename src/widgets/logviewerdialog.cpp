@@ -105,6 +105,8 @@ LogViewerDialog::LogViewerDialog(const QString& dataDir, QWidget* parent) : QDia
     versionValue = valueLabel();
     osValue = valueLabel();
     logFileValue = valueLabel();
+    // A deep log path must not widen the dialog; the label is cut instead.
+    logFileValue->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     column(versionCaption, versionValue, 0);
     infoRow->addWidget(makeSeparator());
     column(osCaption, osValue, 0);
