@@ -54,6 +54,14 @@ qint64 agentIdleSeconds(const QByteArray& value)
     return ok && secs >= 1 ? secs : 0;
 }
 
+int agentIdleIntervalMs(qint64 secs)
+{
+    // Beyond about 24 days the millisecond count no longer fits the timer;
+    // the bound is checked before multiplying, which could overflow too.
+    constexpr qint64 kMaxSecs = std::numeric_limits<int>::max() / 1000;
+    return secs > kMaxSecs ? std::numeric_limits<int>::max() : int(qMax<qint64>(secs, 0) * 1000);
+}
+
 void runAgentMode(SingleInstanceLock* lock)
 {
     g_lock = lock;
@@ -73,8 +81,7 @@ void runAgentMode(SingleInstanceLock* lock)
         qInfo() << "agent mode: resident mode (no idle exit)";
     } else {
         auto* timer = new QTimer(qApp);
-        // Beyond about 24 days the millisecond count no longer fits the timer.
-        timer->setInterval(int(qMin<qint64>(idle * 1000, std::numeric_limits<int>::max())));
+        timer->setInterval(agentIdleIntervalMs(idle));
         QObject::connect(server, &AgentServer::activity, timer, qOverload<>(&QTimer::start));
         QObject::connect(timer, &QTimer::timeout, qApp, [] {
             qInfo() << "agent mode: idle timeout, quitting";

@@ -14,3 +14,7 @@ class SingleInstanceLock;
 // The idle limit from "KRV_AGENT_IDLE_SEC": decimal, "0x" hexadecimal or
 // leading-0 octal; 0 (resident) when unset, not a number or below 1.
 qint64 agentIdleSeconds(const QByteArray& value);
+
+// The idle timer's interval for `secs` seconds, in milliseconds, held at
+// the largest interval a timer takes.
+int agentIdleIntervalMs(qint64 secs);

@@ -1,9 +1,10 @@
 #include "app/agentserver.h"
 
+#include "app/agentrequestreader.h"
 #include "app/jsonutil.h"
-
 #include "app/paths.h"
 #include "platform/localsocketlistener.h"
+#include "platform/privatefolder.h"
 #include "platform/process.h"
 
 #include <QDeadlineTimer>
@@ -48,14 +49,19 @@ QString currentUsername()
 
 QString agentServerName()
 {
-    return runtimeDirectory() + QStringLiteral("/TarnavelPanel_") + currentUserKey();
+    const QString folder = runtimeDirectory();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/TarnavelPanel_") + currentUserKey();
 }
 
 AgentServer::AgentServer(QObject* parent) : QObject(parent) {}
 
 void AgentServer::removeStaleSocket()
 {
-    QFile::remove(agentServerName());
+    // Whatever else sits at the name is not ours to delete; listening then
+    // fails and says why.
+    const QString name = agentServerName();
+    if (isOwnSocketFile(name))
+        QFile::remove(name);
 }
 
 // What one connection has received and whether its one reply is decided.
@@ -120,55 +126,29 @@ void AgentServer::onNewConnection(QLocalSocket* socket)
 
 void AgentServer::onReadyRead(QLocalSocket* socket, Connection& connection)
 {
-    QByteArray& buffer = connection.buffer;
-    const auto finish = [&] {
-        connection.done = true;
-        buffer = QByteArray();
-    };
     if (connection.done) {
         socket->readAll();
         return;
     }
-    // The pending bytes may hold the line feed that ends a line of exactly
-    // the limit, so one byte more than the limit is still acceptable here.
-    if (buffer.size() + socket->bytesAvailable() > kMaxLine + 1 && !buffer.contains('\n')) {
-        rejectOversize(socket, buffer);
-        finish();
+    const AgentRead read = readAgentRequest(connection.buffer, socket->readAll());
+    switch (read.kind) {
+    case AgentRead::NeedMore:
         return;
+    case AgentRead::Oversize:
+        rejectOversize(socket, connection.buffer);
+        break;
+    case AgentRead::Request:
+        handleRequest(socket, read.request);
+        break;
+    case AgentRead::NotObject:
+        qWarning() << "agent: 收到非法报文:" << read.line;
+        sendReply(socket, errorReply(QStringLiteral("BAD_PARAM"), QStringLiteral("报文不是 JSON 对象")));
+        break;
     }
-    buffer.append(socket->readAll());
-    // Lines are walked by offset: taking each off the front of the buffer
-    // would move the rest of it once per line.
-    qsizetype from = 0;
-    qsizetype nl;
-    while ((nl = buffer.indexOf('\n', from)) >= 0) {
-        if (nl - from > kMaxLine) {
-            rejectOversize(socket, buffer);
-            finish();
-            return;
-        }
-        const QByteArray line = QByteArray::fromRawData(buffer.constData() + from, nl - from).trimmed();
-        from = nl + 1;
-        if (line.isEmpty())
-            continue;
-        // Every request line is answered, and the answer closes the
-        // connection: one line per connection is all that is handled.
-        QJsonParseError err {};
-        const QJsonDocument doc = QJsonDocument::fromJson(line, &err);
-        if (err.error == QJsonParseError::NoError && doc.isObject()) {
-            handleRequest(socket, doc.object());
-        } else {
-            qWarning() << "agent: 收到非法报文:" << line.left(120);
-            sendReply(socket, errorReply(QStringLiteral("BAD_PARAM"), QStringLiteral("报文不是 JSON 对象")));
-        }
-        finish();
-        return;
-    }
-    buffer.remove(0, from);
-    if (buffer.size() > kMaxLine) {
-        rejectOversize(socket, buffer);
-        finish();
-    }
+    // Every decision closes the connection: one line per connection is all
+    // that is handled.
+    connection.done = true;
+    connection.buffer = QByteArray();
 }
 
 void AgentServer::handleRequest(QLocalSocket* socket, const QJsonObject& request)
@@ -221,8 +201,15 @@ void AgentServer::rejectOversize(QLocalSocket* socket, QByteArray& buffer)
 
 bool agentRequestShow(bool logFailure)
 {
+    const QString name = agentServerName();
+    // A socket someone else made could answer in the agent's name.
+    if (!isOwnSocketFile(name)) {
+        if (logFailure)
+            qWarning() << "agentRequestShow: no socket of this user at" << name;
+        return false;
+    }
     QLocalSocket socket;
-    socket.connectToServer(agentServerName(), QIODevice::ReadWrite);
+    socket.connectToServer(name, QIODevice::ReadWrite);
     if (!socket.waitForConnected(kClientWaitMs)) {
         if (logFailure)
             qWarning() << "agentRequestShow: connect failed:" << socket.errorString();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/agentrequestreader.h"
+
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
@@ -27,7 +29,7 @@ public:
     static void removeStaleSocket();
 
     // Longest request line, line feed not counted.
-    static constexpr qsizetype kMaxLine = 1048576;
+    static constexpr qsizetype kMaxLine = kAgentMaxLine;
     // Connections served at once; one more is closed unanswered as soon as
     // it is accepted, so that idle clients cannot use up the process's
     // descriptors.
@@ -56,7 +58,7 @@ private:
 };
 
 // The socket's name: "TarnavelPanel_" and the numeric user id, as a path in
-// the per-user runtime folder.
+// the per-user runtime folder; empty when there is no such folder.
 QString agentServerName();
 
 // A text value of "auth.json" in the data root; empty when the file is

@@ -2,8 +2,42 @@
 
 #include "app/uipreviewglyphs.h"
 
+#include "app/theme.h"
+#include "widgets/logviewerdialog.h"
+
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
+#include <QPlainTextEdit>
+#include <QCoreApplication>
+
+namespace {
+
+// The log viewer in both themes, with the sample data root the other
+// settings sheets use. The log is read off the GUI thread, so each picture
+// waits (briefly) for the text to arrive.
+void writeLogViewerSheets(const QString& folder)
+{
+    const bool wasDark = currentTheme().isDark;
+    LogViewerDialog dialog(QStringLiteral("C:/Tarnavel/TarnavelPanel"));
+    dialog.resize(900, 620);
+    const auto shoot = [&](const QString& name) {
+        const QDeadlineTimer deadline(5000);
+        while (dialog.logViewWidget()->toPlainText().isEmpty() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!dialog.grab().save(folder + name))
+            qWarning() << "ui preview: cannot write" << folder + name;
+    };
+    shoot(QStringLiteral("/log-viewer.png"));
+    setDarkTheme(true);
+    dialog.applyTheme();
+    dialog.logViewWidget()->clear();
+    dialog.reload();
+    shoot(QStringLiteral("/log-viewer-dark.png"));
+    setDarkTheme(wasDark);
+}
+
+} // namespace
 
 std::vector<UiPreviewSheet> uiPreviewSheets()
 {
@@ -12,6 +46,7 @@ std::vector<UiPreviewSheet> uiPreviewSheets()
     // lock screens, settings pages, backup dialogs, panel-button glyphs and
     // their checks, shortcut editor.
     return {
+        {"log viewer", writeLogViewerSheets},
         {"panel button glyphs", writeUiBtnGlyphSheets},
     };
 }

@@ -1,5 +1,8 @@
 #include "platform/process.h"
 
+#include "platform/privatefolder.h"
+
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 
@@ -20,7 +23,14 @@ QString runtimeDirectory()
     const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!xdg.isEmpty() && QFileInfo(xdg).isDir())
         return QDir::cleanPath(xdg);
-    return QDir::cleanPath(QDir::tempPath());
+    // The shared temporary folder lets any local user create names first, so
+    // our files go into a folder of our own there.
+    const QString own = QDir::cleanPath(QDir::tempPath()) + QStringLiteral("/TarnavelPanel-") + currentUserKey();
+    QString error;
+    if (ensurePrivateFolder(own, &error))
+        return own;
+    qWarning() << "runtime folder refused:" << error;
+    return QString();
 }
 
 void hardExit(int code)

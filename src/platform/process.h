@@ -9,7 +9,9 @@
 QString currentUserKey();
 
 // The per-user runtime folder: $XDG_RUNTIME_DIR when it is set and is a
-// folder, else the temporary folder. Never empty.
+// folder, else "TarnavelPanel-<uid>" in the temporary folder, created 0700
+// and used only while it is this user's private folder (see
+// ensurePrivateFolder). Empty, with a warning, when that folder is refused.
 QString runtimeDirectory();
 
 // Ends the process at once with `code`: no destructors, no atexit handlers,

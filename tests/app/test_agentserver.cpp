@@ -1,4 +1,5 @@
 #include "app/agentmode.h"
+#include "app/agentrequestreader.h"
 #include "app/agentserver.h"
 #include "app/paths.h"
 #include "platform/localsocketlistener.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -340,6 +342,62 @@ private Q_SLOTS:
         QFETCH(QByteArray, value);
         QFETCH(qint64, secs);
         QCOMPARE(agentIdleSeconds(value), secs);
+    }
+
+    void idleInterval_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("ms");
+        constexpr int kMax = std::numeric_limits<int>::max();
+        QTest::newRow("30 s") << QByteArray("30") << 30000;
+        QTest::newRow("last whole fit") << QByteArray("2147483") << 2147483000;
+        QTest::newRow("one more") << QByteArray("2147484") << kMax;
+        // The product overflowed 64 bits before it was bounded.
+        QTest::newRow("largest 64-bit value") << QByteArray("0x7fffffffffffffff") << kMax;
+        QTest::newRow("product wraps to a small value") << QByteArray("18446744073709552") << kMax;
+    }
+    void idleInterval()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, ms);
+        QCOMPARE(agentIdleIntervalMs(agentIdleSeconds(value)), ms);
+    }
+
+    // Deliveries split at chosen places, which a real socket does not let
+    // a test choose.
+    void readerDeliveries_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<int>("kind");
+        const QByteArray show = "{\"cmd\":\"show\"}";
+        const QByteArray atLimit = show + QByteArray(kAgentMaxLine - show.size(), ' ');
+        QTest::newRow("line at the limit, feed alone")
+            << QList<QByteArray> { atLimit, "\n" } << int(AgentRead::Request);
+        QTest::newRow("line at the limit in pieces")
+            << QList<QByteArray> { atLimit.left(1000), atLimit.mid(1000), "\n" } << int(AgentRead::Request);
+        QTest::newRow("one byte over, feed alone")
+            << QList<QByteArray> { atLimit + ' ', "\n" } << int(AgentRead::Oversize);
+        QTest::newRow("buffered near the limit, early feed in the rest")
+            << QList<QByteArray> { QByteArray(1000000, ' '), show + '\n' + QByteArray(100000, ' ') } << int(AgentRead::Oversize);
+        QTest::newRow("half a line") << QList<QByteArray> { "{\"cmd\":" } << int(AgentRead::NeedMore);
+        QTest::newRow("blank lines only") << QList<QByteArray> { "\n \t\n", "\r\n" } << int(AgentRead::NeedMore);
+        QTest::newRow("scalar") << QList<QByteArray> { "42\n" } << int(AgentRead::NotObject);
+    }
+    void readerDeliveries()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(int, kind);
+        QByteArray buffer;
+        AgentRead read;
+        for (const QByteArray& chunk : chunks) {
+            read = readAgentRequest(buffer, chunk);
+            if (read.kind != AgentRead::NeedMore)
+                break;
+            QVERIFY(buffer.size() <= kAgentMaxLine && !buffer.contains('\n'));
+        }
+        QCOMPARE(int(read.kind), kind);
+        if (kind == AgentRead::Request)
+            QCOMPARE(read.request.value(QStringLiteral("cmd")).toString(), QStringLiteral("show"));
     }
 };
 

@@ -12,3 +12,5 @@ qy_add_test(test_startup SOURCES ${D}/test_startup.cpp LIBS qy_appmain X11 TIMEO
 qy_add_test(test_jsonutil SOURCES ${D}/test_jsonutil.cpp LIBS qy_app)
 qy_add_test(test_asynctask SOURCES ${D}/test_asynctask.cpp LIBS qy_app)
 qy_add_test(test_uipreview SOURCES ${D}/test_uipreview.cpp LIBS qy_appmain)
+qy_add_test(test_crashhandler SOURCES ${D}/test_crashhandler.cpp LIBS qy_appmain)
+qy_add_test(test_agentmode SOURCES ${D}/test_agentmode.cpp LIBS qy_app X11 TIMEOUT 240)

@@ -2,6 +2,7 @@ set(D ${CMAKE_CURRENT_LIST_DIR})
 qy_add_test(test_volumes SOURCES ${D}/test_volumes.cpp LIBS qy_platform)
 qy_add_test(test_applicationfinder SOURCES ${D}/test_applicationfinder.cpp LIBS qy_platform)
 qy_add_test(test_platformservices SOURCES ${D}/test_platformservices.cpp LIBS qy_platform)
+qy_add_test(test_privatefolder SOURCES ${D}/test_privatefolder.cpp LIBS qy_platform)
 qy_add_test(test_x11windowsystem SOURCES ${D}/test_x11windowsystem.cpp LIBS qy_platform X11)
 # Readers of program icons and shell links, and the shell places resolver.
 set(QY_ICON_FIXTURES ${D}/../support/iconfixtures.cpp ${D}/../support/iconfixtures.h)

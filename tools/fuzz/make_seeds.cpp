@@ -22,5 +22,9 @@ int main(int argc, char** argv)
     };
     write(QStringLiteral("peicons"), readercorpus::programSeeds());
     write(QStringLiteral("shelllink"), readercorpus::shortcutSeeds());
+    // The first byte of an agent seed is the delivery size less one.
+    write(QStringLiteral("agentrequest"),
+          { QByteArray("\x03{\"cmd\":\"ping\",\"app\":\"x\"}\n"), QByteArray("\xff  \n\n{\"cmd\":\"show\"}\r\n"),
+            QByteArray("\x00[1,2]\n"), QByteArray("\x10{\"cmd\":") });
     return 0;
 }

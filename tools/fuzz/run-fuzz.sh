@@ -2,14 +2,14 @@
 # Builds the libFuzzer targets of the readers of untrusted bytes with clang
 # (AddressSanitizer and UBSan) and runs each for N seconds.
 #   tools/fuzz/run-fuzz.sh [seconds per target, default 60] [target...]
-# Targets: peicons shelllink zipdirectory. Work folder: build-fuzz/ (corpora kept there,
+# Targets: peicons shelllink zipdirectory agentrequest. Work folder: build-fuzz/ (corpora kept there,
 # so later runs go on from what earlier runs found).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(peicons shelllink zipdirectory)
+[ ${#targets[@]} -eq 0 ] && targets=(peicons shelllink zipdirectory agentrequest)
 
 out=build-fuzz
 mkdir -p "$out"
@@ -41,6 +41,7 @@ for t in "${targets[@]}"; do
     peicons) sources=src/platform/peicons.cpp ;;
     shelllink) sources=src/platform/shelllink.cpp ;;
     zipdirectory) sources=src/backup/zipdirectory.cpp ;;
+    agentrequest) sources=src/app/agentrequestreader.cpp ;;
     *) echo "run-fuzz: unknown target $t" >&2; exit 2 ;;
   esac
   clang++ $common $san "tools/fuzz/fuzz_$t.cpp" $sources $qt_libs -o "$out/fuzz_$t"
