@@ -1,0 +1,2 @@
+set(D ${CMAKE_CURRENT_LIST_DIR})
+qy_add_test(test_passwordhash SOURCES ${D}/test_passwordhash.cpp LIBS qy_protect)
