@@ -277,6 +277,7 @@ void applySettingsObject(const QJsonObject& o, AppSettings& s, QSize* geometry)
     s.monitorFormat = flag("monitorFormat", d.monitorFormat);
     s.monitorFps = clamped("monitorFps", d.monitorFps, 2, 60);
     s.progUnlockEpoch = i("progUnlockEpoch", d.progUnlockEpoch);
+    s.progUnlockEpochUser = str("progUnlockEpochUser", d.progUnlockEpochUser);
 
     s.protectPasswordHash = str("protectPasswordHash", d.protectPasswordHash);
     const QString legacyHash = str("uiPasswordHash", QString());
@@ -376,6 +377,7 @@ QJsonObject settingsToObject(const AppSettings& s, const QSize& geometry)
     o.insert(QStringLiteral("monitorFormat"), s.monitorFormat);
     o.insert(QStringLiteral("monitorFps"), s.monitorFps);
     o.insert(QStringLiteral("progUnlockEpoch"), s.progUnlockEpoch);
+    o.insert(QStringLiteral("progUnlockEpochUser"), s.progUnlockEpochUser);
     o.insert(QStringLiteral("protectPasswordHash"), s.protectPasswordHash);
     QJsonObject map;
     for (auto it = s.obfuscateMap.constBegin(); it != s.obfuscateMap.constEnd(); ++it)

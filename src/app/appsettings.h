@@ -91,6 +91,10 @@ struct AppSettings {
     int monitorFormat = 1;
     int monitorFps = 59;
     int progUnlockEpoch = 0;
+    // The account progUnlockEpoch was taken from: the first sync of an
+    // account only records its epoch, so an unlock granted before this
+    // password existed cannot clear it.
+    QString progUnlockEpochUser;
     QString protectPasswordHash;
     QMap<QString, QString> obfuscateMap;
     bool obfuscateEnabled = false;

@@ -1,5 +1,7 @@
 #include "panel/mainwindow.h"
 
+#include "protect/uilockoverlay.h"
+
 #include "app/configsafety.h"
 #include "app/lang.h"
 #include "app/paths.h"
@@ -273,6 +275,8 @@ void MainWindow::layoutChildren()
 {
     const int w = width();
     const int h = height();
+    if (lockOverlay)
+        lockOverlay->setGeometry(0, 0, w, h);
     if (borderFrame) {
         borderFrame->setGeometry(0, 0, w, h);
         if (borderFrame->titleHeight != BorderFrame::kTitleHeight) {

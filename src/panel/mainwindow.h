@@ -40,6 +40,7 @@ class QListWidgetItem;
 class QMenu;
 class IconGrid;
 class QNetworkAccessManager;
+class QNetworkReply;
 class QSystemTrayIcon;
 class SettingsDialog;
 class Sidebar;
@@ -327,11 +328,35 @@ private:
     void runAutoBackupIfDue();
     void openAppMarket();
     void openSupportChat();
-    void showLockOverlay();
-    void showStartupLockOverlay();
-    void lockInterface();
     void toggleScreenMonitor();
+
+    // Protection and lock; mainwindow_protect.cpp.
+public:
+    void showLockOverlay();
+    void hideLockOverlay();
+    void lockUi();
+    void lockInterface();
+    void unlockUi();
     void toggleObfuscation();
+    // The reply of the lock-sync request of the signed-in account.
+    void onLockSyncReply(QNetworkReply* reply);
+    // The callbacks the settings dialog saves protection through.
+    void applyProtectionFromSettings(const QString& hash, const QMap<QString, QString>& map);
+    void applyLockBackgroundFromSettings(const QString& path);
+    UiLockOverlay* lockScreen() const { return lockOverlay; }
+    // The account whose lock epochs are compared; set by the sign-in.
+    QString lockSyncUser;
+    bool lockSyncPending = false;
+private:
+    void showStartupLockOverlay();
+    void showUnlockPrompt();
+    bool verifyProtectionPassword(const QString& password);
+    void removePasswordFromLockScreen();
+    void dropLockOverlayNow();
+    void setHeaderDividerHidden(bool hidden);
+    void setPanelContentEnabled(bool enabled);
+    // Closes an open settings dialog without saving it.
+    void closeSettingsDialog();
 
     // Settings and the window.
     AppSettings settings;

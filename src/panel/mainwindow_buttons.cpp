@@ -39,7 +39,7 @@ void MainWindow::handleUiButton(int ub)
     case UiButtonAction::None:
         break;
     case UiButtonAction::ShowLockScreen:
-        showLockOverlay();
+        showUnlockPrompt();
         break;
     case UiButtonAction::ToggleOrientation:
         toggleOrientation();
@@ -236,7 +236,7 @@ void MainWindow::toggleDarkTheme()
 void MainWindow::openSettings()
 {
     if (settings.uiLocked) {
-        showLockOverlay();
+        showUnlockPrompt();
         return;
     }
     // The settings dialog is built here with the live settings, the folder
@@ -244,6 +244,12 @@ void MainWindow::openSettings()
     // summon hot key rests while it is open, and showSettingsDialogBeside()
     // places it.
     qInfo() << "settings dialog: not available yet";
+}
+
+void MainWindow::closeSettingsDialog()
+{
+    // Nothing to close until the settings dialog exists: openSettings never
+    // creates one yet.
 }
 
 void MainWindow::showSettingsDialogBeside(QWidget* dialog)

@@ -7,6 +7,7 @@
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
 
+#include <QDebug>
 #include <QFileInfo>
 
 namespace {
@@ -70,6 +71,12 @@ void MainWindow::onItemActivated(int itemIndex)
 
 void MainWindow::launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin)
 {
+    // Float tiles live outside the lock screen; a locked panel opens nothing.
+    if (settings.uiLocked) {
+        qInfo() << "launch refused while the panel is locked";
+        showUnlockPrompt();
+        return;
+    }
     const QString target = launchTargetOf(settings, path);
     Launcher::Request request;
     request.target = target;

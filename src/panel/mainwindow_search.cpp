@@ -158,6 +158,11 @@ void MainWindow::activateSearchResult(int row)
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
+    // Keys the lock screen lets through reach no panel shortcut.
+    if (lockOverlay) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
     if (event->key() == Qt::Key_F && (event->modifiers() & Qt::ControlModifier)) {
         toggleSearch();
         event->accept();

@@ -34,23 +34,10 @@ void MainWindow::openSupportChat()
 // Backup.
 void MainWindow::runAutoBackupIfDue() {}
 
-// Protection and lock.
-void MainWindow::showLockOverlay()
-{
-    qInfo() << "lock screen: not available yet";
-}
-void MainWindow::showStartupLockOverlay() {}
-void MainWindow::lockInterface()
-{
-    qInfo() << "interface lock: not available yet";
-}
+// Protection and lock live in mainwindow_protect.cpp.
 void MainWindow::toggleScreenMonitor()
 {
     qInfo() << "screen monitor: not available yet";
-}
-void MainWindow::toggleObfuscation()
-{
-    qInfo() << "obfuscation toggle: not available yet";
 }
 
 // Desktop sync, launching, item menu, search.

@@ -41,7 +41,7 @@ const QList<Member>& scalarMembers()
         {"hoverOpacity", 'i', 100}, {"showNewGroupBtn", 'b', true}, {"uiLocked", 'b', false},
         {"lockBgPath", 's', ""}, {"monitorDir", 's', ""}, {"monitorMaxMB", 'i', 100},
         {"monitorIdleSec", 'i', 30}, {"monitorTrigger", 'i', 0}, {"monitorFormat", 'i', 1},
-        {"monitorFps", 'i', 59}, {"progUnlockEpoch", 'i', 0}, {"protectPasswordHash", 's', ""},
+        {"monitorFps", 'i', 59}, {"progUnlockEpoch", 'i', 0}, {"progUnlockEpochUser", 's', ""}, {"protectPasswordHash", 's', ""},
         {"obfuscateEnabled", 'b', false}, {"backupAuto", 'b', true}, {"backupIntervalDays", 'i', 1},
         {"backupRetain", 'i', 10}, {"backupDir", 's', ""}, {"backupLastAt", 's', ""},
     };
@@ -107,7 +107,8 @@ private Q_SLOTS:
             expected << QLatin1String(m.key);
         for (const auto& m : listMembers())
             expected << m.first;
-        QCOMPARE(expected.size(), 81);  // 80 members plus the window size
+        // 80 members, the account of the lock-sync baseline, and the window size
+        QCOMPARE(expected.size(), 82);
         QStringList stored = settingsToObject(AppSettings(), QSize(1, 2)).keys();
         expected.sort();
         stored.sort();

@@ -211,9 +211,7 @@ private Q_SLOTS:
         QTest::newRow("settings") << 1 << "settings dialog: not available yet";
         QTest::newRow("market") << 5 << "app market: not available yet";
         QTest::newRow("feedback") << 7 << "support chat: not available yet";
-        QTest::newRow("lock") << 8 << "interface lock: not available yet";
         QTest::newRow("recorder") << 9 << "screen monitor: not available yet";
-        QTest::newRow("obfuscation") << 10 << "obfuscation toggle: not available yet";
     }
     void buttonsWithoutTheirTargetOnlyLog()
     {
