@@ -1,8 +1,22 @@
 #include "app/servicehost.h"
 
+namespace {
+QString& hostOverride()
+{
+    static QString host;
+    return host;
+}
+} // namespace
+
 QString serviceHost()
 {
-    return QStringLiteral(QY_SERVICE_HOST);
+    const QString& o = hostOverride();
+    return o.isEmpty() ? QStringLiteral(QY_SERVICE_HOST) : o;
+}
+
+void setServiceHostOverride(const QString& host)
+{
+    hostOverride() = host;
 }
 
 QUrl serviceUrl(const QString& path)

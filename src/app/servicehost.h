@@ -10,3 +10,7 @@ QString serviceHost();
 
 // "https://" + host + path, path starting with "/".
 QUrl serviceUrl(const QString& path);
+
+// Points every online request at another host ("127.0.0.1:<port>"), for
+// tests that run against the stand-in service; empty restores the built one.
+void setServiceHostOverride(const QString& host);

@@ -85,8 +85,7 @@ MainWindow::MainWindow(QWidget* parent)
     setLanguageChangedHandler([this] { updateTitle(); });
     notifyLanguageChanged();
 
-    loadAuth();
-    tryAutoLogin();
+    startAccountSession();
 
     resize(initialWindowSize(settings.rememberGeometry, rememberedSize, availableArea(screen())));
 

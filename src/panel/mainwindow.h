@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appsettings.h"
+#include "account/authstore.h"
 #include "app/configsafety.h"
 #include "panel/mainwindowstate.h"
 #include "panel/panelmodel.h"
@@ -28,6 +29,7 @@
 #include <memory>
 #include <utility>
 
+class AuthManager;
 class BorderFrame;
 class BottomBar;
 class FloatIcon;
@@ -451,4 +453,27 @@ private:
 
     std::unique_ptr<WindowSystem::WakeWatch> wakeWatch;
     bool firstPaintReported = false;
+
+    // Account session; mainwindow_account.cpp.
+public:
+    void saveAuth();
+    // Runs the sign-in dialog; true when signed in afterwards.
+    bool showLogin();
+    void onAuthLost(const QString& reason);
+    void syncLockState();
+    void reportHostIfNewSession();
+    void signOut();
+    const AuthState& authState() const { return auth; }
+    // How many times a lost sign-in was shown to the user.
+    int signedOutNotices() const { return signedOutShown; }
+private:
+    void startAccountSession();
+    void showSignedOut(const QString& reason);
+    QNetworkAccessManager* onlineManager();
+    AuthState auth;
+    AuthManager* authManager = nullptr;
+    QString lastReportedToken;
+    bool authLostBusy = false;
+    int signedOutShown = 0;
+    QPointer<QWidget> signedOutDialog;
 };

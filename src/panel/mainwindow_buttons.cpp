@@ -101,29 +101,7 @@ void MainWindow::setUiButtonLit(int ub, bool on)
         bottomBar->setButtonActive(ub, on);
 }
 
-void MainWindow::updateGearMenuUser()
-{
-    // The signed-in user's name replaces "登录" once the account exists.
-    if (titleBar && titleBar->gearMenu())
-        titleBar->gearMenu()->setUserName(QString());
-}
-
-void MainWindow::onGearMenuAction(int action)
-{
-    switch (action) {
-    case GearMenuPopup::OpenSettings:
-        openSettings();
-        break;
-    case GearMenuPopup::SignIn:
-    case GearMenuPopup::VisitWebsite:
-    case GearMenuPopup::CheckUpdates:
-    case GearMenuPopup::SignOut:
-        qInfo() << "gear menu: action" << action << "not available yet (account and updates)";
-        break;
-    default:
-        break;
-    }
-}
+// The gear menu's account entries live in mainwindow_account.cpp.
 
 int MainWindow::buttonDropArea(const QPoint& pos) const
 {

@@ -2,6 +2,8 @@
 // window's model slots.
 #include "panel/mainwindow.h"
 
+#include "account/appstat.h"
+
 #include "app/lang.h"
 #include "platform/launcher.h"
 #include "widgets/icongrid.h"
@@ -65,8 +67,12 @@ void MainWindow::onItemActivated(int itemIndex)
         showToast(translate("源文件已不存在，可右键重新定位或从面板移除"), 1);
         return;
     }
-    // The usage report of market apps joins with the account services.
     launchTarget(item.path, item.workDir, item.args, item.runAsAdmin);
+    if (settings.uiLocked)
+        return;
+    const QString appId = marketAppIdFromPath(target);
+    if (!appId.isEmpty())
+        reportAppStat(appId, QStringLiteral("launch"), auth.token);
 }
 
 void MainWindow::launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin)

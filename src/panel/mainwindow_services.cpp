@@ -15,10 +15,7 @@
 #include <QWindow>
 
 // Account, notices, support, updates, market.
-void MainWindow::loadAuth() {}
-void MainWindow::tryAutoLogin() {}
-void MainWindow::syncAfterStartup() {}
-void MainWindow::checkTokenAlive() {}
+// The account session lives in mainwindow_account.cpp.
 void MainWindow::fetchLatestNotice() {}
 void MainWindow::onSupportPollTimer() {}
 void MainWindow::checkUpdatesAtStartup() {}

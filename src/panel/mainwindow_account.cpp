@@ -1,0 +1,248 @@
+// The account session of the panel: the token and what keeps it alive.
+#include "panel/mainwindow.h"
+
+#include "account/authmanager.h"
+#include "account/onlinerequest.h"
+#include "app/lang.h"
+#include "app/paths.h"
+#include "app/servicehost.h"
+#include "platform/launcher.h"
+#include "platform/secretstore.h"
+#include "widgets/gearmenupopup.h"
+#include "widgets/titlebaractions.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+
+namespace {
+
+QString authFilePath()
+{
+    return cachedAppDataDir() + QStringLiteral("/auth.json");
+}
+
+} // namespace
+
+QNetworkAccessManager* MainWindow::onlineManager()
+{
+    if (!networkManager)
+        networkManager = new QNetworkAccessManager();
+    return networkManager;
+}
+
+void MainWindow::startAccountSession()
+{
+    authManager = new AuthManager();
+    loadAuth();
+    if (auth.token.isEmpty()) {
+        tryAutoLogin();
+        return;
+    }
+    const QString asked = auth.token;
+    QPointer<MainWindow> self(this);
+    authManager->me(asked, [self, asked](const AuthManager::Result& r) {
+        // An answer about a token that was replaced meanwhile (a sign-in or
+        // sign-out while it was under way) says nothing about the session.
+        if (!self || r.ok || self->auth.token != asked)
+            return;
+        if (r.code == QLatin1String("NOT_LOGIN"))
+            self->onAuthLost(r.msg);
+        // A network or server failure is no verdict on the token.
+    });
+}
+
+void MainWindow::loadAuth()
+{
+    const QString path = authFilePath();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        applyAuthFile(QByteArray(), auth, userSecretStore());
+        return;
+    }
+    const QByteArray bytes = f.read(kMaxConfigFileBytes);
+    if (applyAuthFile(bytes, auth, userSecretStore()) == AuthLoad::BadJson)
+        qWarning() << "loadAuth: bad JSON, ignored";
+    lockSyncUser = auth.username;
+}
+
+void MainWindow::saveAuth()
+{
+    const AuthFileWrite w = authFileBytes(auth, userSecretStore());
+    QString error;
+    if (!saveFileAtomically(authFilePath(), w.bytes, &error)) {
+        qWarning() << "saveAuth:" << error;
+        reportConfigSaveFailure(authFilePath(), translate(u"登录状态写入失败，下次启动可能需要重新登录"));
+        return;
+    }
+    if (w.passwordDropped) {
+        qWarning() << "saveAuth: the password could not be sealed and was not stored";
+        showToast(translate(u"无法安全保存密码，下次登录需要重新输入"), 1);
+    }
+}
+
+void MainWindow::tryAutoLogin()
+{
+    if (!auth.token.isEmpty() || !auth.autologin || !auth.remember || auth.username.isEmpty()
+        || auth.password.isEmpty())
+        return;
+    QPointer<MainWindow> self(this);
+    authManager->loginOrRegister(
+        QStringLiteral("login"), auth.username, auth.password, QString(),
+        [self](const AuthManager::Result& r) {
+            // Signed in by hand while the answer was under way: that stands.
+            if (!self || !self->auth.token.isEmpty())
+                return;
+            // Only a sign-in that brings its token counts. One that needs the
+            // user's consent to sign out other PCs never goes ahead alone.
+            if (r.ok && !r.needConfirm && !r.token.isEmpty()) {
+                self->auth.token = r.token;
+                self->auth.username = r.username.isEmpty() ? self->auth.username : r.username;
+                self->lockSyncUser = self->auth.username;
+                self->saveAuth();
+                self->showToast(translate(u"已自动登录：%1").arg(self->auth.username), 0);
+                return;
+            }
+            if (!self->auth.username.isEmpty())
+                self->showToast(translate(u"自动登录失败，请重新登录"), 1);
+        });
+}
+
+void MainWindow::checkTokenAlive()
+{
+    if (auth.token.isEmpty())
+        return;
+    syncLockState();
+    const QString asked = auth.token;
+    QPointer<MainWindow> self(this);
+    authManager->me(asked, [self, asked](const AuthManager::Result& r) {
+        if (!self || r.ok || self->auth.token != asked)
+            return;
+        // Only the service's own verdict ends a session; an outage, an error
+        // page or a broken answer is waited out like a lost network.
+        if (r.code != QLatin1String("NOT_LOGIN"))
+            return;
+        qInfo() << "token heartbeat: session invalid ->" << r.msg;
+        self->onAuthLost(r.msg);
+    });
+}
+
+void MainWindow::syncAfterStartup()
+{
+    syncLockState();
+    reportHostIfNewSession();
+}
+
+void MainWindow::reportHostIfNewSession()
+{
+    if (auth.token.isEmpty() || auth.token == lastReportedToken)
+        return;
+    lastReportedToken = auth.token;
+    authManager->reportHost(auth.token);
+}
+
+void MainWindow::syncLockState()
+{
+    if (auth.token.isEmpty() || lockSyncPending)
+        return;
+    lockSyncPending = true;
+    QJsonObject o;
+    o.insert(QStringLiteral("token"), auth.token);
+    QNetworkReply* reply =
+        postOnline(onlineManager(), serviceActionUrl(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")),
+                   QJsonDocument(o).toJson(QJsonDocument::Compact), 12000, true);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { onLockSyncReply(reply); });
+}
+
+bool MainWindow::showLogin()
+{
+    // The sign-in dialog arrives with the account dialogs; until then the
+    // panel stays signed out.
+    qInfo() << "sign-in dialog: not available yet";
+    return false;
+}
+
+void MainWindow::signOut()
+{
+    if (auth.token.isEmpty()) {
+        showToast(translate(u"尚未登录账户"), 1);
+        return;
+    }
+    const QString old = auth.token;
+    auth.token.clear();
+    auth.autologin = false;
+    if (!auth.remember) {
+        auth.username.clear();
+        auth.password.clear();
+    }
+    saveAuth();
+    authManager->loginOrRegister(QStringLiteral("logout"), QString(), QString(), old, {});
+    showToast(translate(u"退出成功"), 0);
+}
+
+void MainWindow::onAuthLost(const QString& reason)
+{
+    if (authLostBusy)
+        return;
+    authLostBusy = true;
+    QElapsedTimer since;
+    since.start();
+    const bool held = !auth.token.isEmpty();
+    auth.token.clear();
+    if (held) {
+        saveAuth();
+        qWarning() << "auth lost:" << (reason.isEmpty() ? QStringLiteral("token invalid") : reason);
+        if (!signedOutDialog) {
+            showSignedOut(reason);
+            qInfo() << "auth lost timing: showKicked done @" << since.elapsed() << "ms";
+        }
+    }
+    authLostBusy = false;
+}
+
+void MainWindow::showSignedOut(const QString& reason)
+{
+    ++signedOutShown;
+    // The signed-out dialog arrives with the account dialogs; until then the
+    // user still learns at once that the panel was signed out.
+    showToast(reason.isEmpty() ? translate(u"登录已失效，请重新登录") : reason, 1);
+}
+
+void MainWindow::updateGearMenuUser()
+{
+    if (titleBar && titleBar->gearMenu())
+        titleBar->gearMenu()->setUserName(auth.token.isEmpty() ? QString() : auth.username);
+}
+
+void MainWindow::onGearMenuAction(int action)
+{
+    if (settings.uiLocked) {
+        showUnlockPrompt();
+        return;
+    }
+    switch (action) {
+    case GearMenuPopup::SignIn:
+        if (auth.token.isEmpty())
+            showLogin();
+        break;
+    case GearMenuPopup::OpenSettings:
+        openSettings();
+        break;
+    case GearMenuPopup::VisitWebsite:
+        launcher().openUrl(serviceUrl(QStringLiteral("/")));
+        break;
+    case GearMenuPopup::CheckUpdates:
+        qInfo() << "update check: not available yet";
+        break;
+    case GearMenuPopup::SignOut:
+        signOut();
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,5 @@
+set(D ${CMAKE_CURRENT_LIST_DIR})
+qy_add_test(test_authmanager SOURCES ${D}/test_authmanager.cpp LIBS qy_account)
+qy_add_test(test_deviceidentity SOURCES ${D}/test_deviceidentity.cpp LIBS qy_account)
+qy_add_test(test_authstore SOURCES ${D}/test_authstore.cpp LIBS qy_account)
+qy_add_test(test_appstat SOURCES ${D}/test_appstat.cpp LIBS qy_account)
