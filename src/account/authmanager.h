@@ -29,10 +29,10 @@ public:
         QString token;
         QString username;
         QString code;
-        QList<DeviceEntry> willKick;
         // The sign-in would sign out other PCs and needs the user's say.
         bool needConfirm = false;
         int maxDevices = 1;
+        QList<DeviceEntry> willKick;
     };
     using Callback = std::function<void(const Result&)>;
     using CaptchaCallback = std::function<void(bool ok, const QString& id, const QString& question, const QString& msg)>;
