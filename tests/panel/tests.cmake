@@ -23,3 +23,4 @@ qy_add_test(test_mainwindow_appearance SOURCES ${D}/test_mainwindow_appearance.c
   LIBS qy_panel PkgConfig::AVDEPS)
 qy_add_test(test_summon_x11 SOURCES ${D}/test_summon_x11.cpp LIBS qy_panel X11)
 qy_add_test(test_mainwindow_protect SOURCES ${D}/test_mainwindow_protect.cpp LIBS qy_panel)
+qy_add_test(test_mainwindow_account SOURCES ${D}/test_mainwindow_account.cpp LIBS qy_panel)

@@ -1,0 +1,316 @@
+// The account session of the panel against the stand-in service: start-up
+// check and auto-login, heartbeat, loss of the sign-in, lock sync, host
+// report and sign-out, through the window's real network code.
+#include "panel/mainwindow.h"
+
+#include "account/authstore.h"
+#include "account/onlinerequest.h"
+#include "app/appsettings.h"
+#include "app/lang.h"
+#include "app/paths.h"
+#include "app/servicehost.h"
+#include "platform/secretstore.h"
+#include "standin.h"
+#include "testsupport.h"
+#include "widgets/toast.h"
+
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QtTest>
+
+using testsupport::StandInService;
+
+namespace {
+
+QString root() { return cachedAppDataDir(); }
+QString authFile() { return root() + QStringLiteral("/auth.json"); }
+QString settingsFile() { return root() + QStringLiteral("/settings.json"); }
+
+void writeAuth(const AuthState& s)
+{
+    QVERIFY(testsupport::writeFile(authFile(), authFileBytes(s, userSecretStore()).bytes));
+}
+
+AuthState storedAuth()
+{
+    AuthState s;
+    applyAuthFile(testsupport::readFile(authFile()), s, userSecretStore());
+    return s;
+}
+
+QString toastText(MainWindow& w)
+{
+    Toast* t = w.findChild<Toast*>();
+    return t ? t->text() : QString();
+}
+
+} // namespace
+
+class TestMainWindowAccount : public QObject {
+    Q_OBJECT
+    StandInService svc;
+
+    QString signInElsewhere(const QString& device)
+    {
+        return svc.control(QStringLiteral("account.sign_in"),
+                           {{QStringLiteral("username"), QStringLiteral("ada")}, {QStringLiteral("device"), device}})
+            .value(QStringLiteral("token"))
+            .toString();
+    }
+    int sessions()
+    {
+        return svc.control(QStringLiteral("account.state"))
+            .value(QStringLiteral("accounts"))
+            .toObject()
+            .value(QStringLiteral("ada"))
+            .toObject()
+            .value(QStringLiteral("sessions"))
+            .toObject()
+            .size();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(svc.start(&error), qPrintable(error));
+    }
+    void init()
+    {
+        QFile::remove(authFile());
+        QFile::remove(settingsFile());
+        qunsetenv("KRV_TOKEN_HEARTBEAT_SEC");
+        svc.control(QStringLiteral("clear_faults"));
+        svc.control(QStringLiteral("clear_log"));
+        svc.control(QStringLiteral("account.add"), {{QStringLiteral("username"), QStringLiteral("ada")},
+                                                    {QStringLiteral("password"), QStringLiteral("pw-1")},
+                                                    {QStringLiteral("max_devices"), 1}});
+    }
+
+    // What the start-up check does with each verdict on a stored token.
+    void startupCheck_data()
+    {
+        QTest::addColumn<QJsonObject>("fault");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("valid token") << QJsonObject() << true << true;
+        QTest::newRow("token revoked") << QJsonObject() << false << false;
+        QTest::newRow("server error") << QJsonObject{{QStringLiteral("mode"), QStringLiteral("status")},
+                                                     {QStringLiteral("status"), 502}}
+                                      << true << true;
+        QTest::newRow("html page with 200") << QJsonObject{{QStringLiteral("mode"), QStringLiteral("corrupt")}}
+                                            << true << true;
+        QTest::newRow("hang-up") << QJsonObject{{QStringLiteral("mode"), QStringLiteral("hangup")},
+                                                {QStringLiteral("count"), -1}}
+                                 << true << true;
+    }
+    void startupCheck()
+    {
+        QFETCH(QJsonObject, fault);
+        QFETCH(bool, valid);
+        QFETCH(bool, signedIn);
+        const QString token = valid ? signInElsewhere(QStringLiteral("this-pc")) : QStringLiteral("stale-token");
+        writeAuth(AuthState{token, QStringLiteral("ada"), QString(), false, false});
+        if (!fault.isEmpty()) {
+            fault.insert(QStringLiteral("path"), QStringLiteral("/api/auth.php"));
+            fault.insert(QStringLiteral("action"), QStringLiteral("me"));
+            svc.fault(fault);
+        }
+        MainWindow w;
+        QTRY_VERIFY_WITH_TIMEOUT(svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("me")).size() >= 1,
+                                 10000);
+        QTest::qWait(500);
+        QCOMPARE(w.authState().token.isEmpty(), !signedIn);
+        QCOMPARE(storedAuth().token.isEmpty(), !signedIn);
+        QCOMPARE(w.signedOutNotices(), signedIn ? 0 : 1);
+    }
+
+    // An answer about a token that is no longer the current one is ignored.
+    void startupAnswerForReplacedTokenIsIgnored()
+    {
+        writeAuth(AuthState{QStringLiteral("stale-token"), QStringLiteral("ada"), QString(), true, false});
+        svc.fault({{QStringLiteral("path"), QStringLiteral("/api/auth.php")},
+                   {QStringLiteral("action"), QStringLiteral("me")},
+                   {QStringLiteral("mode"), QStringLiteral("delay")},
+                   {QStringLiteral("seconds"), 1}});
+        MainWindow w;
+        w.signOut();
+        QTRY_VERIFY_WITH_TIMEOUT(svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("logout")).size() == 1,
+                                 10000);
+        QTest::qWait(1500);
+        QCOMPARE(w.signedOutNotices(), 0);
+        QCOMPARE(toastText(w), translate(u"退出成功"));
+    }
+
+    void autoLogin_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("otherDevice");
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("remembered password") << QStringLiteral("pw-1") << false << true;
+        QTest::newRow("wrong password") << QStringLiteral("old") << false << false;
+        // At the device limit the service asks before signing others out:
+        // that is a failed auto-login, and the other PC stays signed in.
+        QTest::newRow("device limit") << QStringLiteral("pw-1") << true << false;
+    }
+    void autoLogin()
+    {
+        QFETCH(QString, password);
+        QFETCH(bool, otherDevice);
+        QFETCH(bool, signedIn);
+        svc.control(QStringLiteral("account.revoke"), {{QStringLiteral("username"), QStringLiteral("ada")}});
+        if (otherDevice)
+            signInElsewhere(QStringLiteral("other-pc"));
+        writeAuth(AuthState{QString(), QStringLiteral("ada"), password, true, true});
+        MainWindow w;
+        QTRY_VERIFY_WITH_TIMEOUT(!toastText(w).isEmpty(), 10000);
+        QCOMPARE(w.authState().token.isEmpty(), !signedIn);
+        QCOMPARE(storedAuth().token.isEmpty(), !signedIn);
+        QCOMPARE(toastText(w), signedIn ? translate(u"已自动登录：%1").arg(QStringLiteral("ada"))
+                                        : translate(u"自动登录失败，请重新登录"));
+        QCOMPARE(sessions(), (signedIn || otherDevice) ? 1 : 0);
+        // The remembered credentials stay for the next try.
+        QCOMPARE(storedAuth().password, password);
+        const QByteArray file = testsupport::readFile(authFile());
+        QVERIFY(!file.contains(password.toUtf8()));
+        if (signedIn)
+            QVERIFY(!file.contains(w.authState().token.toUtf8()));
+    }
+
+    // Two heartbeats find the session gone: the user is told once.
+    void heartbeatLosesSessionOnce()
+    {
+        qputenv("KRV_TOKEN_HEARTBEAT_SEC", "1");
+        const QString token = signInElsewhere(QStringLiteral("this-pc"));
+        writeAuth(AuthState{token, QStringLiteral("ada"), QString(), false, false});
+        MainWindow w;
+        QTRY_VERIFY_WITH_TIMEOUT(svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("me")).size() >= 2,
+                                 10000);
+        QCOMPARE(w.authState().token, token);
+        svc.control(QStringLiteral("account.revoke"), {{QStringLiteral("username"), QStringLiteral("ada")}});
+        QTRY_VERIFY_WITH_TIMEOUT(w.authState().token.isEmpty(), 10000);
+        QTest::qWait(2500);
+        QCOMPARE(w.signedOutNotices(), 1);
+        QCOMPARE(toastText(w), QStringLiteral("你的账号已在另一台电脑登录"));
+        QCOMPARE(storedAuth().token, QString());
+    }
+
+    void heartbeatWaitsOutServerErrors()
+    {
+        qputenv("KRV_TOKEN_HEARTBEAT_SEC", "1");
+        const QString token = signInElsewhere(QStringLiteral("this-pc"));
+        writeAuth(AuthState{token, QStringLiteral("ada"), QString(), false, false});
+        svc.fault({{QStringLiteral("path"), QStringLiteral("/api/auth.php")},
+                   {QStringLiteral("mode"), QStringLiteral("status")},
+                   {QStringLiteral("status"), 500},
+                   {QStringLiteral("count"), -1}});
+        MainWindow w;
+        QTRY_VERIFY_WITH_TIMEOUT(svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("me")).size() >= 3,
+                                 10000);
+        QCOMPARE(w.authState().token, token);
+        QCOMPARE(w.signedOutNotices(), 0);
+    }
+
+    // The first answer for an account is its baseline; a later unlock from
+    // the account lifts the protection.
+    void lockSyncUnlocksFromTheAccount()
+    {
+        qputenv("KRV_TOKEN_HEARTBEAT_SEC", "1");
+        AppSettings s;
+        s.protectPasswordHash = QStringLiteral("s$") + QString(64, QLatin1Char('0'));
+        QString error;
+        QVERIFY2(saveAppSettings(settingsFile(), s, QSize(800, 500), &error), qPrintable(error));
+        svc.control(QStringLiteral("account.add"), {{QStringLiteral("username"), QStringLiteral("ada")},
+                                                    {QStringLiteral("password"), QStringLiteral("pw-1")},
+                                                    {QStringLiteral("max_devices"), 1},
+                                                    {QStringLiteral("epoch"), 4}});
+        const QString token = signInElsewhere(QStringLiteral("this-pc"));
+        writeAuth(AuthState{token, QStringLiteral("ada"), QString(), false, false});
+        MainWindow w;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            svc.requestsTo(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")).size() >= 2, 10000);
+        AppSettings saved;
+        QSize size;
+        loadAppSettings(settingsFile(), saved, &size);
+        QCOMPARE(saved.progUnlockEpochUser, QStringLiteral("ada"));
+        QCOMPARE(saved.progUnlockEpoch, 4);
+        QVERIFY(!saved.protectPasswordHash.isEmpty());
+
+        svc.control(QStringLiteral("account.unlock"), {{QStringLiteral("username"), QStringLiteral("ada")}});
+        QTRY_COMPARE_WITH_TIMEOUT(toastText(w), translate(u"已通过账户解除程序锁定"), 10000);
+        loadAppSettings(settingsFile(), saved, &size);
+        QCOMPARE(saved.protectPasswordHash, QString());
+        QCOMPARE(saved.progUnlockEpoch, 5);
+    }
+
+    void lockSyncAndHostReportAreNotRepeated()
+    {
+        const QString token = signInElsewhere(QStringLiteral("this-pc"));
+        writeAuth(AuthState{token, QStringLiteral("ada"), QString(), false, false});
+        svc.fault({{QStringLiteral("path"), QStringLiteral("/api/uc.php")},
+                   {QStringLiteral("action"), QStringLiteral("lock_sync")},
+                   {QStringLiteral("mode"), QStringLiteral("delay")},
+                   {QStringLiteral("seconds"), 1}});
+        MainWindow w;
+        w.syncLockState();
+        w.syncLockState();
+        w.reportHostIfNewSession();
+        w.reportHostIfNewSession();
+        QTest::qWait(3500);  // past the delayed start-up sync
+        QCOMPARE(svc.requestsTo(QStringLiteral("/api/uc.php"), QStringLiteral("report_host")).size(), 1);
+        // The start-up sync ran once the first had come back.
+        QCOMPARE(svc.requestsTo(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")).size(), 2);
+    }
+
+    void signOut_data()
+    {
+        QTest::addColumn<bool>("remember");
+        QTest::newRow("remember on") << true;
+        QTest::newRow("remember off") << false;
+    }
+    void signOut()
+    {
+        QFETCH(bool, remember);
+        const QString token = signInElsewhere(QStringLiteral("this-pc"));
+        writeAuth(AuthState{token, QStringLiteral("ada"), remember ? QStringLiteral("pw-1") : QString(), remember, true});
+        MainWindow w;
+        w.signOut();
+        QCOMPARE(toastText(w), translate(u"退出成功"));
+        const AuthState after = storedAuth();
+        QCOMPARE(after.token, QString());
+        QVERIFY(!after.autologin);
+        QCOMPARE(after.username, remember ? QStringLiteral("ada") : QString());
+        QCOMPARE(after.password, remember ? QStringLiteral("pw-1") : QString());
+        QTRY_COMPARE_WITH_TIMEOUT(sessions(), 0, 10000);
+        const QJsonObject body = QJsonDocument::fromJson(svc.requestsTo(QStringLiteral("/api/auth.php"),
+                                                                        QStringLiteral("logout"))
+                                                             .at(0)
+                                                             .toObject()
+                                                             .value(QStringLiteral("body"))
+                                                             .toString()
+                                                             .toUtf8())
+                                     .object();
+        QCOMPARE(body.value(QStringLiteral("token")).toString(), token);
+        QCOMPARE(body.value(QStringLiteral("username")).toString(), QString());
+
+        w.signOut();
+        QCOMPARE(toastText(w), translate(u"尚未登录账户"));
+    }
+
+    // A damaged key or box signs the user out quietly; nothing crashes.
+    void damagedSecretsMeanSignedOut()
+    {
+        const QString token = signInElsewhere(QStringLiteral("this-pc"));
+        writeAuth(AuthState{token, QStringLiteral("ada"), QStringLiteral("pw-1"), true, false});
+        QVERIFY(testsupport::writeFile(defaultSecretKeyPath(), QByteArray(32, 'z')));
+        MainWindow w;
+        QCOMPARE(w.authState().token, QString());
+        QCOMPARE(w.authState().password, QString());
+        QCOMPARE(w.authState().username, QStringLiteral("ada"));
+        QTest::qWait(300);
+        QCOMPARE(w.signedOutNotices(), 0);
+    }
+};
+
+QTEST_MAIN(TestMainWindowAccount)
+#include "test_mainwindow_account.moc"
