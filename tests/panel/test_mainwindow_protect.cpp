@@ -67,6 +67,27 @@ void writeLayoutWithOneItem()
 
 Toast* toastOf(MainWindow& w) { return w.findChild<Toast*>(); }
 
+// Every log line of the process while it lives, passed on as before.
+class LogCapture {
+public:
+    LogCapture() { previous = qInstallMessageHandler(&LogCapture::handle); }
+    ~LogCapture() { qInstallMessageHandler(previous); }
+    static QStringList& lines()
+    {
+        static QStringList all;
+        return all;
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        lines().append(text);
+        if (previous)
+            previous(type, context, text);
+    }
+    static inline QtMessageHandler previous = nullptr;
+};
+
 QNetworkReply* fetch(QNetworkAccessManager& manager, testsupport::CannedHttpServer& server, const QByteArray& response)
 {
     server.response = response;
@@ -95,6 +116,8 @@ private Q_SLOTS:
 
     void lockedPanelLetsNothingThroughAndUnlocksAsItWas()
     {
+        LogCapture log;
+        LogCapture::lines().clear();
         writeLayoutWithOneItem();
         writeSettings([](AppSettings& s) {
             s.uiLocked = true;
@@ -146,6 +169,12 @@ private Q_SLOTS:
         QVERIFY(grid->isEnabled() && sidebar->isEnabled());
         w.onItemActivated(0);
         QCOMPARE(rec.calls.size(), 1);
+
+        // The password itself is neither logged nor stored.
+        QVERIFY(!LogCapture::lines().isEmpty());
+        for (const QString& line : LogCapture::lines())
+            QVERIFY2(!line.contains(QStringLiteral("open sesame")), qPrintable(line));
+        QVERIFY(!testsupport::readFile(settingsFile()).contains("open sesame"));
     }
 
     // Without a password both buttons ask for one first; cancelling that
