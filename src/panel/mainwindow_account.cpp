@@ -62,7 +62,9 @@ void MainWindow::loadAuth()
     const QString path = authFilePath();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        applyAuthFile(QByteArray(), auth, userSecretStore());
+        auth.username.clear();
+        auth.remember = false;
+        auth.autologin = false;
         return;
     }
     const QByteArray bytes = f.read(kMaxConfigFileBytes);
