@@ -67,7 +67,7 @@ bool removeFileLogged(const QString& path, const char* tag)
     return false;
 }
 
-QString formatSize(qint64 bytes)
+QString market::formatSize(qint64 bytes)
 {
     if (bytes < 1)
         return QString();

@@ -31,8 +31,11 @@ bool isMarketAppId(const QString& id);
 // logged with `tag`, the occasion.
 bool removeFileLogged(const QString& path, const char* tag);
 
+// The market's own size text (the backup has another of that name):
 // "12.3 KB" / "4.5 MB"; empty below one byte.
+namespace market {
 QString formatSize(qint64 bytes);
+}
 
 // A number or a numeric text, clamped to 0 .. 2 GiB; anything else is 0.
 qint64 readClampedSize(const QJsonValue& value);

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QNetworkReply>
 #include <QStandardPaths>
 
 #include <algorithm>

@@ -342,7 +342,7 @@ void AppMarketDialog::paintEvent(QPaintEvent*)
             else if (row.size > 0)
                 shown = row.size;
             if (shown > 0)
-                status += QStringLiteral(" · ") + formatSize(shown);
+                status += QStringLiteral(" · ") + market::formatSize(shown);
         }
         p.drawText(span(x + 71, y + 47, x + 71 + textWidth - 1, y + 62), Qt::AlignLeft | Qt::AlignVCenter, status);
 

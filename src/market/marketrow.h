@@ -2,11 +2,11 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QNetworkReply>
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
 
-class QNetworkReply;
 
 // The market's record of one catalogue entry: what the index page says of
 // the app, what its manifest adds, and the state of its download and

@@ -139,8 +139,8 @@ void storePackageInCache(const QString& appId, const QString& version, const QSt
     }
     QJsonObject index = readCacheIndex(cacheDir);
     QJsonObject versions = index.value(appId).toObject();
-    versions.insert(version, QJsonObject{{QStringLiteral("file"), version + QStringLiteral(".zip")},
-                                         {QStringLiteral("savedAt"), nowSecs()}});
+    versions.insert(version, QJsonObject{{QStringLiteral("file"), QString(version + QStringLiteral(".zip"))},
+                                         {QStringLiteral("savedAt"), QJsonValue(nowSecs())}});
     index.insert(appId, versions);
     writeCacheIndex(cacheDir, index);
 }
@@ -207,7 +207,7 @@ void sweepPackageCache()
     QJsonObject fresh;
     for (const Record& r : stayed) {
         QJsonObject versions = fresh.value(r.appId).toObject();
-        versions.insert(r.version, QJsonObject{{QStringLiteral("file"), r.file}, {QStringLiteral("savedAt"), r.savedAt}});
+        versions.insert(r.version, QJsonObject{{QStringLiteral("file"), r.file}, {QStringLiteral("savedAt"), QJsonValue(r.savedAt)}});
         fresh.insert(r.appId, versions);
     }
     writeCacheIndex(cacheDir, fresh);

@@ -89,7 +89,7 @@ class TestAppMarket : public QObject {
 
     QJsonObject appEntry(const QString& id, const QString& version = QStringLiteral("1.0"), qint64 size = 0)
     {
-        return obj({{"id", id}, {"name", "App " + id}, {"desc", "d"}, {"category", "Tools"}, {"version", version},
+        return obj({{"id", id}, {"name", QString("App " + id)}, {"desc", "d"}, {"category", "Tools"}, {"version", version},
                     {"size", size}});
     }
     void setPage(const QJsonArray& apps)
@@ -99,7 +99,7 @@ class TestAppMarket : public QObject {
     // Publishes a package with its manifest; returns the package size.
     qint64 publish(const QString& id, const QByteArray& zip, const QJsonObject& manifestExtra = {})
     {
-        QJsonObject manifest = obj({{"url", "https://cdn.example/files/" + id + "-pkg.zip"},
+        QJsonObject manifest = obj({{"url", QString("https://cdn.example/files/" + id + "-pkg.zip")},
                                     {"launch", "run.sh"},
                                     {"version", "1.0"}});
         for (auto it = manifestExtra.begin(); it != manifestExtra.end(); ++it)
@@ -173,9 +173,9 @@ private Q_SLOTS:
         svc.control("market.icon", obj({{"name", "wide.png"}, {"b64", QString::fromLatin1(pngOf(5000, 10).toBase64())}}));
         svc.control("market.sdk_min", obj({{"body", obj({{"minSdkVersion", "2.0.0"}})}}));
         QJsonObject a = appEntry("a");
-        a.insert("icon", "https://" + svc.host() + "/icons/ok.png");
+        a.insert("icon", QString("https://" + svc.host() + "/icons/ok.png"));
         QJsonObject b = appEntry("b");
-        b.insert("icon", "https://" + svc.host() + "/icons/wide.png");
+        b.insert("icon", QString("https://" + svc.host() + "/icons/wide.png"));
         QJsonObject web = obj({{"id", "w"}, {"name", "Web"}, {"type", "web"}, {"url", "https://example.org/"}});
         QJsonObject theme = appEntry("t");
         theme.insert("category", QStringLiteral("界面美化"));
@@ -255,7 +255,7 @@ private Q_SLOTS:
         QVERIFY2(!shortcut.isEmpty(), qPrintable(desktopFile));
         QVERIFY(shortcut.contains("\nName=Notes\\nExec=evil /x\n"));
         QCOMPARE(shortcut.count("\nExec="), 1);
-        QVERIFY(shortcut.contains("\nExec=" + exe.toUtf8() + "\n"));
+        QVERIFY(shortcut.contains(QByteArray("\nExec=" + exe.toUtf8() + "\n")));
         QVERIFY(QFileInfo(desktopFile).permissions().testFlag(QFile::ExeOwner));
 
         QTRY_COMPARE(svc.requestsTo("/api/appstat.php").size(), 1);

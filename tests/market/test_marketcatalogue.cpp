@@ -7,9 +7,10 @@
 
 namespace {
 
+// JSON written with single quotes, which keeps the test readable.
 QJsonArray appsOf(const char* json)
 {
-    return QJsonDocument::fromJson(json).array();
+    return QJsonDocument::fromJson(QByteArray(json).replace('\'', '"')).array();
 }
 
 } // namespace
@@ -94,30 +95,31 @@ private Q_SLOTS:
 
     void formatSizes()
     {
-        QCOMPARE(formatSize(0), QString());
-        QCOMPARE(formatSize(1536), QStringLiteral("1.5 KB"));
-        QCOMPARE(formatSize(1048575), QStringLiteral("1024.0 KB"));
-        QCOMPARE(formatSize(1048576 * 3 / 2), QStringLiteral("1.5 MB"));
+        QCOMPARE(market::formatSize(0), QString());
+        QCOMPARE(market::formatSize(1536), QStringLiteral("1.5 KB"));
+        QCOMPARE(market::formatSize(1048575), QStringLiteral("1024.0 KB"));
+        QCOMPARE(market::formatSize(1048576 * 3 / 2), QStringLiteral("1.5 MB"));
     }
 
     void indexEntries()
     {
-        const QJsonArray apps = appsOf(R"([
-            {"id": "ok", "name": "Notes", "desc": "Keep Notes", "category": "Tools", "version": "1.0",
-             "size": "123", "exeSize": 77, "icon": "https://h/i.png"},
-            {"id": "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "name": "too long"},
-            {"id": "a.b", "name": "dotted"},
-            {"id": "", "name": "empty"},
-            {"name": "none"},
-            {"id": "history", "name": "updater file"},
-            {"id": "badver", "version": "../1"},
-            {"id": "web1", "type": "web", "url": "https://example.org"},
-            {"id": "web2", "type": "web", "url": "ftp://example.org"},
-            {"id": "web3", "type": "web", "url": "https://"},
-            {"id": "native", "type": "exe", "url": "ftp://example.org"},
-            {"id": "ok", "name": "second of the same id"},
-            5
-        ])");
+        const QJsonArray apps = appsOf(
+            "["
+            "{'id': 'ok', 'name': 'Notes', 'desc': 'Keep Notes', 'category': 'Tools', 'version': '1.0',"
+            "'size': '123', 'exeSize': 77, 'icon': 'https://h/i.png'},"
+            "{'id': 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa', 'name': 'too long'},"
+            "{'id': 'a.b', 'name': 'dotted'},"
+            "{'id': '', 'name': 'empty'},"
+            "{'name': 'none'},"
+            "{'id': 'history', 'name': 'updater file'},"
+            "{'id': 'badver', 'version': '../1'},"
+            "{'id': 'web1', 'type': 'web', 'url': 'https://example.org'},"
+            "{'id': 'web2', 'type': 'web', 'url': 'ftp://example.org'},"
+            "{'id': 'web3', 'type': 'web', 'url': 'https://'},"
+            "{'id': 'native', 'type': 'exe', 'url': 'ftp://example.org'},"
+            "{'id': 'ok', 'name': 'second of the same id'},"
+            "5"
+            "]");
         const QList<MarketAppRow> rows = parseIndexApps(apps);
         QStringList ids;
         for (const MarketAppRow& r : rows)
