@@ -221,12 +221,18 @@ void AppMarketDialog::onDownloadMetaData(const std::shared_ptr<DownloadAttempt>&
     }
     qWarning() << "download Content-Length exceeds cap, abort:" << a->id << length;
     a->overCap = true;
-    reply->abort();
+    // Not from inside the header signal, which Qt does not expect; the data
+    // handler writes nothing meanwhile.
+    QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
 }
 
 void AppMarketDialog::onDownloadData(const std::shared_ptr<DownloadAttempt>& a)
 {
     QNetworkReply* reply = a->reply;
+    if (a->overCap) {
+        reply->readAll();
+        return;
+    }
     AppRow* row = findRow(a->id);
     const int status = httpStatus(reply);
     if (reply->error() != QNetworkReply::NoError || !isSuccessStatus(status)) {

@@ -482,7 +482,8 @@ private:
 public:
     // Files an installed market app into the group "应用市场".
     void addMarketAppToPanel(const QString& name, const QString& exePath);
-    AppMarketDialog* appMarket() const { return marketDialog; }
+    // The market window, null until the market is first opened.
+    AppMarketDialog* appMarket() const;
     // Gives the market window the current session token (empty when signed out).
     void handTokenToMarket();
 private:

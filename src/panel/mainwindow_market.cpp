@@ -11,6 +11,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+AppMarketDialog* MainWindow::appMarket() const
+{
+    return marketDialog.data();
+}
+
 void MainWindow::openAppMarket()
 {
     if (!marketDialog) {

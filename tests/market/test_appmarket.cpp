@@ -664,7 +664,7 @@ private Q_SLOTS:
         QVERIFY(testsupport::writeFile(registryPath(),
             QJsonDocument(obj({{"installed", QJsonArray{obj({{"id", "nol"}, {"version", "1.0"}, {"launch", "run.sh"}})}}}))
                 .toJson()));
-        const QStringList before = treeOf(appsRootDir());
+        const QStringList before = treeOf(appDir);
         publish("nol", testsupport::makeZip({{QStringLiteral("readme.txt"), "no program", 0100644}}),
                 obj({{"version", "2.0"}}));
         setPage({appEntry("nol", "2.0")});
@@ -672,7 +672,9 @@ private Q_SLOTS:
         click("nol", AppMarketDialog::kActionButton);
         QVERIFY(waitIdle("nol"));
         QCOMPARE(row("nol")->error, translate(u"包内缺少启动文件"));
-        QCOMPARE(treeOf(appsRootDir()), before);
+        QCOMPARE(treeOf(appDir), before);
+        QVERIFY(!QFileInfo::exists(appDir + ".__new"));
+        QVERIFY(!QFileInfo::exists(appDir + ".__old"));
     }
 
     void registryEntriesAreValidated()

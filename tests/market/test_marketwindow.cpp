@@ -127,6 +127,7 @@ private Q_SLOTS:
         // The web app is on its own tab, without a menu button.
         QTest::mouseClick(dlg.get(), Qt::LeftButton, {}, areaOf(AppMarketDialog::kTabIdBase + 1).center());
         QCOMPARE(dlg->selectedTab(), 1);
+        dlg->relayout();
         QCOMPARE(dlg->visibleCards(), 1);
         QVERIFY(areaOf(3 * 256 + 1).isValid());
         QVERIFY(!areaOf(3 * 256 + 2).isValid());
