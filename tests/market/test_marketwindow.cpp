@@ -5,6 +5,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "market/packagecache.h"
+#include "platform/desktopentry.h"
 #include "standin.h"
 #include "testsupport.h"
 
@@ -242,6 +243,30 @@ private Q_SLOTS:
         QCOMPARE(menu.actions().size(), 2);
         for (int kind = 0; kind <= 5; ++kind)
             QVERIFY(!paintMenuIcon(kind).isNull());
+    }
+
+    // What a desktop shortcut starts is exactly the program, whatever its
+    // path holds.
+    void shortcutStartsTheProgram()
+    {
+        const QString dir = testsupport::testRoot() + QStringLiteral("/my apps/it's \"100%\"");
+        const QString target = dir + QStringLiteral("/run $HOME `x`.sh");
+        QVERIFY(testsupport::writeFile(target, "#!/bin/sh\n"));
+        QVERIFY(!createDesktopShortcut(dir + QStringLiteral("/missing"), dir, QStringLiteral("Gone"), QString()));
+        QVERIFY(createDesktopShortcut(target, dir, QStringLiteral(" Tool\tX"), QString()));
+        const QString file = QDir::homePath() + QStringLiteral("/Desktop/Tool_X.desktop");
+        DesktopEntry entry;
+        QVERIFY(readDesktopEntryFile(file, &entry));
+        QCOMPARE(entry.type, QStringLiteral("Application"));
+        QCOMPARE(entry.name, QStringLiteral(" Tool\tX"));
+        QCOMPARE(entry.path, dir);
+        QStringList argv;
+        QString error;
+        QVERIFY2(splitDesktopExec(entry.exec, &argv, &error), qPrintable(error));
+        QCOMPARE(argv, QStringList{target});
+        QCOMPARE(QFileInfo(file).permissions() & 0x7777,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
+                     | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     }
 
     void shortcutNames_data()
