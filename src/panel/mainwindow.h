@@ -29,6 +29,7 @@
 #include <memory>
 #include <utility>
 
+class AppMarketDialog;
 class AuthManager;
 class BorderFrame;
 class BottomBar;
@@ -476,4 +477,16 @@ private:
     bool authLostBusy = false;
     int signedOutShown = 0;
     QPointer<QWidget> signedOutDialog;
+
+    // App market; mainwindow_market.cpp.
+public:
+    // Files an installed market app into the group "应用市场".
+    void addMarketAppToPanel(const QString& name, const QString& exePath);
+    // The market window, null until the market is first opened.
+    AppMarketDialog* appMarket() const;
+    // Gives the market window the current session token (empty when signed out).
+    void handTokenToMarket();
+private:
+    void connectAppMarketSignals();
+    QPointer<AppMarketDialog> marketDialog;
 };

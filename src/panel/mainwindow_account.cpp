@@ -107,6 +107,7 @@ void MainWindow::tryAutoLogin()
                 self->auth.username = r.username.isEmpty() ? self->auth.username : r.username;
                 self->lockSyncUser = self->auth.username;
                 self->saveAuth();
+                self->handTokenToMarket();
                 self->showToast(translate(u"已自动登录：%1").arg(self->auth.username), 0);
                 return;
             }
@@ -183,6 +184,7 @@ void MainWindow::signOut()
         auth.password.clear();
     }
     saveAuth();
+    handTokenToMarket();
     authManager->loginOrRegister(QStringLiteral("logout"), QString(), QString(), old, {});
     showToast(translate(u"退出成功"), 0);
 }
@@ -198,6 +200,7 @@ void MainWindow::onAuthLost(const QString& reason)
     auth.token.clear();
     if (held) {
         saveAuth();
+        handTokenToMarket();
         qWarning() << "auth lost:" << (reason.isEmpty() ? QStringLiteral("token invalid") : reason);
         if (!signedOutDialog) {
             showSignedOut(reason);
@@ -229,8 +232,8 @@ void MainWindow::onGearMenuAction(int action)
     }
     switch (action) {
     case GearMenuPopup::SignIn:
-        if (auth.token.isEmpty())
-            showLogin();
+        if (auth.token.isEmpty() && showLogin())
+            handTokenToMarket();
         break;
     case GearMenuPopup::OpenSettings:
         openSettings();

@@ -14,15 +14,12 @@
 #include <QScreen>
 #include <QWindow>
 
-// Account, notices, support, updates, market.
+// Account, notices, support, updates.
+// The market lives in mainwindow_market.cpp.
 // The account session lives in mainwindow_account.cpp.
 void MainWindow::fetchLatestNotice() {}
 void MainWindow::onSupportPollTimer() {}
 void MainWindow::checkUpdatesAtStartup() {}
-void MainWindow::openAppMarket()
-{
-    qInfo() << "app market: not available yet";
-}
 void MainWindow::openSupportChat()
 {
     qInfo() << "support chat: not available yet";

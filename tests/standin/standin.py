@@ -33,8 +33,17 @@ from urllib.parse import parse_qs, urlsplit
 
 
 class Reply:
-    def __init__(self, status=200, body=None, raw=None, headers=None, content_type="application/json; charset=utf-8"):
+    """stream (optional) shapes how the body is sent:
+      declared     Content-Length sent instead of the true length
+      omit_length  no Content-Length; the connection closes after the body
+      cut_after    only the first n bytes are sent, then the connection closes
+      chunk, gap   the body goes out in pieces of `chunk` bytes `gap` seconds apart
+    """
+
+    def __init__(self, status=200, body=None, raw=None, headers=None, content_type="application/json; charset=utf-8",
+                 stream=None):
         self.status = status
+        self.stream = stream or {}
         if raw is None:
             raw = json.dumps(body if body is not None else {}, ensure_ascii=False).encode("utf-8")
         self.raw = raw
@@ -181,16 +190,23 @@ def make_handler(app):
             declared = len(raw)
             if mode == "false_length":
                 declared = len(raw) + int(fault.get("extra", 100))
+            stream = reply.stream if mode is None else {}
+            if "declared" in stream:
+                declared = int(stream["declared"])
             self.send_response(reply.status)
             self.send_header("Content-Type", reply.content_type)
-            self.send_header("Content-Length", str(declared))
+            if not stream.get("omit_length"):
+                self.send_header("Content-Length", str(declared))
             for k, v in reply.headers.items():
                 self.send_header(k, v)
-            if mode in ("false_length", "stall"):
+            if mode in ("false_length", "stall") or stream:
                 self.send_header("Connection", "close")
                 self.close_connection = True
             self.end_headers()
             if method == "HEAD":
+                return
+            if stream:
+                self.send_stream(raw, stream)
                 return
             if mode == "stall":
                 cut = int(fault.get("after", len(raw) // 2))
@@ -209,6 +225,25 @@ def make_handler(app):
                 return
             self.wfile.write(raw)
             self.wfile.flush()
+
+        def send_stream(self, raw, stream):
+            if "cut_after" in stream:
+                raw = raw[:int(stream["cut_after"])]
+            step = int(stream.get("chunk", 0)) or len(raw) or 1
+            gap = float(stream.get("gap", 0))
+            try:
+                for i in range(0, len(raw), step):
+                    self.wfile.write(raw[i:i + step])
+                    self.wfile.flush()
+                    if gap and app.stopping.wait(gap):
+                        return
+            except OSError:  # the client went away (a pause or a cancel)
+                return
+            if "cut_after" in stream:
+                try:
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
 
     return Handler
 
