@@ -9,15 +9,16 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev
   # platform layer
   libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xfixes0-dev libxcb-shm0-dev
-  libxcb-keysyms1-dev libxkbcommon-dev libxss-dev libxi-dev libxext-dev libxfixes-dev libxcb-xtest0-dev
+  libxcb-keysyms1-dev libxkbcommon-dev libxss-dev libxi-dev libxcb-xtest0-dev
   libssl-dev libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libarchive-tools
+  # screen recorder: shared-memory capture and the pointer image; ffmpeg's
+  # ffprobe reads the recordings back in the tests
+  libxext-dev libxfixes-dev ffmpeg
   # fonts: a CJK face for the Chinese interface, a monospace face
   fontconfig fonts-noto-cjk fonts-dejavu-core
   # tests: X server, window tools, reference readers of icon and link files
   xvfb xauth xdotool x11-utils icoutils liblnk-utils
-  # tests: the reference reader of screen recordings (ffprobe, ffmpeg)
-  ffmpeg
   # tests: a window manager (EWMH states) and a tray host
   openbox trayer
   clang libclang-rt-14-dev
