@@ -12,9 +12,6 @@ extern "C" {
 
 namespace {
 
-// Stream time in 1/90000 s: fine enough for any capture clock we feed.
-constexpr AVRational kTimeBase{1, 90000};
-
 QString avError(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -33,6 +30,10 @@ struct Mp4Writer::Impl {
     QString path;
     QSize size;
     int fps = 0;
+    // Stream time counts in frame slots of the nominal rate. Capture times
+    // land in their nearest slot and a slow capture skips slots, so the
+    // file plays at real speed while tools still see a plain frame rate.
+    AVRational timeBase{1, 1};
     qint64 bitRate = 0;
     int frames = 0;
     qint64 bytes = 0;
@@ -72,10 +73,10 @@ struct Mp4Writer::Impl {
                 error = QStringLiteral("encoder: ") + avError(got);
                 return false;
             }
-            // The last frame lasts one nominal interval; the others until
-            // the next one, which the muxer works out from the stamps.
+            // The last frame lasts one slot; the others until the next
+            // one, which the muxer works out from the stamps.
             if (packet->duration <= 0)
-                packet->duration = av_rescale_q(1, AVRational{1, fps}, kTimeBase);
+                packet->duration = 1;
             av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
             packet->stream_index = stream->index;
             const int wrote = av_interleaved_write_frame(format, packet);
@@ -125,6 +126,7 @@ bool Mp4Writer::open(const QString& path, const QSize& screen, int fps, QString*
     d->path = path;
     d->size = even;
     d->fps = fps;
+    d->timeBase = AVRational{1, fps};
     d->bitRate = bitRateFor(even, fps);
     d->stream = avformat_new_stream(d->format, nullptr);
     d->codec = avcodec_alloc_context3(encoder);
@@ -139,7 +141,7 @@ bool Mp4Writer::open(const QString& path, const QSize& screen, int fps, QString*
     c->width = even.width();
     c->height = even.height();
     c->pix_fmt = AV_PIX_FMT_NV12;
-    c->time_base = kTimeBase;
+    c->time_base = d->timeBase;
     c->framerate = AVRational{fps, 1};
     c->sample_aspect_ratio = AVRational{1, 1};
     c->bit_rate = d->bitRate;
@@ -164,7 +166,7 @@ bool Mp4Writer::open(const QString& path, const QSize& screen, int fps, QString*
         d->release();
         return false;
     }
-    d->stream->time_base = kTimeBase;
+    d->stream->time_base = d->timeBase;
     d->stream->avg_frame_rate = AVRational{fps, 1};
     d->frame->format = c->pix_fmt;
     d->frame->width = c->width;
@@ -208,9 +210,10 @@ SegmentWriter::Added Mp4Writer::addFrame(const QImage& image, qint64 captureMs)
                        d->frame->data[0], d->frame->linesize[0], d->frame->data[1], d->frame->linesize[1]);
     if (d->frames == 0)
         d->firstMs = captureMs;
-    // Stamps from the capture clock; two frames in the same tick still get
-    // rising stamps, which the muxer requires.
-    int64_t pts = av_rescale_q(captureMs - d->firstMs, AVRational{1, 1000}, kTimeBase);
+    // Two frames in the same slot: the later one takes the next, as the
+    // muxer wants rising stamps.
+    int64_t pts = av_rescale_q_rnd(captureMs - d->firstMs, AVRational{1, 1000}, d->timeBase,
+                                   AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
     if (pts <= d->lastPts)
         pts = d->lastPts + 1;
     d->frame->pts = pts;
