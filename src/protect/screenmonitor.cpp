@@ -155,8 +155,9 @@ void ScreenMonitor::captureLoop()
 {
     using Clock = std::chrono::steady_clock;
     // Frames follow a fixed schedule rather than a fixed pause after each
-    // capture, so the time a capture takes does not lower the rate. A
-    // capture that overruns moves the schedule instead of bunching frames.
+    // capture, so the time a capture takes does not lower the rate. A frame
+    // that comes late is made up at once; one that falls further behind
+    // than a whole interval moves the schedule instead of bunching frames.
     Clock::time_point next = Clock::now();
     while (m_running.load()) {
         bool open = segmentOpen();
@@ -171,9 +172,10 @@ void ScreenMonitor::captureLoop()
             closeSegment();
         }
         const int interval = m_intervalMs.load();
-        next += std::chrono::milliseconds(interval < 5 ? 4 : interval);
+        const std::chrono::milliseconds step(interval < 5 ? 4 : interval);
+        next += step;
         const Clock::time_point now = Clock::now();
-        if (next < now)
+        if (now - next > step)
             next = now;
         std::unique_lock<std::mutex> lock(m_waitMutex);
         m_wake.wait_until(lock, next, [this] { return !m_running.load(); });

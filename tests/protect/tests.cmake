@@ -6,3 +6,6 @@ qy_add_test(test_uilockoverlay SOURCES ${D}/test_uilockoverlay.cpp LIBS qy_prote
 # monitor button of the main window.
 qy_add_test(test_screenmonitor SOURCES ${D}/test_screenmonitor.cpp ${D}/monitorfakes.h
   ${D}/../platform/mediaprobe.cpp ${D}/../platform/mediaprobe.h LIBS qy_protect)
+qy_add_test(test_screenmonitor_x11 SOURCES ${D}/test_screenmonitor_x11.cpp
+  ${D}/../platform/mediaprobe.cpp ${D}/../platform/mediaprobe.h LIBS qy_protect X11)
+qy_add_test(test_monitorcontrol SOURCES ${D}/test_monitorcontrol.cpp LIBS qy_panel)
