@@ -43,11 +43,14 @@ constexpr quint32 kKeyFrame = 16;
 
 } // namespace
 
-AviWriter::Rate AviWriter::measuredRate(int frames, qint64 firstMs, qint64 lastMs, int fps)
+AviWriter::Rate AviWriter::measuredRate(int frames, qint64 firstMs, qint64 lastMs, qint64 endMs, int fps)
 {
-    double intervalMs = 1000.0 / qMax(1, fps);
-    if (frames >= 2 && lastMs > firstMs)
-        intervalMs = double(lastMs - firstMs) / double(frames - 1);
+    const double nominalMs = 1000.0 / qMax(1, fps);
+    double intervalMs = nominalMs;
+    if (frames >= 1 && lastMs >= firstMs) {
+        const double total = double(lastMs - firstMs) + qMax(nominalMs, double(endMs - lastMs));
+        intervalMs = total / frames;
+    }
     Rate r;
     r.microsPerFrame = clampU32(std::llround(intervalMs * 1000.0));
     r.rateTimes1000 = qMax<quint32>(1, clampU32(std::llround(1000000.0 / intervalMs)));
@@ -58,7 +61,7 @@ AviWriter::~AviWriter()
 {
     if (m_file.isOpen()) {
         QString ignored;
-        close(&ignored);
+        close(m_lastMs, &ignored);
     }
 }
 
@@ -66,7 +69,7 @@ QByteArray AviWriter::header() const
 {
     const qint64 w = m_size.width();
     const qint64 h = m_size.height();
-    const Rate nominal = measuredRate(0, 0, 0, m_fps);
+    const Rate nominal = measuredRate(0, 0, 0, 0, m_fps);
     QByteArray out;
     out.reserve(int(kHeaderSize));
     putFourCc(out, "RIFF");
@@ -200,11 +203,11 @@ bool AviWriter::patch(qint64 offset, quint32 value)
     return m_file.seek(offset) && m_file.write(bytes, 4) == 4;
 }
 
-bool AviWriter::close(QString* error)
+bool AviWriter::close(qint64 endMs, QString* error)
 {
     if (!m_file.isOpen())
         return true;
-    const Rate rate = measuredRate(m_frames, m_firstMs, m_lastMs, m_fps);
+    const Rate rate = measuredRate(m_frames, m_firstMs, m_lastMs, endMs, m_fps);
     const qint64 moviEnd = m_file.size();
     QByteArray index;
     index.reserve(8 + 16 * m_index.size());

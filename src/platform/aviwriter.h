@@ -22,16 +22,16 @@ public:
         quint32 microsPerFrame = 0;
         quint32 rateTimes1000 = 0;
     };
-    // The rate that makes `frames` frames last as long as they took: the
-    // mean spacing of their time stamps. The nominal `fps` when the stamps
-    // cannot tell (fewer than two frames, or no time between them).
-    static Rate measuredRate(int frames, qint64 firstMs, qint64 lastMs, int fps);
+    // The rate that makes `frames` frames, the first stamped `firstMs` and
+    // the last `lastMs`, last as long as the recording did: until `endMs`,
+    // and the last frame at least one interval of the nominal `fps`.
+    static Rate measuredRate(int frames, qint64 firstMs, qint64 lastMs, qint64 endMs, int fps);
 
     ~AviWriter() override;
 
     bool open(const QString& path, const QSize& screen, int fps, QString* error) override;
     Added addFrame(const QImage& frame, qint64 captureMs) override;
-    bool close(QString* error) override;
+    bool close(qint64 endMs, QString* error) override;
     QString errorString() const override { return m_error; }
     int frameCount() const override { return m_frames; }
     qint64 byteCount() const override { return m_bytes; }

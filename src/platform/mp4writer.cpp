@@ -40,6 +40,10 @@ struct Mp4Writer::Impl {
     AVStream* stream = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
+    // The newest packet waits for the next one (or the end of the
+    // recording) to know how long it lasts.
+    AVPacket* pending = nullptr;
+    bool hasPending = false;
     QString path;
     QSize size;
     int fps = 0;
@@ -62,6 +66,8 @@ struct Mp4Writer::Impl {
     void release()
     {
         av_packet_free(&packet);
+        av_packet_free(&pending);
+        hasPending = false;
         av_frame_free(&frame);
         avcodec_free_context(&codec);
         if (format) {
@@ -74,8 +80,22 @@ struct Mp4Writer::Impl {
         headerWritten = false;
     }
 
-    // Hands every packet the encoder has ready to the muxer; false when
-    // the file could not take one.
+    bool writePending(int64_t duration)
+    {
+        pending->duration = qMax<int64_t>(1, duration);
+        av_packet_rescale_ts(pending, codec->time_base, stream->time_base);
+        pending->stream_index = stream->index;
+        hasPending = false;
+        const int wrote = av_interleaved_write_frame(format, pending);
+        if (wrote < 0) {
+            error = QStringLiteral("write: ") + avError(wrote);
+            return false;
+        }
+        return true;
+    }
+
+    // Hands every packet the encoder has ready to the muxer, each lasting
+    // until the next; false when the file could not take one.
     bool drain()
     {
         for (;;) {
@@ -86,17 +106,10 @@ struct Mp4Writer::Impl {
                 error = QStringLiteral("encoder: ") + avError(got);
                 return false;
             }
-            // The last frame lasts one slot; the others until the next
-            // one, which the muxer works out from the stamps.
-            if (packet->duration <= 0)
-                packet->duration = 1;
-            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            const int wrote = av_interleaved_write_frame(format, packet);
-            if (wrote < 0) {
-                error = QStringLiteral("write: ") + avError(wrote);
+            if (hasPending && !writePending(packet->pts - pending->pts))
                 return false;
-            }
+            av_packet_move_ref(pending, packet);
+            hasPending = true;
         }
     }
 };
@@ -113,7 +126,7 @@ Mp4Writer::~Mp4Writer()
 {
     if (d->headerWritten) {
         QString ignored;
-        close(&ignored);
+        close(d->firstMs, &ignored);
     }
 }
 
@@ -146,7 +159,8 @@ bool Mp4Writer::open(const QString& path, const QSize& screen, int fps, QString*
     d->codec = avcodec_alloc_context3(encoder);
     d->frame = av_frame_alloc();
     d->packet = av_packet_alloc();
-    if (!d->stream || !d->codec || !d->frame || !d->packet) {
+    d->pending = av_packet_alloc();
+    if (!d->stream || !d->codec || !d->frame || !d->packet || !d->pending) {
         *error = QStringLiteral("out of memory");
         d->release();
         return false;
@@ -248,7 +262,7 @@ SegmentWriter::Added Mp4Writer::addFrame(const QImage& image, qint64 captureMs)
     return Added::Written;
 }
 
-bool Mp4Writer::close(QString* error)
+bool Mp4Writer::close(qint64 endMs, QString* error)
 {
     if (!d->headerWritten)
         return true;
@@ -256,6 +270,11 @@ bool Mp4Writer::close(QString* error)
     if (ok) {
         avcodec_send_frame(d->codec, nullptr);
         ok = d->drain();
+    }
+    if (ok && d->hasPending) {
+        const int64_t endSlot = av_rescale_q_rnd(endMs - d->firstMs, AVRational{1, 1000}, d->timeBase,
+                                                 AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+        ok = d->writePending(endSlot - d->pending->pts);
     }
     const int trailer = av_write_trailer(d->format);
     if (trailer < 0 && ok) {

@@ -18,7 +18,7 @@ public:
 
     bool open(const QString& path, const QSize& screen, int fps, QString* error) override;
     Added addFrame(const QImage& frame, qint64 captureMs) override;
-    bool close(QString* error) override;
+    bool close(qint64 endMs, QString* error) override;
     QString errorString() const override;
     int frameCount() const override;
     // The nominal size of what was written: the bit rate's share of every

@@ -27,9 +27,11 @@ public:
     // frame lasts, so a capture slower than asked still plays at real speed.
     virtual Added addFrame(const QImage& frame, qint64 captureMs) = 0;
 
-    // Completes the file. False, with `error` filled, when it could not be
-    // made whole; the file is then left as it is for the caller to judge.
-    virtual bool close(QString* error) = 0;
+    // Completes the file, the recording having lasted until `endMs` on the
+    // capture clock: the last frame stays on screen until then (at least
+    // one nominal interval). False, with `error` filled, when the file could
+    // not be made whole; it is then left as it is for the caller to judge.
+    virtual bool close(qint64 endMs, QString* error) = 0;
 
     // Why the last frame failed.
     virtual QString errorString() const = 0;

@@ -240,7 +240,6 @@ bool ScreenMonitor::openSegment()
 
     const int fps = m_fps.load();
     m_segmentScreen = screen;
-    m_segmentFrames = 0;
     m_segmentBytes = 0;
     QString error;
     if (m_mp4.load()) {
@@ -292,7 +291,6 @@ bool ScreenMonitor::captureFrame()
     }
     switch (m_writer->addFrame(frame, m_services.monotonicMs())) {
     case SegmentWriter::Added::Written:
-        ++m_segmentFrames;
         m_segmentBytes = m_writer->byteCount();
         m_framesWritten.fetch_add(1);
         break;
@@ -318,7 +316,7 @@ void ScreenMonitor::closeSegment()
     if (!m_writer)
         return;
     QString error;
-    const bool complete = m_writer->close(&error);
+    const bool complete = m_writer->close(m_services.monotonicMs(), &error);
     const int frames = m_writer->frameCount();
     m_writer.reset();
     if (!complete) {

@@ -128,7 +128,6 @@ private:
     QString m_segmentPath;
     QSize m_segmentScreen;
     bool m_segmentIsMp4 = false;
-    int m_segmentFrames = 0;
     qint64 m_segmentBytes = 0;
     bool m_openFailing = false;
 

@@ -86,7 +86,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(avi.addFrame(gradient(QSize(64, 48), i * 40), 1000 + 100 * i), SegmentWriter::Added::Written);
         const qint64 moviEnd = avi.byteCount();
-        QVERIFY2(avi.close(&error), qPrintable(error));
+        QVERIFY2(avi.close(1300, &error), qPrintable(error));
 
         const QByteArray file = testsupport::readFile(path);
         QCOMPARE(file.left(4), QByteArray("RIFF"));
@@ -112,7 +112,8 @@ private Q_SLOTS:
         }
         QCOMPARE(le32(file, moviEnd + 8 + 8), 4u);
 
-        // Frames 100 ms apart play at 10 per second, whatever was asked.
+        // Frames 100 ms apart, the last one shown 100 ms until the end, play
+        // at 10 per second whatever was asked.
         QCOMPARE(le32(file, 32), 100000u);
         QCOMPARE(le32(file, 128), 1000u);
         QCOMPARE(le32(file, 132), 10000u);
@@ -136,7 +137,7 @@ private Q_SLOTS:
         for (int i = 0; i < 12; ++i)
             QCOMPARE(avi.addFrame(noise(QSize(40, 30), quint32(i + 1)), 33 * i), SegmentWriter::Added::Written);
         const qint64 moviEnd = avi.byteCount();
-        QVERIFY(avi.close(&error));
+        QVERIFY(avi.close(33 * 12, &error));
         const QByteArray file = testsupport::readFile(path);
         const QList<Chunk> chunks = chunksOf(file, moviEnd);
         QCOMPARE(chunks.size(), 12);
@@ -160,13 +161,17 @@ private Q_SLOTS:
         QTest::addColumn<int>("frames");
         QTest::addColumn<qint64>("firstMs");
         QTest::addColumn<qint64>("lastMs");
+        QTest::addColumn<qint64>("endMs");
         QTest::addColumn<int>("fps");
         QTest::addColumn<quint32>("micros");
         QTest::addColumn<quint32>("rate");
-        QTest::newRow("slower than asked") << 3 << qint64(0) << qint64(200) << 59 << 100000u << 10000u;
-        QTest::newRow("on time") << 60 << qint64(5000) << qint64(5000 + 59 * 17) << 59 << 17000u << 58824u;
-        QTest::newRow("one frame: nominal") << 1 << qint64(7) << qint64(7) << 59 << 16949u << 59000u;
-        QTest::newRow("same instant: nominal") << 2 << qint64(7) << qint64(7) << 2 << 500000u << 2000u;
+        QTest::newRow("slower than asked") << 3 << qint64(0) << qint64(200) << qint64(300) << 59 << 100000u << 10000u;
+        QTest::newRow("on time") << 60 << qint64(5000) << qint64(5000 + 59 * 17) << qint64(5000 + 60 * 17) << 59
+                                 << 17000u << 58824u;
+        // The screen stood still after the last frame until the recording ended.
+        QTest::newRow("long last frame") << 2 << qint64(0) << qint64(100) << qint64(1000) << 10 << 500000u << 2000u;
+        QTest::newRow("one frame: nominal") << 1 << qint64(7) << qint64(7) << qint64(7) << 59 << 16949u << 59000u;
+        QTest::newRow("same instant") << 2 << qint64(7) << qint64(7) << qint64(7) << 2 << 250000u << 4000u;
     }
 
     void aviMeasuredRate()
@@ -174,8 +179,9 @@ private Q_SLOTS:
         QFETCH(int, frames);
         QFETCH(qint64, firstMs);
         QFETCH(qint64, lastMs);
+        QFETCH(qint64, endMs);
         QFETCH(int, fps);
-        const AviWriter::Rate r = AviWriter::measuredRate(frames, firstMs, lastMs, fps);
+        const AviWriter::Rate r = AviWriter::measuredRate(frames, firstMs, lastMs, endMs, fps);
         QTEST(r.microsPerFrame, "micros");
         QTEST(r.rateTimes1000, "rate");
     }
@@ -201,7 +207,7 @@ private Q_SLOTS:
         QCOMPARE(avi.byteCount(), good);
         QCOMPARE(QFileInfo(path).size(), good);
         // With room again the file still closes into a whole AVI.
-        QVERIFY2(avi.close(&error), qPrintable(error));
+        QVERIFY2(avi.close(1600, &error), qPrintable(error));
         const MediaProbe probe = probeVideo(path);
         QVERIFY2(probe.ok, qPrintable(probe.error));
         QCOMPARE(probe.frames, avi.frameCount());
@@ -243,7 +249,7 @@ private Q_SLOTS:
                      SegmentWriter::Added::Written);
         QCOMPARE(mp4.frameCount(), stamps.size());
         QCOMPARE(mp4.byteCount(), stamps.size() * (mp4.bitRate() / 8 / 59));
-        QVERIFY2(mp4.close(&error), qPrintable(error));
+        QVERIFY2(mp4.close(50000 + 2000, &error), qPrintable(error));
 
         const MediaProbe probe = probeVideo(path, true);
         QVERIFY2(probe.ok, qPrintable(probe.error));
@@ -260,8 +266,8 @@ private Q_SLOTS:
         for (int i = 0; i < stamps.size(); ++i)
             QVERIFY2(qAbs(probe.frameTimes[i] - probe.frameTimes[0] - slot[i] / 59.0) < 0.001,
                      qPrintable(QStringLiteral("frame %1 at %2").arg(i).arg(probe.frameTimes[i])));
-        // The last frame lasts one slot.
-        QVERIFY2(qAbs(probe.durationSeconds - 113 / 59.0) < 0.01, qPrintable(QString::number(probe.durationSeconds)));
+        // The last frame lasts until the end, 2 s after the first.
+        QVERIFY2(qAbs(probe.durationSeconds - 118 / 59.0) < 0.01, qPrintable(QString::number(probe.durationSeconds)));
         QString errors;
         QVERIFY2(decodesCleanly(path, &errors), qPrintable(errors));
     }
@@ -282,7 +288,7 @@ private Q_SLOTS:
         QVERIFY(mp4.open(path, QSize(320, 240), 30, &error));
         QCOMPARE(mp4.addFrame(gradient(QSize(640, 480), 0), 0), SegmentWriter::Added::Dropped);
         QCOMPARE(mp4.addFrame(gradient(QSize(320, 240), 0), 0), SegmentWriter::Added::Written);
-        QVERIFY(mp4.close(&error));
+        QVERIFY(mp4.close(0, &error));
         QCOMPARE(probeVideo(path).frames, 1);
     }
 
@@ -299,7 +305,7 @@ private Q_SLOTS:
             QVERIFY(limit.active());
             for (int i = 0; i < 200 && last != SegmentWriter::Added::Failed; ++i)
                 last = mp4.addFrame(noise(QSize(640, 480), quint32(i + 1)), 33 * i);
-            closed = mp4.close(&error);
+            closed = mp4.close(33 * 200, &error);
         }
         QCOMPARE(last, SegmentWriter::Added::Failed);
         QVERIFY(!mp4.errorString().isEmpty());
