@@ -12,6 +12,9 @@ packages=(
   libxcb-keysyms1-dev libxkbcommon-dev libxss-dev libxi-dev libxcb-xtest0-dev
   libssl-dev libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libarchive-tools
+  # screen recorder: shared-memory capture and the pointer image; ffmpeg's
+  # ffprobe reads the recordings back in the tests
+  libxext-dev libxfixes-dev ffmpeg
   # fonts: a CJK face for the Chinese interface, a monospace face
   fontconfig fonts-noto-cjk fonts-dejavu-core
   # tests: X server, window tools, reference readers of icon and link files

@@ -332,6 +332,8 @@ private:
     void openAppMarket();
     void openSupportChat();
     void toggleScreenMonitor();
+    // The recorder paused for want of disk space; mainwindow_monitor.cpp.
+    void onScreenMonitorDiskFull();
 
     // Protection and lock; mainwindow_protect.cpp.
 public:

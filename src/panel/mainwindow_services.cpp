@@ -28,10 +28,7 @@ void MainWindow::openSupportChat()
 // Backup.
 void MainWindow::runAutoBackupIfDue() {}
 
-// Protection and lock live in mainwindow_protect.cpp.
-void MainWindow::toggleScreenMonitor()
-{
-    qInfo() << "screen monitor: not available yet";
-}
+// Protection and lock live in mainwindow_protect.cpp, the screen monitor
+// in mainwindow_monitor.cpp.
 
 // Desktop sync, launching, item menu, search.

@@ -210,7 +210,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::newRow("settings") << 1 << "settings dialog: not available yet";
         QTest::newRow("feedback") << 7 << "support chat: not available yet";
-        QTest::newRow("recorder") << 9 << "screen monitor: not available yet";
     }
     void buttonsWithoutTheirTargetOnlyLog()
     {

@@ -1,0 +1,49 @@
+// The screen-monitor button: starts and stops the process's recorder with
+// the settings of the moment and keeps button 9 lit while it records.
+#include "panel/mainwindow.h"
+
+#include "app/lang.h"
+#include "protect/screenmonitor.h"
+#include "widgets/uibtn.h"
+
+namespace {
+constexpr int kMonitorButton = uiBtnId(UiBtn::ScreenMonitor);
+} // namespace
+
+void MainWindow::toggleScreenMonitor()
+{
+    ScreenMonitor* monitor = ScreenMonitor::instance();
+    connect(monitor, &ScreenMonitor::diskFull, this, &MainWindow::onScreenMonitorDiskFull, Qt::UniqueConnection);
+
+    if (monitor->isRunning()) {
+        monitor->stop();
+        setUiButtonLit(kMonitorButton, false);
+        showToast(translate("屏幕监控已停止"), 0);
+        return;
+    }
+    const QString configureFirst = translate("请先在 设置→屏幕监控 完成配置");
+    if (settings.monitorDir.isEmpty()) {
+        showToast(configureFirst, 0);
+        openSettings();
+        return;
+    }
+    monitor->configure(settings.monitorDir, settings.monitorMaxMB, settings.monitorIdleSec, settings.monitorFps,
+                       settings.monitorFormat, settings.monitorTrigger);
+    if (!monitor->start()) {
+        // The folder cannot be made or written: the user has to pick
+        // another one, exactly as when none is set.
+        showToast(configureFirst, 1);
+        openSettings();
+        return;
+    }
+    setUiButtonLit(kMonitorButton, true);
+    showToast(translate("屏幕监控已启动"), 0);
+}
+
+void MainWindow::onScreenMonitorDiskFull()
+{
+    // The recorder keeps running and resumes by itself; the button shows
+    // it paused until the user presses it again.
+    setUiButtonLit(kMonitorButton, false);
+    showToast(translate("磁盘剩余空间不足，录屏已暂停（腾出空间后会自动继续）"), 1);
+}

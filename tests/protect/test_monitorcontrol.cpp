@@ -1,0 +1,133 @@
+// The screen-monitor button of the main window: without a usable folder it
+// asks for the configuration and records nothing; otherwise it starts and
+// stops the process's monitor and keeps button 9 lit on both bars while it
+// records; the disk warning unlights it and leaves the monitor running.
+#include "app/appsettings.h"
+#include "app/paths.h"
+#include "panel/mainwindow.h"
+#include "protect/screenmonitor.h"
+#include "testsupport.h"
+#include "widgets/bottombar.h"
+#include "widgets/titlebaractions.h"
+#include "widgets/toast.h"
+#include "widgets/uibtn.h"
+
+#include <QtTest>
+
+namespace {
+
+constexpr int kMonitorButton = uiBtnId(UiBtn::ScreenMonitor);
+
+QString settingsFile() { return cachedAppDataDir() + QStringLiteral("/settings.json"); }
+
+void writeMonitorFolder(const QString& folder)
+{
+    AppSettings s;
+    s.monitorDir = folder;
+    s.monitorFormat = 0;
+    s.monitorFps = 2;
+    QString error;
+    QVERIFY2(saveAppSettings(settingsFile(), s, QSize(800, 500), &error), qPrintable(error));
+}
+
+QString toastText(MainWindow& w)
+{
+    const Toast* t = w.findChild<Toast*>();
+    return t ? t->text() : QString();
+}
+
+bool lit(MainWindow& w)
+{
+    const bool title = w.titleBarActions()->isButtonActive(kMonitorButton);
+    const bool bottom = w.bottomBarWidget()->isButtonActive(kMonitorButton);
+    return title && bottom;
+}
+
+bool litAnywhere(MainWindow& w)
+{
+    return w.titleBarActions()->isButtonActive(kMonitorButton) || w.bottomBarWidget()->isButtonActive(kMonitorButton);
+}
+
+} // namespace
+
+class TestMonitorControl : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("Tarnavel"));
+        QCoreApplication::setApplicationName(QStringLiteral("TarnavelPanel"));
+        QVERIFY(cachedAppDataDir().startsWith(testsupport::testRoot()));
+    }
+
+    void cleanup() { ScreenMonitor::instance()->stop(); }
+
+    void withoutUsableFolderAsksForConfiguration_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("none configured") << QString() << 0;
+        // A folder that cannot be made: its parent is a file.
+        QTest::newRow("cannot be written") << testsupport::testRoot() + QStringLiteral("/a-file/recordings") << 1;
+    }
+
+    void withoutUsableFolderAsksForConfiguration()
+    {
+        QFETCH(QString, folder);
+        QVERIFY(testsupport::writeFile(testsupport::testRoot() + QStringLiteral("/a-file"), "x"));
+        writeMonitorFolder(folder);
+        MainWindow w;
+        if (!folder.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^screen monitor: folder cannot be written")));
+        w.handleUiButton(kMonitorButton);
+        QCOMPARE(toastText(w), QStringLiteral("请先在 设置→屏幕监控 完成配置"));
+        QVERIFY(!ScreenMonitor::instance()->isRunning());
+        QVERIFY(!litAnywhere(w));
+        QVERIFY(!QFileInfo::exists(testsupport::testRoot() + QStringLiteral("/a-file/recordings")));
+    }
+
+    void startsAndStops()
+    {
+        const QString folder = testsupport::testRoot() + QStringLiteral("/recordings");
+        writeMonitorFolder(folder);
+        MainWindow w;
+        w.handleUiButton(kMonitorButton);
+        QCOMPARE(toastText(w), QStringLiteral("屏幕监控已启动"));
+        ScreenMonitor* monitor = ScreenMonitor::instance();
+        QVERIFY(monitor->isRunning());
+        QVERIFY(lit(w));
+        QCOMPARE(monitor->folder(), folder);
+        QCOMPARE(monitor->framesPerSecond(), 2);
+        QVERIFY(!monitor->recordsMp4());
+
+        w.handleUiButton(kMonitorButton);
+        QCOMPARE(toastText(w), QStringLiteral("屏幕监控已停止"));
+        QVERIFY(!monitor->isRunning());
+        QVERIFY(!litAnywhere(w));
+        // Nothing half-written is left behind.
+        for (const QString& name : QDir(folder).entryList(QDir::Files))
+            QVERIFY2(!name.endsWith(QStringLiteral(".part")), qPrintable(name));
+    }
+
+    void diskWarningUnlightsButKeepsRunning()
+    {
+        writeMonitorFolder(testsupport::testRoot() + QStringLiteral("/recordings"));
+        MainWindow w;
+        w.handleUiButton(kMonitorButton);
+        ScreenMonitor* monitor = ScreenMonitor::instance();
+        QVERIFY(monitor->isRunning());
+        // The signal comes from the capture thread; the window hears it
+        // through its event loop.
+        std::thread([monitor] { Q_EMIT monitor->diskFull(); }).join();
+        QTRY_COMPARE(toastText(w), QStringLiteral("磁盘剩余空间不足，录屏已暂停（腾出空间后会自动继续）"));
+        QVERIFY(!litAnywhere(w));
+        QVERIFY(monitor->isRunning());
+        // Pressed again, the button stops the monitor that still runs.
+        w.handleUiButton(kMonitorButton);
+        QCOMPARE(toastText(w), QStringLiteral("屏幕监控已停止"));
+        QVERIFY(!monitor->isRunning());
+    }
+};
+
+QTEST_MAIN(TestMonitorControl)
+#include "test_monitorcontrol.moc"
