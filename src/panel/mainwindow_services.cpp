@@ -31,9 +31,6 @@ void MainWindow::openSupportChat()
     qInfo() << "support chat: not available yet";
 }
 
-// Backup.
-void MainWindow::runAutoBackupIfDue() {}
-
 // Protection and lock live in mainwindow_protect.cpp.
 void MainWindow::toggleScreenMonitor()
 {
