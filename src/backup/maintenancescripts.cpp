@@ -220,9 +220,11 @@ ScriptWrite writeMaintenanceScript(const QString& path, const QString& text)
         return ScriptWrite::OpenFailed;
     }
     const QByteArray bytes = text.toUtf8();
+    // Unbuffered: a buffered save file would commit a script cut short by a
+    // full disk, since this Qt loses the error of the flush in commit().
     QSaveFile f(path);
     f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return ScriptWrite::OpenFailed;
     if (f.write(bytes) != bytes.size() || !f.flush()) {
         f.cancelWriting();

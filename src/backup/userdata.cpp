@@ -23,11 +23,14 @@ QJsonObject readObject(const QString& path)
     return o;
 }
 
+// Unbuffered: a buffered save file flushes only in commit(), and this Qt
+// commits even when that flush ran into a full disk, putting a truncated
+// file in place. Written directly, the short write shows here.
 bool saveAll(const QString& path, const QByteArray& bytes)
 {
     QSaveFile f(path);
     f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (f.write(bytes) != bytes.size()) {
         f.cancelWriting();
@@ -87,9 +90,10 @@ QJsonObject buildUserDataBundle(const UserDataFiles& files, const QString& versi
 BundleWrite writeUserDataBundle(const QString& path, const QJsonObject& bundle)
 {
     const QByteArray bytes = QJsonDocument(bundle).toJson(QJsonDocument::Indented);
+    // Unbuffered for the reason given at saveAll.
     QSaveFile f(path);
     f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return BundleWrite::OpenFailed;
     if (f.write(bytes) != bytes.size()) {
         f.cancelWriting();
