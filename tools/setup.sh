@@ -18,7 +18,7 @@ packages=(
   # fonts: a CJK face for the Chinese interface, a monospace face
   fontconfig fonts-noto-cjk fonts-dejavu-core
   # tests: X server, window tools, reference readers of icon and link files
-  xvfb xauth xdotool x11-utils icoutils liblnk-utils
+  xvfb xauth xdotool x11-utils icoutils liblnk-utils unzip
   # tests: a window manager (EWMH states) and a tray host
   openbox trayer
   clang libclang-rt-14-dev

@@ -3,6 +3,7 @@
 #include "app/appsettings.h"
 #include "account/authstore.h"
 #include "app/configsafety.h"
+#include "backup/maintenanceui.h"
 #include "panel/mainwindowstate.h"
 #include "panel/panelmodel.h"
 #include "panel/desktopsync.h"
@@ -50,6 +51,7 @@ class Sidebar;
 class TitleBarActions;
 class Toast;
 class UiLockOverlay;
+template <typename T> class QFutureWatcher;
 
 // The panel window: frameless, translucent and self-painted. It owns the
 // settings record, the one list of groups with their items, the bars of the
@@ -491,4 +493,29 @@ public:
 private:
     void connectAppMarketSignals();
     QPointer<AppMarketDialog> marketDialog;
+
+    // Backup and data maintenance; mainwindow_backup.cpp.
+public:
+    // Packs the log folder into a zip the user picks (a plain folder copy
+    // when the archiver fails); one toast tells the outcome.
+    void exportLogs();
+    // The user-data bundle: groups, settings and installed apps in one file.
+    // The import replaces those files all or none and reloads the panel.
+    void exportUserData();
+    void importUserData();
+    // Reloads groups and settings after a snapshot restore replaced them.
+    void reloadAfterRestore();
+    // Hands over to the uninstall script and quits (full: data too).
+    void uninstallApp(bool full);
+    // Hands over to the reset script, which empties the data root and starts
+    // the panel again; ends the process without saving.
+    void factoryReset();
+    // The questions, file dialogs and detached start of the above.
+    MaintenanceUi maintenanceUi;
+
+private:
+    void onAutoBackupFinished();
+    QString maintenanceDataRoot() const;
+    QFutureWatcher<QString>* autoBackupWatcher = nullptr;
+    friend class TestMainWindowBackup;
 };

@@ -25,10 +25,7 @@ void MainWindow::openSupportChat()
     qInfo() << "support chat: not available yet";
 }
 
-// Backup.
-void MainWindow::runAutoBackupIfDue() {}
-
 // Protection and lock live in mainwindow_protect.cpp, the screen monitor
-// in mainwindow_monitor.cpp.
+// in mainwindow_monitor.cpp, backups in mainwindow_backup.cpp.
 
 // Desktop sync, launching, item menu, search.
