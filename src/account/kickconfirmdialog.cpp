@@ -19,7 +19,7 @@ constexpr int kMinNameWidth = 40;
 
 QString warningText()
 {
-    return translate(u"继续登录后，上方列出的电脑将退出该账户，需要在这些电脑上重新登录才能继续使用。");
+    return translate(u"继续登录后，上方列出的电脑将退出该账户，需要重新登录才能继续使用。");
 }
 
 const QImage& logoImage()

@@ -195,10 +195,17 @@ void LoginDialog::paintSignUpExtras(QPainter& p, const ThemePalette& pal)
     p.setPen(QPen(kEditBorder, 1));
     p.setBrush(boxHovered ? pal.c[kAccountSoftFillSlot] : kCaptchaFill);
     p.drawRoundedRect(box, 10, 10);
-    p.setFont(dialogFont(13, true));
+    // The box is narrow: a longer text (the failure hint, a long question)
+    // gets a smaller font instead of losing both ends.
+    const QRect textRect(QPoint(box.x() + 10, box.top()), QPoint(box.right() - 24, box.bottom()));
+    QFont captchaFont = dialogFont(13, true);
+    while (captchaFont.pixelSize() > 10
+           && QFontMetrics(captchaFont).horizontalAdvance(m_captchaQuestion) > textRect.width())
+        captchaFont.setPixelSize(captchaFont.pixelSize() - 1);
+    p.setFont(captchaFont);
     p.setPen(kCaptchaText);
-    p.drawText(QRect(QPoint(box.x() + 10, box.top()), QPoint(box.right() - 24, box.bottom())), Qt::AlignCenter,
-               m_captchaQuestion);
+    p.drawText(textRect, Qt::AlignCenter,
+               QFontMetrics(captchaFont).elidedText(m_captchaQuestion, Qt::ElideRight, textRect.width()));
     const double cx = box.right() - 14;
     const double cy = (box.top() + box.bottom()) / 2;
     p.setPen(QPen(boxHovered ? pal.c[kAccountAccentSlot] : pal.c[kAccountSecondarySlot], 1.3, Qt::SolidLine,
