@@ -2,6 +2,7 @@
 
 #include "app/uipreviewglyphs.h"
 
+#include "account/sessionkickeddialog.h"
 #include "app/theme.h"
 #include "widgets/logviewerdialog.h"
 
@@ -46,6 +47,7 @@ std::vector<UiPreviewSheet> uiPreviewSheets()
     // lock screens, settings pages, backup dialogs, panel-button glyphs and
     // their checks, shortcut editor.
     return {
+        {"sign-in kick dialogs", previewKickDialogs},
         {"log viewer", writeLogViewerSheets},
         {"panel button glyphs", writeUiBtnGlyphSheets},
     };

@@ -2,7 +2,9 @@
 #include "panel/mainwindow.h"
 
 #include "account/authmanager.h"
+#include "account/logindialog.h"
 #include "account/onlinerequest.h"
+#include "account/sessionkickeddialog.h"
 #include "app/lang.h"
 #include "app/paths.h"
 #include "app/servicehost.h"
@@ -164,10 +166,32 @@ void MainWindow::syncLockState()
 
 bool MainWindow::showLogin()
 {
-    // The sign-in dialog arrives with the account dialogs; until then the
-    // panel stays signed out.
-    qInfo() << "sign-in dialog: not available yet";
-    return false;
+    // On the heap and guarded: the window may go away while the dialog's
+    // own event loop runs.
+    QPointer<LoginDialog> dialog = new LoginDialog(this);
+    dialog->setCredentials(auth.username, auth.password, auth.remember);
+    const int verdict = dialog->exec();
+    if (!dialog)
+        return false;
+    const bool accepted = verdict == QDialog::Accepted && !dialog->token().isEmpty();
+    if (accepted) {
+        auth.token = dialog->token();
+        auth.username = dialog->userName();
+        auth.remember = dialog->rememberPassword();
+        auth.autologin = dialog->autoLogin();
+        auth.password = auth.remember ? dialog->password() : QString();
+    }
+    delete dialog.data();
+    if (!accepted)
+        return false;
+    lockSyncUser = auth.username;
+    if (signedOutDialog)
+        signedOutDialog->close();
+    saveAuth();
+    syncLockState();
+    reportHostIfNewSession();
+    showToast(translate(u"欢迎你，%1").arg(auth.username), 0);
+    return true;
 }
 
 void MainWindow::signOut()
@@ -213,9 +237,7 @@ void MainWindow::onAuthLost(const QString& reason)
 void MainWindow::showSignedOut(const QString& reason)
 {
     ++signedOutShown;
-    // The signed-out dialog arrives with the account dialogs; until then the
-    // user still learns at once that the panel was signed out.
-    showToast(reason.isEmpty() ? translate(u"登录已失效，请重新登录") : reason, 1);
+    signedOutDialog = SessionKickedDialog::showKicked(reason, this);
 }
 
 void MainWindow::updateGearMenuUser()

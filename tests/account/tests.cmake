@@ -3,3 +3,8 @@ qy_add_test(test_authmanager SOURCES ${D}/test_authmanager.cpp LIBS qy_account)
 qy_add_test(test_deviceidentity SOURCES ${D}/test_deviceidentity.cpp LIBS qy_account)
 qy_add_test(test_authstore SOURCES ${D}/test_authstore.cpp LIBS qy_account)
 qy_add_test(test_appstat SOURCES ${D}/test_appstat.cpp LIBS qy_account)
+qy_add_test(test_loginform SOURCES ${D}/test_loginform.cpp LIBS qy_account)
+qy_add_test(test_kickconfirmdialog SOURCES ${D}/test_kickconfirmdialog.cpp LIBS qy_account)
+qy_add_test(test_sessionkickeddialog SOURCES ${D}/test_sessionkickeddialog.cpp $<TARGET_OBJECTS:qy_resources>
+  LIBS qy_account)
+qy_add_test(test_logindialog SOURCES ${D}/test_logindialog.cpp LIBS qy_account)

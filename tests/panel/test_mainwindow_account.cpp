@@ -4,6 +4,9 @@
 #include "panel/mainwindow.h"
 
 #include "account/authstore.h"
+#include "account/kickconfirmdialog.h"
+#include "account/logindialog.h"
+#include "account/sessionkickeddialog.h"
 #include "account/onlinerequest.h"
 #include "app/appsettings.h"
 #include "app/lang.h"
@@ -12,9 +15,13 @@
 #include "platform/secretstore.h"
 #include "standin.h"
 #include "testsupport.h"
+#include "widgets/gearmenupopup.h"
+#include "widgets/titlebaractions.h"
 #include "widgets/toast.h"
+#include "widgetwaits.h"
 
 #include <QCryptographicHash>
+#include <QLineEdit>
 #include <QJsonDocument>
 #include <QtTest>
 
@@ -42,6 +49,65 @@ QString toastText(MainWindow& w)
 {
     Toast* t = w.findChild<Toast*>();
     return t ? t->text() : QString();
+}
+
+QList<SessionKickedDialog*> signedOutCards()
+{
+    QList<SessionKickedDialog*> open;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<SessionKickedDialog*>(w); d && d->isVisible())
+            open << d;
+    return open;
+}
+
+// What a user does in the sign-in card once it opens: types, sets the two
+// boxes and presses the button (or closes the card).
+struct SignInInput {
+    QString user;
+    QString password;
+    bool remember = false;
+    bool autologin = false;
+    bool close = false;
+};
+
+void whenSignInCard(QObject* context, const SignInInput& in)
+{
+    testsupport::whenWidget([] { return qobject_cast<LoginDialog*>(QApplication::activeModalWidget()); },
+                            [in](QWidget* w) {
+                                auto* d = static_cast<LoginDialog*>(w);
+                                const auto click = [d](const QRect& r) {
+                                    QTest::mouseClick(d, Qt::LeftButton, {}, r.center());
+                                };
+                                if (in.close) {
+                                    click(d->layout().close);
+                                    return;
+                                }
+                                d->findChild<QLineEdit*>(QStringLiteral("userNameEdit"))->setText(in.user);
+                                d->findChild<QLineEdit*>(QStringLiteral("passwordEdit"))->setText(in.password);
+                                if (in.autologin)
+                                    click(d->layout().autoLoginBox);
+                                else if (in.remember != d->rememberPassword())
+                                    click(d->layout().rememberBox);
+                                click(d->layout().primaryButton);
+                            },
+                            10000, context);
+}
+
+void whenDeviceLimitCard(QObject* context, bool accept)
+{
+    testsupport::whenWidget([] { return qobject_cast<KickConfirmDialog*>(QApplication::activeModalWidget()); },
+                            [accept](QWidget* w) {
+                                auto* k = static_cast<KickConfirmDialog*>(w);
+                                QTest::mouseClick(k, Qt::LeftButton, {},
+                                                  accept ? k->layout().continueButton.center()
+                                                         : k->layout().close.center());
+                            },
+                            10000, context);
+}
+
+void chooseAccountEntry(MainWindow& w)
+{
+    Q_EMIT w.findChild<TitleBarActions*>()->gearMenuAction(GearMenuPopup::SignIn);
 }
 
 } // namespace
@@ -191,8 +257,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(w.authState().token.isEmpty(), 10000);
         QTest::qWait(2500);
         QCOMPARE(w.signedOutNotices(), 1);
-        QCOMPARE(toastText(w), QStringLiteral("你的账号已在另一台电脑登录"));
+        const QList<SessionKickedDialog*> cards = signedOutCards();
+        QCOMPARE(cards.size(), 1);
+        QCOMPARE(cards.at(0)->reason(), QStringLiteral("你的账号已在另一台电脑登录"));
         QCOMPARE(storedAuth().token, QString());
+        cards.at(0)->close();
     }
 
     void heartbeatWaitsOutServerErrors()
@@ -309,6 +378,137 @@ private Q_SLOTS:
         QCOMPARE(w.authState().username, QStringLiteral("ada"));
         QTest::qWait(300);
         QCOMPARE(w.signedOutNotices(), 0);
+    }
+
+    // The account entry of the gear menu opens the sign-in card; what the
+    // user chose in it is what the panel keeps.
+    void signInFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("remember");
+        QTest::addColumn<bool>("autologin");
+        QTest::newRow("nothing remembered") << false << false;
+        QTest::newRow("password remembered") << true << false;
+        QTest::newRow("automatic sign-in") << true << true;
+    }
+    void signInFromTheMenu()
+    {
+        QFETCH(bool, remember);
+        QFETCH(bool, autologin);
+        svc.control(QStringLiteral("account.add"), {{QStringLiteral("username"), QStringLiteral("grace")},
+                                                    {QStringLiteral("password"), QStringLiteral("pw-12345")},
+                                                    {QStringLiteral("max_devices"), 1}});
+        MainWindow w;
+        whenSignInCard(&w, {QStringLiteral("grace"), QStringLiteral("pw-12345"), remember, autologin, false});
+        chooseAccountEntry(w);
+        const QString token = w.authState().token;
+        QVERIFY(!token.isEmpty());
+        QCOMPARE(w.authState().username, QStringLiteral("grace"));
+        QCOMPARE(toastText(w), translate(u"欢迎你，%1").arg(QStringLiteral("grace")));
+        const AuthState stored = storedAuth();
+        QCOMPARE(stored.token, token);
+        QCOMPARE(stored.username, QStringLiteral("grace"));
+        QCOMPARE(stored.remember, remember);
+        QCOMPARE(stored.autologin, autologin);
+        QCOMPARE(stored.password, remember ? QStringLiteral("pw-12345") : QString());
+        // The new session is reported and its lock state asked for at once.
+        QTRY_COMPARE_WITH_TIMEOUT(svc.requestsTo(QStringLiteral("/api/uc.php"), QStringLiteral("report_host")).size(),
+                                  1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(svc.requestsTo(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")).size() >= 1,
+                                 10000);
+        // Signed in, the account entry opens nothing.
+        bool opened = false;
+        testsupport::whenWidget([] { return qobject_cast<LoginDialog*>(QApplication::activeModalWidget()); },
+                                [&](QWidget* d) {
+                                    opened = true;
+                                    static_cast<LoginDialog*>(d)->reject();
+                                },
+                                300, &w);
+        chooseAccountEntry(w);
+        QTest::qWait(400);
+        QVERIFY(!opened);
+    }
+
+    // Closing the card changes nothing; the stored name and password are
+    // offered again.
+    void signInCancelled()
+    {
+        writeAuth(AuthState{QString(), QStringLiteral("ada"), QStringLiteral("pw-1"), true, false});
+        MainWindow w;
+        QString offeredName;
+        QString offeredPassword;
+        testsupport::whenWidget([] { return qobject_cast<LoginDialog*>(QApplication::activeModalWidget()); },
+                                [&](QWidget* wd) {
+                                    auto* d = static_cast<LoginDialog*>(wd);
+                                    offeredName = d->findChild<QLineEdit*>(QStringLiteral("userNameEdit"))->text();
+                                    offeredPassword = d->password();
+                                    QTest::mouseClick(d, Qt::LeftButton, {}, d->layout().close.center());
+                                },
+                                10000, &w);
+        const QByteArray before = testsupport::readFile(authFile());
+        QVERIFY(!w.showLogin());
+        QCOMPARE(offeredName, QStringLiteral("ada"));
+        QCOMPARE(offeredPassword, QStringLiteral("pw-1"));
+        QCOMPARE(w.authState().token, QString());
+        QCOMPARE(testsupport::readFile(authFile()), before);
+        QCOMPARE(svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("login")).size(), 0);
+    }
+
+    // Signed out from another PC while the panel runs: one signed-out card;
+    // signing in again here (past the device limit, after confirming)
+    // closes it. Declining the limit keeps the panel signed out.
+    void signedOutElsewhereThenBackAtTheLimit()
+    {
+        qputenv("KRV_TOKEN_HEARTBEAT_SEC", "1");
+        svc.control(QStringLiteral("account.add"), {{QStringLiteral("username"), QStringLiteral("grace")},
+                                                    {QStringLiteral("password"), QStringLiteral("pw-12345")},
+                                                    {QStringLiteral("max_devices"), 1}});
+        MainWindow w;
+        whenSignInCard(&w, {QStringLiteral("grace"), QStringLiteral("pw-12345"), false, false, false});
+        chooseAccountEntry(w);
+        const QString first = w.authState().token;
+        QVERIFY(!first.isEmpty());
+
+        // Another PC takes the one seat of the account.
+        svc.control(QStringLiteral("account.sign_in"),
+                    {{QStringLiteral("username"), QStringLiteral("grace")}, {QStringLiteral("device"), QStringLiteral("other-pc")}});
+        QTRY_VERIFY_WITH_TIMEOUT(w.authState().token.isEmpty(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signedOutCards().size(), 1, 5000);
+        QTest::qWait(2500);
+        QCOMPARE(signedOutCards().size(), 1);
+        QCOMPARE(w.signedOutNotices(), 1);
+        QPointer<SessionKickedDialog> card = signedOutCards().at(0);
+        QCOMPARE(storedAuth().token, QString());
+
+        // Back here: the card asks before signing the other PC out.
+        whenSignInCard(&w, {QStringLiteral("grace"), QStringLiteral("pw-12345"), false, false, false});
+        whenDeviceLimitCard(&w, false);
+        testsupport::whenWidget(
+            [] {
+                auto* d = qobject_cast<LoginDialog*>(QApplication::activeModalWidget());
+                return d && d->message() == translate(u"已取消登录，其他电脑不受影响") ? d : nullptr;
+            },
+            [](QWidget* d) { QTest::mouseClick(d, Qt::LeftButton, {}, static_cast<LoginDialog*>(d)->layout().close.center()); },
+            10000, &w);
+        QVERIFY(!w.showLogin());
+        QVERIFY(card);
+        QCOMPARE(w.authState().token, QString());
+
+        whenSignInCard(&w, {QStringLiteral("grace"), QStringLiteral("pw-12345"), false, false, false});
+        whenDeviceLimitCard(&w, true);
+        QVERIFY(w.showLogin());
+        QVERIFY(!w.authState().token.isEmpty());
+        QVERIFY(w.authState().token != first);
+        QTRY_VERIFY(card.isNull());
+        const QJsonArray logins = svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("login"));
+        QCOMPARE(QJsonDocument::fromJson(logins.last().toObject().value(QStringLiteral("body")).toString().toUtf8())
+                     .object()
+                     .value(QStringLiteral("confirm"))
+                     .toInt(),
+                 1);
+        // The heartbeat keeps the new session.
+        QTest::qWait(2500);
+        QVERIFY(!w.authState().token.isEmpty());
+        QCOMPARE(w.signedOutNotices(), 1);
     }
 };
 
