@@ -14,18 +14,13 @@
 #include <QScreen>
 #include <QWindow>
 
-// Account, notices, support, updates, market.
-// The account session lives in mainwindow_account.cpp.
-void MainWindow::fetchLatestNotice() {}
-void MainWindow::onSupportPollTimer() {}
+// Updates, market.
+// The account session lives in mainwindow_account.cpp; notices and support
+// in mainwindow_notice.cpp and mainwindow_support.cpp.
 void MainWindow::checkUpdatesAtStartup() {}
 void MainWindow::openAppMarket()
 {
     qInfo() << "app market: not available yet";
-}
-void MainWindow::openSupportChat()
-{
-    qInfo() << "support chat: not available yet";
 }
 
 // Backup.
