@@ -11,8 +11,8 @@
 #include <QDebug>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QNetworkAccessManager>
@@ -56,6 +56,12 @@ QNetworkAccessManager* reportManager()
 {
     static QNetworkAccessManager* const nam = new QNetworkAccessManager();
     return nam;
+}
+
+QByteArray jsonString(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
 }
 
 int lineStepOf(const QFontMetricsF& fm)
@@ -181,13 +187,14 @@ void NoticeDialog::reportAction(const QString& action)
 {
     if (id <= 0)
         return;
-    QJsonObject o;
-    o.insert(QStringLiteral("notice_id"), double(id));
-    o.insert(QStringLiteral("device"), deviceId());
-    o.insert(QStringLiteral("action"), action);
+    // Written by hand: the keys keep their order, and the id stays an exact
+    // integer however large (a JSON object would sort the keys and carry
+    // the id as a double).
+    const QByteArray body = "{\"notice_id\":" + QByteArray::number(id) + ",\"device\":" + jsonString(deviceId())
+        + ",\"action\":" + jsonString(action) + '}';
     QNetworkReply* reply = postOnline(reportManager(), serviceActionUrl(QStringLiteral("/api/notice.php"),
                                                                         QStringLiteral("report")),
-                                      QJsonDocument(o).toJson(QJsonDocument::Compact), kReportTimeoutMs, false);
+                                      body, kReportTimeoutMs, false);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
