@@ -388,17 +388,21 @@ void SupportChatDialog::fetchImage(const QString& name)
     imageReplies.insert(reply);
     // The limit holds during the transfer: a picture that announces or
     // delivers more is cut off there and then, not buffered first.
-    auto refuse = [reply] {
-        reply->setProperty(kTooLargeProperty, true);
+    auto refuse = [reply](qint64 bytes) {
+        reply->setProperty(kTooLargeProperty, bytes);
         reply->abort();
     };
     connect(reply, &QNetworkReply::metaDataChanged, this, [reply, refuse] {
-        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kChatImageMaxBytes)
-            refuse();
+        const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (declared > kChatImageMaxBytes)
+            refuse(declared);
     });
-    connect(reply, &QNetworkReply::downloadProgress, this, [refuse](qint64 received, qint64) {
-        if (received > kChatImageMaxBytes)
-            refuse();
+    // Nothing is read before the end, so what is buffered is what arrived;
+    // readyRead comes with every piece, while the progress signal is
+    // throttled and may hold back the last one until the transfer ends.
+    connect(reply, &QNetworkReply::readyRead, this, [reply, refuse] {
+        if (reply->bytesAvailable() > kChatImageMaxBytes)
+            refuse(reply->bytesAvailable());
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply, name] { onImageReply(reply, name); });
 }
@@ -414,8 +418,8 @@ void SupportChatDialog::onImageReply(QNetworkReply* reply, const QString& name)
         imagesFailed.insert(name);
         return;
     }
-    if (reply->property(kTooLargeProperty).toBool()) {
-        qWarning() << "support image too large, rejected:" << name << reply->bytesAvailable();
+    if (reply->property(kTooLargeProperty).isValid()) {
+        qWarning() << "support image too large, rejected:" << name << reply->property(kTooLargeProperty).toLongLong();
         imagesFailed.insert(name);
         return;
     }
