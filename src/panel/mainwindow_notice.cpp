@@ -68,12 +68,14 @@ void MainWindow::showLatestNotice(QNetworkReply* reply)
         pendingNoticeId = 0;
     });
     // A popup closed without a dismissal (the system's close command)
-    // still counts as seen, without lowering a larger id seen meanwhile.
+    // still counts as seen, without lowering a larger id seen meanwhile in
+    // the same generation. An id of another generation says nothing about
+    // this one.
     connect(popup, &QObject::destroyed, onlineGuard(), [this, gen, id] {
-        int storedGen = 0;
-        qint64 storedId = 0;
-        loadNoticeSeen(storedGen, storedId);
-        if (storedId < id)
+        NoticeSeen stored;
+        loadNoticeSeen(stored.gen, stored.id);
+        const qint64 seenHere = (stored.gen == gen || stored.gen < 1) ? stored.id : 0;
+        if (seenHere < id)
             saveNoticeSeen(gen, id);
         if (pendingNoticeId == id)
             pendingNoticeId = 0;
