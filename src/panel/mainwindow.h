@@ -48,6 +48,7 @@ class QNetworkReply;
 class QSystemTrayIcon;
 class SettingsDialog;
 class Sidebar;
+class SupportChatDialog;
 class TitleBarActions;
 class Toast;
 class UiLockOverlay;
@@ -327,12 +328,9 @@ private:
     void tryAutoLogin();
     void syncAfterStartup();
     void checkTokenAlive();
-    void fetchLatestNotice();
-    void onSupportPollTimer();
     void checkUpdatesAtStartup();
     void runAutoBackupIfDue();
     void openAppMarket();
-    void openSupportChat();
     void toggleScreenMonitor();
     // The recorder paused for want of disk space; mainwindow_monitor.cpp.
     void onScreenMonitorDiskFull();
@@ -518,4 +516,26 @@ private:
     QString maintenanceDataRoot() const;
     QFutureWatcher<QString>* autoBackupWatcher = nullptr;
     friend class TestMainWindowBackup;
+    // Notices and the support chat; mainwindow_notice.cpp, mainwindow_support.cpp.
+public:
+    void fetchLatestNotice();
+    void showLatestNotice(QNetworkReply* reply);
+    void onSupportPollTimer();
+    // One "unread" request, without the skip rules of the timer.
+    void pollSupportUnread();
+    void openSupportChat();
+    // Read by tests.
+    qint64 pendingNotice() const { return pendingNoticeId; }
+    SupportChatDialog* supportChatDialog() const;
+    int supportUnreadCount() const { return supportUnread; }
+    bool unreadPollPending() const;
+private:
+    void onUnreadReply(QNetworkReply* reply);
+    void onSupportLoginRequested();
+    QObject* onlineGuard();
+    qint64 pendingNoticeId = 0;
+    QPointer<SupportChatDialog> supportChat;
+    QPointer<QNetworkReply> unreadReply;
+    int supportUnread = 0;
+    std::unique_ptr<QObject> onlineGuardObject;
 };

@@ -66,9 +66,10 @@ void MainWindow::applyAllSettings()
         }
     }
     updateDockPollTimer();
-    if (supportPollTimer && !supportPollTimer->isActive()) {
-        supportPollTimer->start();
-        onSupportPollTimer();
+    if (supportPollTimer) {
+        if (!supportPollTimer->isActive())
+            supportPollTimer->start();
+        pollSupportUnread();
     }
     updateTrayVisibility();
     registerSummonHotkey(false);

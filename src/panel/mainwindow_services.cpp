@@ -14,16 +14,10 @@
 #include <QScreen>
 #include <QWindow>
 
-// Account, notices, support, updates.
-// The market lives in mainwindow_market.cpp.
-// The account session lives in mainwindow_account.cpp.
-void MainWindow::fetchLatestNotice() {}
-void MainWindow::onSupportPollTimer() {}
+// Updates. The account session lives in mainwindow_account.cpp, the market
+// in mainwindow_market.cpp, notices and support in mainwindow_notice.cpp and
+// mainwindow_support.cpp.
 void MainWindow::checkUpdatesAtStartup() {}
-void MainWindow::openSupportChat()
-{
-    qInfo() << "support chat: not available yet";
-}
 
 // Protection and lock live in mainwindow_protect.cpp, the screen monitor
 // in mainwindow_monitor.cpp, backups in mainwindow_backup.cpp.

@@ -8,3 +8,8 @@ qy_add_test(test_kickconfirmdialog SOURCES ${D}/test_kickconfirmdialog.cpp LIBS 
 qy_add_test(test_sessionkickeddialog SOURCES ${D}/test_sessionkickeddialog.cpp $<TARGET_OBJECTS:qy_resources>
   LIBS qy_account)
 qy_add_test(test_logindialog SOURCES ${D}/test_logindialog.cpp LIBS qy_account)
+qy_add_test(test_noticeseen SOURCES ${D}/test_noticeseen.cpp LIBS qy_account)
+qy_add_test(test_noticedialog SOURCES ${D}/test_noticedialog.cpp $<TARGET_OBJECTS:qy_resources> LIBS qy_account)
+qy_add_test(test_supportchat SOURCES ${D}/test_supportchat.cpp LIBS qy_account)
+qy_add_test(test_supportchatdialog SOURCES ${D}/test_supportchatdialog.cpp LIBS qy_account)
+qy_add_test(test_panel_online SOURCES ${D}/test_panel_online.cpp LIBS qy_panel)

@@ -11,7 +11,7 @@ Control commands (stdin): {"cmd": "<name>", ...}
   clear_log      -> {}
   fault          -> {}  script a fault: match on "path" (and "action"), with
                    "mode" (status, delay, stall, hangup, false_length,
-                   oversize, corrupt, trickle), "count" (default 1, -1 = always)
+                   oversize, corrupt, trickle, chunked), "count" (default 1, -1 = always)
                    and the mode's values
   clear_faults   -> {}
   quit           -> {} and the process ends
@@ -187,6 +187,9 @@ def make_handler(app):
             if mode == "oversize":
                 reply = Reply(200, raw=b"x" * int(fault.get("bytes", 1 << 20)), content_type="application/octet-stream")
             raw = reply.raw
+            if mode == "chunked":
+                self.send_chunked(reply, fault, method)
+                return
             declared = len(raw)
             if mode == "false_length":
                 declared = len(raw) + int(fault.get("extra", 100))
@@ -244,6 +247,32 @@ def make_handler(app):
                     self.connection.shutdown(socket.SHUT_RDWR)
                 except OSError:
                     pass
+        def send_chunked(self, reply, fault, method):
+            """The body without a length, in chunks; with "after" the transfer
+            stops there and the connection stays open for "seconds"."""
+            raw = reply.raw
+            self.send_response(reply.status)
+            self.send_header("Content-Type", reply.content_type)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.send_header("Connection", "close")
+            self.close_connection = True
+            self.end_headers()
+            if method == "HEAD":
+                return
+            step = int(fault.get("chunk", 65536))
+            cut = int(fault.get("after", len(raw)))
+            try:
+                for i in range(0, min(cut, len(raw)), step):
+                    piece = raw[i:min(i + step, cut)]
+                    self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+                    self.wfile.flush()
+                if cut < len(raw):
+                    app.stopping.wait(fault.get("seconds", 30))
+                    return
+                self.wfile.write(b"0\r\n\r\n")
+                self.wfile.flush()
+            except OSError:
+                pass  # the client hung up, which is what a test may want
 
     return Handler
 
