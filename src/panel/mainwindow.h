@@ -30,6 +30,7 @@
 #include <utility>
 
 class AuthManager;
+class PanelUpdater;
 class BorderFrame;
 class BottomBar;
 class FloatIcon;
@@ -476,4 +477,18 @@ private:
     bool authLostBusy = false;
     int signedOutShown = 0;
     QPointer<QWidget> signedOutDialog;
+
+    // Updates; mainwindow_update.cpp.
+public:
+    void checkForUpdates(bool beta, bool manual);
+    // The settings dialog's "check for updates".
+    void checkUpdatesFromSettings();
+    // The update channel chosen on the open settings dialog (0 stable,
+    // 1 beta, negative: none chosen); the settings dialog sets it while it
+    // is open. Unset, the saved channel counts.
+    std::function<int()> settingsUpdateChannelChoice;
+    // The window's updater, made on first use.
+    PanelUpdater* updater();
+private:
+    PanelUpdater* panelUpdater = nullptr;
 };

@@ -14,11 +14,11 @@
 #include <QScreen>
 #include <QWindow>
 
-// Account, notices, support, updates, market.
-// The account session lives in mainwindow_account.cpp.
+// Account, notices, support, market.
+// The account session lives in mainwindow_account.cpp, updates in
+// mainwindow_update.cpp.
 void MainWindow::fetchLatestNotice() {}
 void MainWindow::onSupportPollTimer() {}
-void MainWindow::checkUpdatesAtStartup() {}
 void MainWindow::openAppMarket()
 {
     qInfo() << "app market: not available yet";
