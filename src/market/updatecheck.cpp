@@ -155,9 +155,9 @@ void PanelUpdater::onUpdateHistoryReply(QNetworkReply* reply, const QString& ver
     QString notes = manifestNotes;
     QString source = QStringLiteral("panel.json");
     if (ok) {
+        QString fromHistory;
         QString parseError;
-        const QString fromHistory = historyNotesFor(body, version, &parseError);
-        if (!parseError.isEmpty())
+        if (!historyNotesFor(body, version, &fromHistory, &parseError))
             qWarning() << "[jsonutil] array parse failed:" << parseError;
         if (!fromHistory.isEmpty()) {
             notes = fromHistory;

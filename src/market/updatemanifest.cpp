@@ -117,15 +117,15 @@ bool isManifestSignatureValid(const UpdateManifest& m)
     return verifyEcdsaP256Sha256(x, y, signedPayload(m), sig);
 }
 
-QString historyNotesFor(const QByteArray& body, const QString& version, QString* parseError)
+bool historyNotesFor(const QByteArray& body, const QString& version, QString* notes, QString* parseError)
 {
+    notes->clear();
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &err);
-    if (!doc.isArray()) {
-        if (parseError)
-            *parseError = err.error != QJsonParseError::NoError ? err.errorString()
-                                                                 : QStringLiteral("not an array");
-        return QString();
+    if (err.error != QJsonParseError::NoError || !doc.isArray()) {
+        // A valid document of another kind keeps the parser's "no error".
+        *parseError = err.errorString();
+        return false;
     }
     const QJsonArray entries = doc.array();
     for (const QJsonValue& v : entries) {
@@ -134,8 +134,10 @@ QString historyNotesFor(const QByteArray& body, const QString& version, QString*
         if (!ver.isString() || ver.toString() != version)
             continue;
         // Only the first entry of a version counts, even without notes.
-        const QJsonValue notes = e.value(QLatin1String("notes"));
-        return notes.isString() ? notes.toString().trimmed() : QString();
+        const QJsonValue n = e.value(QLatin1String("notes"));
+        if (n.isString())
+            *notes = n.toString().trimmed();
+        break;
     }
-    return QString();
+    return true;
 }

@@ -43,7 +43,8 @@ QString updatePublicKeyY();
 void setUpdatePublicKeyOverride(const QString& xHex, const QString& yHex);
 
 // The release notes for `version` in a history body (a JSON array of
-// objects with "version" and "notes"): the trimmed notes of the first entry
-// whose version matches exactly; empty when that entry has none, when no
-// entry matches, or when the body is no array (then `parseError` says why).
-QString historyNotesFor(const QByteArray& body, const QString& version, QString* parseError);
+// objects with "version" and "notes"): in `notes` the trimmed notes of the
+// first entry whose version matches exactly, empty when that entry has none
+// or no entry matches. False, with the parser's error text in `parseError`,
+// when the body is no JSON array.
+bool historyNotesFor(const QByteArray& body, const QString& version, QString* notes, QString* parseError);
