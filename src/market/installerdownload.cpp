@@ -69,7 +69,9 @@ void PanelUpdater::downloadUpdate(const QString& url)
     // The file is opened before anything is asked of the network, so that
     // a data root that cannot be written costs no request.
     auto d = std::make_shared<Download>(installer);
-    if (!d->file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a write the disk refuses fails at once, in the handler
+    // that can still abort the transfer.
+    if (!d->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         forwardUpdateStatus(translate(u"无法写入临时文件"));
         return;
     }
@@ -119,7 +121,8 @@ void PanelUpdater::onUpdateDownloadFinished()
     QNetworkReply* reply = d->reply;
     reply->disconnect(this);
     reply->deleteLater();
-    const QByteArray tail = reply->readAll();
+    // An aborted reply is closed; it has nothing left to read.
+    const QByteArray tail = reply->isOpen() ? reply->readAll() : QByteArray();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
     const bool transportError = error != QNetworkReply::NoError;
@@ -163,6 +166,14 @@ void PanelUpdater::onUpdateDownloadFinished()
         forwardUpdateStatus(translate(u"下载失败，磁盘空间不足或临时文件被占用"));
         return;
     }
+    // A file system that took fewer bytes than it said must not hand a
+    // cut installer over.
+    if (QFileInfo(installer).size() != d->written) {
+        qWarning() << "update download: tail write/commit failed: the installer on disk is short";
+        QFile::remove(installer);
+        forwardUpdateStatus(translate(u"下载失败，磁盘空间不足或临时文件被占用"));
+        return;
+    }
     QFile::setPermissions(installer, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     setDialogStatus(translate(u"准备安装…"));
@@ -179,7 +190,7 @@ bool PanelUpdater::startHandOff()
 {
     QSaveFile script(scriptPath);
     script.setDirectWriteFallback(false);
-    if (!script.open(QIODevice::WriteOnly)) {
+    if (!script.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         forwardUpdateStatus(translate(u"无法写入更新脚本，请到官网手动下载新版"));
         return false;
     }

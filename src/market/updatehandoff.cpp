@@ -28,10 +28,10 @@ QByteArray updateHandOffScript(qint64 pid, const QString& exe, const QString& in
     s += "exe=" + shellQuoted(QFile::encodeName(exe)) + "\n";
     s += "installer=" + shellQuoted(QFile::encodeName(installer)) + "\n";
     s += "\n";
-    // A copy that outlived a replaced executable reads "<path> (deleted)".
+    // The same file, not the same name: -ef compares device and inode, and
+    // needs no process per entry, which keeps the walk over /proc quick.
     s += "own_copy() {\n"
-         "    target=$(readlink \"/proc/$1/exe\" 2>/dev/null) || return 1\n"
-         "    [ \"$target\" = \"$exe\" ] || [ \"$target\" = \"$exe (deleted)\" ]\n"
+         "    [ \"/proc/$1/exe\" -ef \"$exe\" ]\n"
          "}\n"
          "\n"
          "others() {\n"

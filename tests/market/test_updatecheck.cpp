@@ -47,7 +47,7 @@ private Q_SLOTS:
         auto tamper = [](const char* key, const QJsonValue& v) {
             return QJsonObject{{QStringLiteral("tamper"), QJsonObject{{QLatin1String(key), v}}}};
         };
-        QTest::newRow("version changed") << tamper("version", QStringLiteral("1.0.300"));
+        QTest::newRow("version changed") << tamper("version", QStringLiteral("1.0.301"));
         QTest::newRow("sha256 changed") << tamper("sha256", QString(64, QLatin1Char('b')));
         QTest::newRow("size changed") << tamper("size", 4097);
         QTest::newRow("url changed") << tamper("url", QStringLiteral("https://elsewhere.invalid/setup.bin"));
