@@ -50,7 +50,7 @@ public:
     QString offeredUrl() const { return updateUrl; }
     QString offeredSha256() const { return updateSha256; }
     bool offerIsBeta() const { return updateIsBeta; }
-    UpdateDialog* dialog() const { return updateDialog; }
+    UpdateDialog* dialog() const;
 
     // "panel_update_setup.exe" in the data root.
     static QString defaultInstallerPath();

@@ -65,6 +65,11 @@ QString PanelUpdater::defaultInstallerPath()
     return cachedAppDataDir() + QStringLiteral("/panel_update_setup.exe");
 }
 
+UpdateDialog* PanelUpdater::dialog() const
+{
+    return updateDialog;
+}
+
 void PanelUpdater::setHandOffTarget(qint64 pid, const QString& exe)
 {
     handOffPid = pid;
