@@ -32,6 +32,7 @@
 
 class AppMarketDialog;
 class AuthManager;
+class PanelUpdater;
 class BorderFrame;
 class BottomBar;
 class FloatIcon;
@@ -538,4 +539,18 @@ private:
     QPointer<QNetworkReply> unreadReply;
     int supportUnread = 0;
     std::unique_ptr<QObject> onlineGuardObject;
+
+    // Updates; mainwindow_update.cpp.
+public:
+    void checkForUpdates(bool beta, bool manual);
+    // The settings dialog's "check for updates".
+    void checkUpdatesFromSettings();
+    // The update channel chosen on the open settings dialog (0 stable,
+    // 1 beta, negative: none chosen); the settings dialog sets it while it
+    // is open. Unset, the saved channel counts.
+    std::function<int()> settingsUpdateChannelChoice;
+    // The window's updater, made on first use.
+    PanelUpdater* updater();
+private:
+    PanelUpdater* panelUpdater = nullptr;
 };

@@ -264,7 +264,7 @@ void MainWindow::onGearMenuAction(int action)
         launcher().openUrl(serviceUrl(QStringLiteral("/")));
         break;
     case GearMenuPopup::CheckUpdates:
-        qInfo() << "update check: not available yet";
+        checkForUpdates(settings.updateChannel == 1, true);
         break;
     case GearMenuPopup::SignOut:
         signOut();

@@ -14,10 +14,9 @@
 #include <QScreen>
 #include <QWindow>
 
-// Updates. The account session lives in mainwindow_account.cpp, the market
-// in mainwindow_market.cpp, notices and support in mainwindow_notice.cpp and
-// mainwindow_support.cpp.
-void MainWindow::checkUpdatesAtStartup() {}
+// The account session lives in mainwindow_account.cpp, updates in
+// mainwindow_update.cpp, the market in mainwindow_market.cpp, notices and
+// support in mainwindow_notice.cpp and mainwindow_support.cpp.
 
 // Protection and lock live in mainwindow_protect.cpp, the screen monitor
 // in mainwindow_monitor.cpp, backups in mainwindow_backup.cpp.

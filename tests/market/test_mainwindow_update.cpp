@@ -1,0 +1,114 @@
+// The panel's update entry points: the gear menu's "检查更新" and the settings
+// dialog's check, each on the channel it should use.
+#include "panel/mainwindow.h"
+
+#include "app/appsettings.h"
+#include "app/lang.h"
+#include "app/paths.h"
+#include "app/servicehost.h"
+#include "standin.h"
+#include "testsupport.h"
+#include "widgets/gearmenupopup.h"
+#include "widgets/titlebaractions.h"
+#include "widgets/toast.h"
+
+#include <QtTest>
+
+using testsupport::StandInService;
+
+namespace {
+
+QString settingsFile() { return cachedAppDataDir() + QStringLiteral("/settings.json"); }
+
+void saveChannel(int channel)
+{
+    AppSettings s;
+    s.updateChannel = channel;
+    QString error;
+    QVERIFY2(saveAppSettings(settingsFile(), s, QSize(800, 500), &error), qPrintable(error));
+}
+
+QStringList manifestRequests(StandInService& svc)
+{
+    QStringList out;
+    for (const QJsonValue& v : svc.requests()) {
+        const QString path = v.toObject().value(QStringLiteral("path")).toString();
+        if (path.startsWith(QLatin1String("/update/apps/panel")))
+            out << path.mid(int(qstrlen("/update/apps/")));
+    }
+    return out;
+}
+
+} // namespace
+
+class TestMainWindowUpdate : public QObject {
+    Q_OBJECT
+    StandInService svc;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("Tarnavel"));
+        QCoreApplication::setApplicationName(QStringLiteral("TarnavelPanel"));
+        QVERIFY(cachedAppDataDir().startsWith(testsupport::testRoot()));
+        QString error;
+        if (!svc.start(&error))
+            QFAIL(qPrintable(error));
+    }
+    void init()
+    {
+        setServiceHostOverride(svc.host());
+        svc.control(QStringLiteral("clear_log"));
+    }
+
+    // No manifest is published: a manual check ends in the failure toast
+    // after the beta channel fell back to the stable one.
+    void gearMenu_data()
+    {
+        QTest::addColumn<int>("savedChannel");
+        QTest::addColumn<QStringList>("asked");
+        QTest::newRow("stable") << 0 << QStringList{QStringLiteral("panel.json")};
+        QTest::newRow("beta") << 1 << QStringList{QStringLiteral("panel-beta.json"), QStringLiteral("panel.json")};
+    }
+    void gearMenu()
+    {
+        QFETCH(int, savedChannel);
+        QFETCH(QStringList, asked);
+        saveChannel(savedChannel);
+        MainWindow w;
+        Q_EMIT w.titleBarActions()->gearMenuAction(GearMenuPopup::CheckUpdates);
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<Toast*>(), 20000);
+        QCOMPARE(w.findChild<Toast*>()->text(), translate(u"检查更新失败，请检查网络后重试"));
+        QVERIFY(w.findChild<Toast*>()->isFailure());
+        QCOMPARE(manifestRequests(svc), asked);
+    }
+
+    // The channel shown on the open settings dialog wins over the saved one,
+    // even before the dialog's OK.
+    void fromSettings_data()
+    {
+        QTest::addColumn<int>("savedChannel");
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("beta chosen, stable saved") << 0 << 1 << "panel-beta.json";
+        QTest::newRow("stable chosen, beta saved") << 1 << 0 << "panel.json";
+        QTest::newRow("nothing chosen, beta saved") << 1 << -1 << "panel-beta.json";
+        QTest::newRow("no dialog, stable saved") << 0 << -2 << "panel.json";
+    }
+    void fromSettings()
+    {
+        QFETCH(int, savedChannel);
+        QFETCH(int, chosen);
+        QFETCH(QString, first);
+        saveChannel(savedChannel);
+        MainWindow w;
+        if (chosen > -2)
+            w.settingsUpdateChannelChoice = [chosen] { return chosen; };
+        w.checkUpdatesFromSettings();
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<Toast*>(), 20000);
+        QCOMPARE(manifestRequests(svc).value(0), first);
+    }
+};
+
+QTEST_MAIN(TestMainWindowUpdate)
+#include "test_mainwindow_update.moc"

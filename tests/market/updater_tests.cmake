@@ -1,0 +1,6 @@
+set(D ${CMAKE_CURRENT_LIST_DIR})
+qy_add_test(test_versionorder SOURCES ${D}/test_versionorder.cpp LIBS qy_updater)
+qy_add_test(test_updatecheck SOURCES ${D}/test_updatecheck.cpp ${D}/updaterharness.h LIBS qy_updater)
+qy_add_test(test_installerdownload SOURCES ${D}/test_installerdownload.cpp ${D}/updaterharness.h LIBS qy_updater)
+qy_add_test(test_updatedialog SOURCES ${D}/test_updatedialog.cpp LIBS qy_updater)
+qy_add_test(test_mainwindow_update SOURCES ${D}/test_mainwindow_update.cpp LIBS qy_panel)
