@@ -208,7 +208,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("ub");
         QTest::addColumn<QString>("line");
-        QTest::newRow("settings") << 1 << "settings dialog: not available yet";
         QTest::newRow("market") << 5 << "app market: not available yet";
         QTest::newRow("feedback") << 7 << "support chat: not available yet";
         QTest::newRow("recorder") << 9 << "screen monitor: not available yet";
