@@ -29,15 +29,16 @@ AppSettings savedSettings()
     return s;
 }
 
-// A grab of the window once icons and deferred work have settled.
+// A grab of the window once icons and deferred work have settled: the
+// same picture for half a second.
 QImage settledGrab(MainWindow& w)
 {
     QImage last;
-    for (int i = 0; i < 50; ++i) {
+    int same = 0;
+    for (int i = 0; i < 200 && same < 8; ++i) {
         QTest::qWait(60);
         const QImage now = w.grab().toImage();
-        if (now == last && w.queuedIconRequests() == 0)
-            return now;
+        same = now == last && w.queuedIconRequests() == 0 ? same + 1 : 0;
         last = now;
     }
     return last;
@@ -63,10 +64,15 @@ void clickElement(SettingsDialog& d, int id)
 void dragSlider(SliderWidget* s, int fromX, int toX)
 {
     QTest::mousePress(s, Qt::LeftButton, {}, QPoint(fromX, 14));
-    for (int x = fromX; x != toX; x += toX > fromX ? 4 : -4) {
+    const int step = toX > fromX ? 4 : -4;
+    for (int x = fromX + step;; x += step) {
+        if (step > 0 ? x > toX : x < toX)
+            x = toX;
         QMouseEvent move(QEvent::MouseMove, QPointF(x, 14), s->mapToGlobal(QPointF(x, 14)), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(s, &move);
+        if (x == toX)
+            break;
     }
     QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(toX, 14));
 }

@@ -134,7 +134,7 @@ private Q_SLOTS:
         const QRect left = settingsHitRect(l, settingsid::kSegmentBase + 2 * row);
         const QRect right = settingsHitRect(l, settingsid::kSegmentBase + 2 * row + 1);
         QCOMPARE(right.right() - left.left() + 1, width);
-        QCOMPARE(right.right(), kW - 41);
+        QCOMPARE(right.right(), kW - 42);
         QCOMPARE(left.height(), 28);
         QCOMPARE(right.left(), left.left() + width / 2);
     }

@@ -229,6 +229,8 @@ private Q_SLOTS:
         c.addItem(longName, longName);
         c.addItem(QStringLiteral("Short"), QStringLiteral("Short"));
         c.resize(60, 28);
+        c.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c));
         QCOMPARE(c.elideWidth(), 40);
         c.setCurrentIndex(1);
         c.setProperty("fullText", longName);
