@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 
@@ -46,10 +47,20 @@ double openToFirstFrame(Make make)
     QElapsedTimer t;
     t.start();
     QDialog* d = make();
+    if (qEnvironmentVariableIsSet("QY_BENCH_DETAIL"))
+        std::printf("  construct %.2f ms\n", t.nsecsElapsed() / 1e6);
     PaintCounter counter;
     d->installEventFilter(&counter);
     d->show();
+    if (qEnvironmentVariableIsSet("QY_BENCH_DETAIL"))
+        std::printf("  shown %.2f ms\n", t.nsecsElapsed() / 1e6);
     waitForPaint(counter, 0);
+    if (qEnvironmentVariableIsSet("QY_BENCH_DETAIL")) {
+        QElapsedTimer g;
+        g.start();
+        d->grab();
+        std::printf("  painted %.2f ms, another paint %.2f ms\n", t.nsecsElapsed() / 1e6, g.nsecsElapsed() / 1e6);
+    }
     const double ms = t.nsecsElapsed() / 1e6;
     d->removeEventFilter(&counter);
     delete d;
@@ -71,9 +82,13 @@ int main(int argc, char** argv)
     QTemporaryDir sandbox;
     for (const char* var : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
         qputenv(var, QFile::encodeName(sandbox.path() + QLatin1Char('/') + QString::fromLatin1(var)));
+    // A frame on a real X server when there is one: the offscreen platform
+    // shows a window without creating or mapping anything, which makes a
+    // bare dialog nearly free.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
     QApplication app(argc, argv);
+    const QByteArray on = QGuiApplication::platformName().toUtf8();
     QCoreApplication::setOrganizationName(QStringLiteral("Tarnavel"));
     QCoreApplication::setApplicationName(QStringLiteral("TarnavelPanel"));
 
@@ -106,11 +121,12 @@ int main(int argc, char** argv)
     }
     const double openMedian = percentile(settingsMs, 0.5);
     const double bareMedian = percentile(bareMs, 0.5);
-    std::printf("settings dialog first open to first frame: %.2f ms\n", coldSettings);
-    std::printf("bare dialog first open to first frame: %.2f ms\n", coldBare);
-    std::printf("settings dialog open to first frame median: %.2f ms\n", openMedian);
-    std::printf("bare dialog open to first frame median: %.2f ms\n", bareMedian);
-    std::printf("ratio settings dialog open to bare dialog open: %.2f\n", bareMedian > 0 ? openMedian / bareMedian : 0);
+    std::printf("settings dialog first open to first frame (%s): %.2f ms\n", on.constData(), coldSettings);
+    std::printf("bare dialog first open to first frame (%s): %.2f ms\n", on.constData(), coldBare);
+    std::printf("settings dialog open to first frame median (%s): %.2f ms\n", on.constData(), openMedian);
+    std::printf("bare dialog open to first frame median (%s): %.2f ms\n", on.constData(), bareMedian);
+    std::printf("ratio settings dialog open to bare dialog open (%s): %.2f\n", on.constData(),
+                bareMedian > 0 ? openMedian / bareMedian : 0);
 
     // A drag on the live panel: each pointer step previews the working copy
     // through the main window and ends with the panel painted.
@@ -128,11 +144,29 @@ int main(int argc, char** argv)
     PaintCounter panelPaints;
     w.installEventFilter(&panelPaints);
 
+    if (qEnvironmentVariableIsSet("QY_BENCH_DETAIL")) {
+        QElapsedTimer a;
+        a.start();
+        for (int i = 0; i < 50; ++i)
+            w.applyAppSettings(dialog->workingSettings());
+        const double apply = a.nsecsElapsed() / 50e6;
+        a.restart();
+        for (int i = 0; i < 50; ++i)
+            w.repaint();
+        const double paint = a.nsecsElapsed() / 50e6;
+        a.restart();
+        for (int i = 0; i < 50; ++i)
+            QCoreApplication::processEvents();
+        std::printf("  apply %.2f ms, panel repaint %.2f ms, idle events %.2f ms\n", apply, paint, a.nsecsElapsed() / 50e6);
+    }
     for (const int number : {2, 3, 0}) {
         SliderWidget* slider = dialog->sliderByNumber(number);
         if (!slider || !slider->isVisible())
             return 1;
         QList<double> steps;
+        QList<double> handled;
+        QList<double> queued;
+        const bool detail = qEnvironmentVariableIsSet("QY_BENCH_DETAIL");
         const int length = slider->grooveLength();
         {
             QMouseEvent press(QEvent::MouseButtonPress, QPointF(12, 14), slider->mapToGlobal(QPointF(12, 14)),
@@ -149,9 +183,13 @@ int main(int argc, char** argv)
                 QMouseEvent move(QEvent::MouseMove, QPointF(x, 14), slider->mapToGlobal(QPointF(x, 14)), Qt::NoButton,
                                  Qt::LeftButton, Qt::NoModifier);
                 QApplication::sendEvent(slider, &move);
+                if (detail)
+                    handled << t.nsecsElapsed() / 1e6;
                 // The work the step queued, then the panel's frame painted at
                 // once rather than at the platform's next frame tick.
                 QCoreApplication::processEvents();
+                if (detail)
+                    queued << t.nsecsElapsed() / 1e6;
                 w.repaint();
                 steps << t.nsecsElapsed() / 1e6;
                 if (panelPaints.paints == before)
@@ -161,11 +199,13 @@ int main(int argc, char** argv)
         QMouseEvent release(QEvent::MouseButtonRelease, QPointF(12, 14), slider->mapToGlobal(QPointF(12, 14)),
                             Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(slider, &release);
+        if (detail)
+            std::printf("  handled p50 %.2f, queued work p50 %.2f ms\n", percentile(handled, 0.5), percentile(queued, 0.5));
         const char* name = number == 2 ? "corner radius" : number == 3 ? "opacity" : "icon size";
         const double p95 = percentile(steps, 0.95);
-        std::printf("%s slider step to panel frame p50: %.2f ms\n", name, percentile(steps, 0.5));
-        std::printf("%s slider step to panel frame p95: %.2f ms\n", name, p95);
-        std::printf("ratio %s slider step p95 to 16 ms frame: %.2f\n", name, p95 / 16.0);
+        std::printf("%s slider step to panel frame p50 (%s): %.2f ms\n", name, on.constData(), percentile(steps, 0.5));
+        std::printf("%s slider step to panel frame p95 (%s): %.2f ms\n", name, on.constData(), p95);
+        std::printf("ratio %s slider step p95 to 16 ms frame (%s): %.2f\n", name, on.constData(), p95 / 16.0);
     }
     dialog->reject();
     return 0;

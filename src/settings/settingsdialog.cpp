@@ -99,9 +99,6 @@ void SettingsDialog::buildChildWidgets()
 
     m_fontCombo = new ElideCombo(this);
     m_fontCombo->addItem(translate(u"默认（微软雅黑）"), QString());
-    const QStringList families = QFontDatabase::families();
-    for (const QString& family : families)
-        m_fontCombo->addItem(family, family);
     m_fontCombo->hide();
     connect(m_fontCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
         m_fontCombo->setProperty("fullText", m_fontCombo->itemText(i));
@@ -120,6 +117,19 @@ void SettingsDialog::buildChildWidgets()
         connect(slider, &SliderWidget::valueChanged, this, [this, n](int value) { onSliderChanged(n, value); });
         m_sliders.append(slider);
     }
+}
+
+void SettingsDialog::ensureFontList()
+{
+    // Listing every installed family costs more than the rest of the
+    // dialog together; only the appearance page shows the list.
+    if (m_fontListFilled)
+        return;
+    m_fontListFilled = true;
+    const QSignalBlocker blocker(m_fontCombo);
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : families)
+        m_fontCombo->addItem(family, family);
 }
 
 SliderWidget* SettingsDialog::sliderByNumber(int number) const

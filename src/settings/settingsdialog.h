@@ -125,6 +125,7 @@ public:
 private:
     // The shell (settingsdialog.cpp).
     void buildChildWidgets();
+    void ensureFontList();
     void commitAndAccept();
     void restoreDefaults();
     void switchPage(int page, bool dropHint);
@@ -204,6 +205,7 @@ private:
     QLineEdit* m_titleEdit = nullptr;
     ElideCombo* m_fontCombo = nullptr;
     QList<SliderWidget*> m_sliders;
+    bool m_fontListFilled = false;
     int m_dialogWidth = 780;
     int m_dialogHeight = 800;
 
@@ -212,6 +214,11 @@ private:
     SettingsPageLayout m_layout;
     QList<IconRow> m_iconRows;
     int m_scroll = 0;
+
+    // The part of the content being repainted, in content coordinates: a
+    // slider's repaint must not redraw every row beneath the translucent
+    // window.
+    QRect m_paintArea;
 
     // Pointer state.
     int m_hoverId = -1;

@@ -18,10 +18,12 @@
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QPointer>
+#include <QRegion>
 
 namespace {
 
 constexpr int kSettingsButton = 1;
+constexpr int kCornerRadiusSlider = 2;
 
 bool loadsAsPicture(const QString& path) { return !QPixmap(path).isNull(); }
 
@@ -168,7 +170,17 @@ void SettingsDialog::onSliderChanged(int number, int value)
     *field = value;
     if (sliderSpec(number).preview)
         preview();
-    update();
+    // The slider paints its own value; of the dialog's painting only the
+    // card's corners follow a slider, and only they are repainted.
+    if (number == kCornerRadiusSlider) {
+        const int side = 26;
+        QRegion corners;
+        corners += QRect(0, 0, side, side);
+        corners += QRect(width() - side, 0, side, side);
+        corners += QRect(0, height() - side, side, side);
+        corners += QRect(width() - side, height() - side, side, side);
+        update(corners);
+    }
 }
 
 void SettingsDialog::showRevealMenu(const QPoint& globalPos)

@@ -207,6 +207,7 @@ void SettingsDialog::placeChildWidgets()
 
 void SettingsDialog::syncFontCombo()
 {
+    ensureFontList();
     const int i = m_fontCombo->findData(m_working.fontFamily, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i < 0 || i == m_fontCombo->currentIndex())
         return;

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QPainterPath>
 #include <QPixmapCache>
 
@@ -91,6 +92,13 @@ QFont font11()
     return f;
 }
 
+// Row buttons whose element id follows from the row id; the others are
+// numbered from 150 in painting order.
+bool rowButtonHasOwnId(int rowId)
+{
+    return rowId == 7 || rowId == 9 || rowId == 10 || rowId == 11 || rowId == 18 || (rowId >= 120 && rowId <= 132);
+}
+
 bool segmentValue(const AppSettings& s, int row)
 {
     switch (row) {
@@ -142,12 +150,14 @@ QColor SettingsDialog::colourOfSetting(int elementId) const
     return presetColor(mode);
 }
 
-void SettingsDialog::paintEvent(QPaintEvent*)
+void SettingsDialog::paintEvent(QPaintEvent* event)
 {
     const ThemePalette& pal = dialogPalette();
     const bool dark = pal.isDark;
     const int W = m_dialogWidth;
     const int H = m_dialogHeight;
+    const QRect dirty = event->rect();
+    m_paintArea = dirty.translated(0, m_scroll);
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
@@ -173,7 +183,7 @@ void SettingsDialog::paintEvent(QPaintEvent*)
     p.drawLine(cc + QPointF(-4, -4), cc + QPointF(4, 4));
     p.drawLine(cc + QPointF(4, -4), cc + QPointF(-4, 4));
 
-    for (int j = 0; j < 6; ++j) {
+    for (int j = 0; j < 6 && dirty.intersects(QRect(0, 0, settingsgeom::kNavWidth, H)); ++j) {
         const int page = settingspage::kNavOrder[j];
         const QRect& r = m_layout.nav[j];
         const int cy = (r.top() + r.bottom()) / 2;
@@ -216,7 +226,8 @@ void SettingsDialog::paintEvent(QPaintEvent*)
     paintScrollBar(p);
     p.restore();
 
-    paintFooter(p);
+    if (dirty.bottom() >= H - settingsgeom::kFooterHeight)
+        paintFooter(p);
     paintHintBubble(p);
 }
 
@@ -229,6 +240,15 @@ void SettingsDialog::paintSections(QPainter& p, const QColor& cardColour)
         const SettingsSection& section = m_model.at(si);
         const int y = m_layout.sectionTops.at(si);
         const int h = m_layout.sectionHeights.at(si);
+        const bool whole = sectionIsWholeCard(section);
+        if (!m_paintArea.intersects(QRect(176, y, W - 200, h))) {
+            // Row buttons without an id of their own are numbered in
+            // painting order, skipped sections included.
+            for (const SettingsRow& row : section.rows)
+                if (row.kind == settingsrow::kButton && !rowButtonHasOwnId(row.id))
+                    ++plainButtons;
+            continue;
+        }
         p.setPen(QPen(pal.c[kControlBorder], 1));
         p.setBrush(cardColour);
         p.drawRoundedRect(inner(QRect(176, y, W - 200, h)), 8, 8);
@@ -238,7 +258,6 @@ void SettingsDialog::paintSections(QPainter& p, const QColor& cardColour)
         p.drawText(QRect(210, y + t, W - 37 - 210, 20), Qt::AlignLeft | Qt::AlignVCenter, translate(section.title));
         paintSectionGlyph(p, QPointF(196, y + t + 10), pal.c[kAccent], section.glyph);
 
-        const bool whole = sectionIsWholeCard(section);
         const QList<SettingsRowRects>& rects = m_layout.rows.at(si);
         for (int ri = 0; ri < section.rows.size() && ri < rects.size(); ++ri) {
             const SettingsRow& row = section.rows.at(ri);
@@ -330,13 +349,9 @@ void SettingsDialog::paintRow(QPainter& p, const SettingsRow& row, const Setting
             id = row.id;
             label = translate(m_working.bgImagePath.isEmpty() ? u"选择图片" : u"更换图片");
             break;
-        case 122:
-        case 123:
-        case 126:
-        case 127:
-        case 128:
-        case 132: id = row.id; break;
-        default: id = settingsid::kPlainButtonBase + plainButtons++; break;
+        default:
+            id = rowButtonHasOwnId(row.id) ? row.id : settingsid::kPlainButtonBase + plainButtons++;
+            break;
         }
         paintRowButton(p, QRect(right - 120, top + 2, 120, 30), label, id, swatch);
         break;
@@ -686,6 +701,8 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
     for (int i = 0; i < m_iconRows.size() && i < m_layout.iconRows.size(); ++i) {
         const IconRow& row = m_iconRows.at(i);
         const QRect& r = m_layout.iconRows.at(i);
+        if (!m_paintArea.intersects(r.adjusted(0, -10, 0, 10)))
+            continue;
         const int R = r.right();
         const int b = r.top() + (r.bottom() - r.top() - 27) / 2;
         const int base = settingsid::kIconRowBase + settingsid::kIconRowStride * i;
@@ -769,6 +786,8 @@ void SettingsDialog::paintIconList(QPainter& p, const QColor& cardColour)
                 return;
             const IconRow& ir = m_iconRows.at(row);
             const QRect& r = m_layout.iconRows.at(row);
+            if (!m_paintArea.intersects(r.adjusted(0, -10, 0, 10)))
+                continue;
             const int R = r.right();
             const int b = r.top() + (r.bottom() - r.top() - 27) / 2;
             const int base = settingsid::kIconRowBase + settingsid::kIconRowStride * row;
