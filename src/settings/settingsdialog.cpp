@@ -82,6 +82,8 @@ void SettingsDialog::buildChildWidgets()
 {
     m_hotkeyEdit = new QKeySequenceEdit(QKeySequence(m_working.summonHotkey, QKeySequence::NativeText), this);
     m_hotkeyEdit->hide();
+    // A plain QWidget draws a style sheet's border and background only when asked to.
+    m_hotkeyEdit->setAttribute(Qt::WA_StyledBackground, true);
     m_hotkeyEdit->setFocusPolicy(Qt::StrongFocus);
     m_hotkeyEdit->installEventFilter(this);
     connect(m_hotkeyEdit, &QKeySequenceEdit::keySequenceChanged, this, [this](const QKeySequence& sequence) {
