@@ -213,6 +213,14 @@ public:
     void hideToTray();
     void quitFromTray();
 
+    // The settings dialog while it is open, else null.
+    SettingsDialog* openSettingsDialog() const { return settingsDialog; }
+    // OK (Accepted) or Cancel of the settings dialog; the hot key and the
+    // desktop-classification flag are those of the moment it opened.
+    void onSettingsDialogFinished(int result, const QString& hotkeyAtOpen, bool autoClassifyAtOpen);
+    // Queues one refresh of the open settings dialog after a model change.
+    void scheduleSettingsDialogRefresh();
+
 public Q_SLOTS:
     void setPinned(bool on);
     void refreshTheme();

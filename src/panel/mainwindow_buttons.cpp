@@ -3,7 +3,9 @@
 #include "panel/mainwindow.h"
 
 #include "icons/iconservice.h"
+#include "app/paths.h"
 #include "panel/windowrules.h"
+#include "settings/settingsdialog.h"
 #include "widgets/bottombar.h"
 #include "widgets/dragpayloads.h"
 #include "widgets/floaticon.h"
@@ -14,6 +16,7 @@
 #include <QCursor>
 #include <QDebug>
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScreen>
@@ -217,17 +220,73 @@ void MainWindow::openSettings()
         showUnlockPrompt();
         return;
     }
-    // The settings dialog is built here with the live settings, the folder
-    // of the settings file, the group list and the window's callbacks; the
-    // summon hot key rests while it is open, and showSettingsDialogBeside()
-    // places it.
-    qInfo() << "settings dialog: not available yet";
+    if (settingsDialog) {
+        settingsDialog->showNormal();
+        settingsDialog->raise();
+        settingsDialog->activateWindow();
+        return;
+    }
+    const QString dataDir = layoutPath.isEmpty() ? cachedAppDataDir() : QFileInfo(layoutPath).absolutePath();
+    // The maintenance actions (data export and import, update check, log
+    // export, uninstall, the reload after a restore, factory reset) belong
+    // to the window once their subsystems exist; until then the dialog gets
+    // no callback for them and its buttons only log.
+    auto* dialog = new SettingsDialog(
+        &settings, dataDir, [this] { reloadAllIcons(); }, [this](const AppSettings& s) { applyAppSettings(s); },
+        {}, {}, {}, {}, {}, &groups, [this] { onLayoutChangedBySettings(); },
+        [this](const QString& path) { applyLockBackgroundFromSettings(path); },
+        [this](const QString& hash, const QMap<QString, QString>& map) { applyProtectionFromSettings(hash, map); }, {},
+        nullptr);
+    dialog->setFactoryResetHandler({});
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    settingsDialog = dialog;
+    // The hot-key editor must be able to record the summon key itself.
+    unregisterSummonHotkey();
+    showSettingsDialogBeside(dialog);
+    const QString hotkeyAtOpen = settings.summonHotkey;
+    const bool classifyAtOpen = settings.autoClassify;
+    connect(dialog, &QDialog::finished, this, [this, hotkeyAtOpen, classifyAtOpen](int result) {
+        onSettingsDialogFinished(result, hotkeyAtOpen, classifyAtOpen);
+    });
+    connect(dialog, &QObject::destroyed, this, [this, dialog] {
+        if (settingsDialog == dialog)
+            settingsDialog = nullptr;
+    });
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void MainWindow::onSettingsDialogFinished(int result, const QString& hotkeyAtOpen, bool autoClassifyAtOpen)
+{
+    if (result == QDialog::Accepted) {
+        registerSummonHotkey(settings.summonHotkey != hotkeyAtOpen);
+        saveSettings();
+        if (!autoClassifyAtOpen && settings.autoClassify)
+            syncDesktopIcons();
+    } else {
+        registerSummonHotkey(false);
+    }
+    applyAllSettings();
+    settingsDialog = nullptr;
+}
+
+void MainWindow::scheduleSettingsDialogRefresh()
+{
+    if (!settingsDialog || settingsRefreshPending)
+        return;
+    settingsRefreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        settingsRefreshPending = false;
+        if (settingsDialog)
+            settingsDialog->resetPointerState();
+    });
 }
 
 void MainWindow::closeSettingsDialog()
 {
-    // Nothing to close until the settings dialog exists: openSettings never
-    // creates one yet.
+    if (settingsDialog)
+        settingsDialog->reject();
 }
 
 void MainWindow::showSettingsDialogBeside(QWidget* dialog)

@@ -204,30 +204,6 @@ private Q_SLOTS:
         QVERIFY(w.bottomBarWidget()->isButtonActive(10));
     }
 
-    void buttonsWithoutTheirTargetOnlyLog_data()
-    {
-        QTest::addColumn<int>("ub");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("settings") << 1 << "settings dialog: not available yet";
-        QTest::newRow("feedback") << 7 << "support chat: not available yet";
-    }
-    void buttonsWithoutTheirTargetOnlyLog()
-    {
-        QFETCH(int, ub);
-        QFETCH(QString, line);
-        MainWindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const int windowsBefore = int(QApplication::topLevelWidgets().size());
-        m_log.clear();
-        auto previous = qInstallMessageHandler(capture);
-        w.handleUiButton(ub);
-        qInstallMessageHandler(previous);
-        QVERIFY2(m_log.contains(line), qPrintable(m_log.join(QLatin1Char('|'))));
-        QCOMPARE(int(QApplication::topLevelWidgets().size()), windowsBefore);
-        QVERIFY(w.isVisible());
-    }
-
     void themeToggleSavesAndApplies()
     {
         MainWindow w;

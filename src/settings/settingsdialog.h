@@ -1,0 +1,247 @@
+#pragma once
+
+#include "app/appsettings.h"
+#include "settings/settingslayout.h"
+#include "settings/settingspagemodel.h"
+
+#include <QDialog>
+#include <QList>
+#include <QMap>
+#include <QPoint>
+#include <QRect>
+#include <QSet>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class ElideCombo;
+class QKeySequenceEdit;
+class QLineEdit;
+class SettingsPrompts;
+class SliderWidget;
+struct PanelGroup;
+
+// One row of the button-icon card (appearance page) or of the icon list
+// (icons page).
+struct IconRow {
+    int btnId = -1;
+    int groupIndex = -1;
+    int itemIndex = -1;
+    QString subtitle;
+    QString title;
+    QString path;
+    bool hidden = false;
+    QString iconLight;
+    QString iconDark;
+    QString iconHover;
+    QString iconActive;
+};
+
+// The settings window: frameless, self-painted and modeless. It edits a
+// working copy of the live settings and previews every change on the panel
+// through the apply callback; OK hands the user's edits to the live record,
+// Cancel puts the live look back. It emits no signals: whatever it needs of
+// the main window goes through the callbacks it is given, any of which may
+// be empty. Questions, pickers and menus go through the prompts seam
+// (settingsprompts.h).
+class SettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    using Callback = std::function<void()>;
+    using ApplyCallback = std::function<void(const AppSettings&)>;
+    using UninstallCallback = std::function<void(bool withData)>;
+    using LockBackgroundCallback = std::function<void(const QString& path)>;
+    using ProtectionCallback = std::function<void(const QString& hash, const QMap<QString, QString>& map)>;
+
+    SettingsDialog(AppSettings* settings, QString dataDir, Callback onClearIconCache, ApplyCallback onApply,
+                   Callback onExportUserData, Callback onImportUserData, Callback onCheckUpdate, Callback onExportLogs,
+                   UninstallCallback onUninstall, QList<PanelGroup>* groups, Callback onLayoutChanged,
+                   LockBackgroundCallback onLockBackground, ProtectionCallback onProtectionChanged,
+                   Callback onRestoreFinished, QWidget* parent = nullptr);
+    ~SettingsDialog() override;
+
+    void setFactoryResetHandler(Callback handler);
+    // Clamped to 0..6; drops the hint bubble.
+    void setCurrentPage(int page);
+    // The protection page without the password question (the recorder's
+    // set-up from the panel).
+    void gotoMonitorSettings();
+    // The protection page, asking for the password unless given already.
+    void gotoProtectPage();
+    // Clears hover, ends a thumb drag, re-lays out and repaints (the main
+    // window's model changed under an open dialog).
+    void resetPointerState();
+    // Ends a backup operation of the dialog within the budget; none runs
+    // from this dialog yet, so it returns at once.
+    void stopBackupWorker(int budgetMs);
+
+    void relayout();
+    void applyStyle();
+    bool ensureProtectAccess();
+    void showColourMenu(int area, const QPoint& globalPos);
+    void editButtonCell(int row, int cell);
+    void editItemCell(int row, int cell);
+
+    // True when the window point lies on element `id`.
+    bool hitTest(const QPoint& pos, int id) const;
+    SliderWidget* sliderByNumber(int number) const;
+
+    // Read by the main window, the screenshot mode and tests.
+    int currentPage() const { return m_currentPage; }
+    const AppSettings& workingSettings() const { return m_working; }
+    int scrollOffset() const { return m_scroll; }
+    void setScrollOffset(int offset);
+    const SettingsPageLayout& pageLayout() const { return m_layout; }
+    const QList<SettingsSection>& pageModel() const { return m_model; }
+    const QList<IconRow>& iconRows() const { return m_iconRows; }
+    int hoveredId() const { return m_hoverId; }
+    int pressedId() const { return m_pressedId; }
+    bool isCloseHovered() const { return m_closeHovered; }
+    bool isThumbDragging() const { return m_thumbDragging; }
+    QString hintText() const { return m_hintText; }
+    QRect hintAnchor() const { return m_hintAnchor; }
+    bool isProtectUnlocked() const { return m_protectUnlocked; }
+    QKeySequenceEdit* hotkeyEditor() const { return m_hotkeyEdit; }
+    QLineEdit* titleEditor() const { return m_titleEdit; }
+    ElideCombo* fontComboBox() const { return m_fontCombo; }
+    QString dataDirectory() const { return m_dataDir; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+public:
+    void reject() override;
+
+private:
+    // The shell (settingsdialog.cpp).
+    void buildChildWidgets();
+    void ensureFontList();
+    void commitAndAccept();
+    void restoreDefaults();
+    void switchPage(int page, bool dropHint);
+    // Previews the working copy on the panel.
+    void preview();
+
+    // Layout and child placement (settingsdialog_layout.cpp).
+    void buildButtonRows();
+    void buildItemRows();
+    void placeChildWidgets();
+    void syncFontCombo();
+
+    // Input (settingsdialog_input.cpp).
+    void dispatchClick(int id, const QPoint& globalPos);
+    void dropHint();
+    void endThumbDrag();
+    void updateHover(const QPoint& pos);
+    int thumbLength() const;
+
+    // Actions of the pages (settingsdialog_actions.cpp).
+    void toggleSwitch(int n);
+    void setSegment(int row, int value);
+    void onSliderChanged(int number, int value);
+    void showRevealMenu(const QPoint& globalPos);
+    void chooseLogo();
+    void chooseBackground(bool portrait);
+    void clearBackground(bool portrait);
+    void chooseLockBackground();
+    void restoreLockBackground();
+    void chooseMonitorDir();
+    void openMonitorDir();
+    void showTriggerMenu(const QPoint& globalPos);
+    void editProtectPassword();
+    void runUnwiredAction(int id);
+    void notifyProtection();
+
+    // Painting (settingsdialog_paint.cpp).
+    void paintSections(QPainter& p, const QColor& cardColour);
+    void paintRow(QPainter& p, const SettingsRow& row, const SettingsRowRects& rr, bool whole, int& plainButtons);
+    void paintChip(QPainter& p, const SettingsRow& row, const SettingsChip& chip, const QRect& c, const QRect& rowRect);
+    void paintBackgroundThumb(QPainter& p, const QRect& c, const QString& path, const QString& tag, int clearId);
+    void paintLogoInChip(QPainter& p, const QRect& c);
+    void paintFooter(QPainter& p);
+    void paintHintBubble(QPainter& p);
+    void paintScrollBar(QPainter& p);
+    void paintButtonsCard(QPainter& p, const QColor& cardColour);
+    void paintIconList(QPainter& p, const QColor& cardColour);
+    void paintRowButton(QPainter& p, const QRect& r, const QString& label, int id, const QColor& swatch);
+    QPixmap iconRowPixmap(const IconRow& row) const;
+    QColor colourOfSetting(int elementId) const;
+    int colourModeOfSetting(int elementId) const;
+
+    AppSettings* m_settings = nullptr;
+    AppSettings m_working;
+    // The live settings as they were when the dialog opened: what the user
+    // changed is what differs from it.
+    AppSettings m_opened;
+    QString m_dataDir;
+    Callback m_onClearIconCache;
+    ApplyCallback m_onApply;
+    Callback m_onExportUserData;
+    Callback m_onImportUserData;
+    Callback m_onCheckUpdate;
+    Callback m_onExportLogs;
+    UninstallCallback m_onUninstall;
+    Callback m_onFactoryReset;
+    QList<PanelGroup>* m_groups = nullptr;
+    Callback m_onLayoutChanged;
+    LockBackgroundCallback m_onLockBackground;
+    ProtectionCallback m_onProtectionChanged;
+    Callback m_onRestoreFinished;
+    std::shared_ptr<SettingsPrompts> m_prompts;
+
+    int m_currentPage = 0;
+    bool m_protectUnlocked = false;
+    QKeySequenceEdit* m_hotkeyEdit = nullptr;
+    QLineEdit* m_titleEdit = nullptr;
+    ElideCombo* m_fontCombo = nullptr;
+    QList<SliderWidget*> m_sliders;
+    bool m_fontListFilled = false;
+    int m_dialogWidth = 780;
+    int m_dialogHeight = 800;
+
+    // Page state.
+    QList<SettingsSection> m_model;
+    SettingsPageLayout m_layout;
+    QList<IconRow> m_iconRows;
+    int m_scroll = 0;
+
+    // The part of the content being repainted, in content coordinates: a
+    // slider's repaint must not redraw every row beneath the translucent
+    // window.
+    QRect m_paintArea;
+
+    // Pointer state.
+    int m_hoverId = -1;
+    bool m_closeHovered = false;
+    int m_pressedId = -1;
+    bool m_thumbDragging = false;
+    int m_dragStartY = 0;
+    int m_dragStartScroll = 0;
+    QString m_hintText;
+    QRect m_hintAnchor;
+    int m_hintOwnerId = -1;
+
+    // Icons of the item rows asked of the icon service, and the coalesced
+    // repaint for their answers.
+    QSet<QString> m_requestedIconPaths;
+    bool m_iconRepaintPending = false;
+
+    // The cancel flag a backup operation of the dialog would poll.
+    std::shared_ptr<std::atomic_bool> m_backupCancel;
+};
+
+// The formats hint shown before a background is chosen.
+QString backgroundFormatsHintHtml();
+// True when the lower-cased path ends with a video suffix the background
+// player takes.
+bool isVideoBackground(const QString& path);

@@ -1,0 +1,238 @@
+// The settings dialog's relayout: the page model turned into rectangles,
+// the icon rows of the appearance and icons pages, and the child widgets
+// placed over the painted rows.
+#include "settings/settingsdialog.h"
+
+#include "app/lang.h"
+#include "icons/iconservice.h"
+#include "panel/panelmodel.h"
+#include "settings/valuewidgets.h"
+#include "widgets/uibtn.h"
+
+#include <QKeySequenceEdit>
+#include <QLineEdit>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QTimer>
+
+namespace {
+
+constexpr int kSettingsButton = 1;
+constexpr int kIconRepaintMs = 40;
+
+QString listEntry(const QStringList& list, int i) { return i >= 0 && i < list.size() ? list.at(i) : QString(); }
+
+} // namespace
+
+void SettingsDialog::relayout()
+{
+    buildPageModel(m_currentPage, m_working, m_model);
+    layoutSettingsFrame(m_layout, m_dialogWidth, m_dialogHeight);
+    m_iconRows.clear();
+    switch (m_currentPage) {
+    case settingspage::kIcons: {
+        buildItemRows();
+        IconListShape shape;
+        if (m_groups)
+            for (const PanelGroup& g : *m_groups)
+                shape.groupItemCounts.append(int(g.items.size()));
+        for (const IconRow& r : m_iconRows)
+            shape.itemHasCustomIcon.append(!r.iconLight.isEmpty());
+        layoutIconList(m_layout, shape);
+        break;
+    }
+    case settingspage::kAppearance: {
+        const int y = layoutSettingsSections(m_layout, m_model, m_working);
+        buildButtonRows();
+        QList<ButtonRowShape> shapes;
+        for (const IconRow& r : m_iconRows) {
+            ButtonRowShape s;
+            s.hideable = r.btnId != kSettingsButton;
+            s.light = !r.iconLight.isEmpty();
+            s.dark = !r.iconDark.isEmpty();
+            s.hover = !r.iconHover.isEmpty();
+            s.active = !r.iconActive.isEmpty();
+            shapes.append(s);
+        }
+        layoutButtonRows(m_layout, shapes, y);
+        break;
+    }
+    default:
+        // The about, protection and backup pages add their own cards below
+        // the model's sections.
+        layoutSettingsSections(m_layout, m_model, m_working);
+        break;
+    }
+    m_scroll = finishSettingsLayout(m_layout, m_currentPage, m_scroll);
+    placeChildWidgets();
+}
+
+void SettingsDialog::buildButtonRows()
+{
+    m_iconRows.clear();
+    for (int id = 0; id < kUiBtnCount; ++id) {
+        IconRow r;
+        r.btnId = id;
+        r.subtitle = translate(u"默认图标");
+        r.title = uiBtnLabel(id);
+        r.hidden = id < m_working.btnVisible.size() ? !m_working.btnVisible.at(id) : false;
+        r.iconLight = listEntry(m_working.btnIcons, id);
+        r.iconDark = listEntry(m_working.btnIconsNight, id);
+        r.iconHover = listEntry(m_working.btnIconsHover, id);
+        r.iconActive = listEntry(m_working.btnIconsActive, id);
+        m_iconRows.append(r);
+    }
+}
+
+void SettingsDialog::buildItemRows()
+{
+    m_iconRows.clear();
+    if (!m_groups)
+        return;
+    for (int g = 0; g < m_groups->size(); ++g) {
+        const PanelGroup& group = m_groups->at(g);
+        for (int i = 0; i < group.items.size(); ++i) {
+            const PanelItem& item = group.items.at(i);
+            IconRow r;
+            r.groupIndex = g;
+            r.itemIndex = i;
+            r.subtitle = group.name;
+            r.title = item.name;
+            r.path = item.path;
+            r.hidden = item.hidden;
+            r.iconLight = item.customIcon;
+            m_iconRows.append(r);
+        }
+    }
+    // Shell icons the shared cache does not hold yet are fetched off the GUI
+    // thread; their answers cost at most one repaint per 40 ms.
+    m_requestedIconPaths.clear();
+    const QMap<QString, QPixmap>* cache = iconPixmapCache();
+    for (const IconRow& r : std::as_const(m_iconRows)) {
+        if (r.path.isEmpty() || !r.iconLight.isEmpty() || m_requestedIconPaths.contains(r.path))
+            continue;
+        const auto hit = cache->constFind(r.path);
+        if (hit != cache->constEnd() && !hit->isNull())
+            continue;
+        m_requestedIconPaths.insert(r.path);
+        const QPointer<SettingsDialog> self(this);
+        requestIconAsync(r.path, this, [self](const QString& path, const QImage& image) {
+            if (!self)
+                return;
+            if (!image.isNull())
+                cacheIconImage(path, image);
+            if (self->m_iconRepaintPending)
+                return;
+            self->m_iconRepaintPending = true;
+            QTimer::singleShot(kIconRepaintMs, self, [self] {
+                if (!self)
+                    return;
+                self->m_iconRepaintPending = false;
+                self->update();
+            });
+        });
+    }
+}
+
+void SettingsDialog::placeChildWidgets()
+{
+    for (SliderWidget* s : std::as_const(m_sliders))
+        s->hide();
+    m_hotkeyEdit->hide();
+    m_titleEdit->hide();
+    m_fontCombo->hide();
+
+    const int visibleBottom = m_dialogHeight - settingsgeom::kFooterHeight;
+    const int s = m_scroll;
+    for (int si = 0; si < m_model.size() && si < m_layout.rows.size(); ++si) {
+        const SettingsSection& section = m_model.at(si);
+        const QList<SettingsRowRects>& rects = m_layout.rows.at(si);
+        for (int ri = 0; ri < section.rows.size() && ri < rects.size(); ++ri) {
+            const SettingsRow& row = section.rows.at(ri);
+            const SettingsRowRects& rr = rects.at(ri);
+            const int t = rr.row.top();
+            const int u = rr.row.right();
+            switch (row.kind) {
+            case settingsrow::kHotkey: {
+                const int y = t - s + 2;
+                if (y > 29 && y + 29 < visibleBottom) {
+                    m_hotkeyEdit->setGeometry(u - 120, y, 120, 30);
+                    m_hotkeyEdit->show();
+                }
+                break;
+            }
+            case settingsrow::kTitleEditor: {
+                const int y = t - s + 2;
+                if (y > 59 && y + 27 < visibleBottom) {
+                    m_titleEdit->setGeometry(u - 250, y, 250, 28);
+                    m_titleEdit->show();
+                }
+                break;
+            }
+            case settingsrow::kSlider: {
+                SliderWidget* slider = sliderByNumber(row.id);
+                const int y = t - s + 3;
+                if (slider && y > 59 && y + 27 < visibleBottom) {
+                    slider->setGeometry(u - 250, y, 250, 28);
+                    slider->show();
+                }
+                break;
+            }
+            case settingsrow::kChips:
+                for (int k = 0; k < row.chips.size() && k < rr.chips.size(); ++k) {
+                    const SettingsChip& chip = row.chips.at(k);
+                    const QRect& c = rr.chips.at(k);
+                    QWidget* w = nullptr;
+                    if (chip.type == settingschip::kSlider)
+                        w = sliderByNumber(chip.id);
+                    else if (chip.type == settingschip::kTitleEditor)
+                        w = m_titleEdit;
+                    else if (chip.type == settingschip::kFontCombo)
+                        w = m_fontCombo;
+                    if (chip.type == settingschip::kFontCombo)
+                        syncFontCombo();
+                    const int y = c.top() - s;
+                    if (w && y > 59 && y + 27 < visibleBottom) {
+                        w->setGeometry(c.left(), y, c.width(), 28);
+                        w->show();
+                    }
+                }
+                break;
+            default: break;
+            }
+        }
+    }
+    updateSettingsScrollBar(m_layout, m_currentPage, m_scroll);
+}
+
+void SettingsDialog::syncFontCombo()
+{
+    ensureFontList();
+    const int i = m_fontCombo->findData(m_working.fontFamily, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0 || i == m_fontCombo->currentIndex())
+        return;
+    {
+        const QSignalBlocker blocker(m_fontCombo);
+        m_fontCombo->setCurrentIndex(i);
+    }
+    m_fontCombo->setProperty("fullText", m_fontCombo->itemText(i));
+    m_fontCombo->updateElidedText();
+}
+
+bool SettingsDialog::hitTest(const QPoint& pos, int id) const
+{
+    if (id == settingsid::kRestoreDefaults)
+        return m_layout.restoreDefaults.contains(pos);
+    if (id == settingsid::kCancel)
+        return m_layout.cancel.contains(pos);
+    if (id == settingsid::kOk)
+        return m_layout.ok.contains(pos);
+    const QRect viewport = settingsgeom::contentViewport(m_dialogWidth, m_dialogHeight);
+    for (const HitRect& h : m_layout.hits) {
+        if (h.id != id)
+            continue;
+        if (h.content ? viewport.contains(pos) && h.rect.contains(pos + QPoint(0, m_scroll)) : h.rect.contains(pos))
+            return true;
+    }
+    return false;
+}

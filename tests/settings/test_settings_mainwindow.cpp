@@ -1,0 +1,216 @@
+// The settings dialog on the live panel: opened from the window (not while
+// locked), its controls previewed on the window at once, Cancel giving the
+// window back exactly as it was, OK saving the settings file.
+#include "panel/mainwindow.h"
+
+#include "app/appsettings.h"
+#include "app/lang.h"
+#include "app/paths.h"
+#include "app/theme.h"
+#include "panel/windowrules.h"
+#include "fakeprompts.h"
+#include "protect/uilockoverlay.h"
+#include "settings/settingsdialog.h"
+#include "settings/valuewidgets.h"
+#include "testsupport.h"
+
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+QString settingsFile() { return cachedAppDataDir() + QStringLiteral("/settings.json"); }
+
+AppSettings savedSettings()
+{
+    AppSettings s;
+    loadAppSettings(settingsFile(), s, nullptr);
+    return s;
+}
+
+// A grab of the window once icons and deferred work have settled: the
+// same picture for half a second.
+QImage settledGrab(MainWindow& w)
+{
+    QImage last;
+    int same = 0;
+    for (int i = 0; i < 200 && same < 8; ++i) {
+        QTest::qWait(60);
+        const QImage now = w.grab().toImage();
+        same = now == last && w.queuedIconRequests() == 0 ? same + 1 : 0;
+        last = now;
+    }
+    return last;
+}
+
+const HitRect* findHit(const SettingsDialog& d, int id)
+{
+    for (const HitRect& h : d.pageLayout().hits)
+        if (h.id == id)
+            return &h;
+    return nullptr;
+}
+
+void clickElement(SettingsDialog& d, int id)
+{
+    const HitRect* h = findHit(d, id);
+    QVERIFY(h);
+    const QPoint p = h->rect.center() - (h->content ? QPoint(0, d.scrollOffset()) : QPoint());
+    QTest::mouseMove(&d, p);
+    QTest::mouseClick(&d, Qt::LeftButton, {}, p);
+}
+
+void dragSlider(SliderWidget* s, int fromX, int toX)
+{
+    QTest::mousePress(s, Qt::LeftButton, {}, QPoint(fromX, 14));
+    const int step = toX > fromX ? 4 : -4;
+    for (int x = fromX + step;; x += step) {
+        if (step > 0 ? x > toX : x < toX)
+            x = toX;
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, 14), s->mapToGlobal(QPointF(x, 14)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(s, &move);
+        if (x == toX)
+            break;
+    }
+    QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(toX, 14));
+}
+
+} // namespace
+
+class TestSettingsMainWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("Tarnavel"));
+        QCoreApplication::setApplicationName(QStringLiteral("TarnavelPanel"));
+    }
+    void init()
+    {
+        QFile::remove(settingsFile());
+        setLanguage(0);
+    }
+
+    void lockedPanelOpensNoDialog()
+    {
+        FakePromptsScope prompts;
+        AppSettings s;
+        s.uiLocked = true;
+        s.protectPasswordHash = QStringLiteral("s$abc");
+        QString error;
+        QVERIFY(saveAppSettings(settingsFile(), s, QSize(800, 500), &error));
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openSettings();
+        QVERIFY(!w.openSettingsDialog());
+        QTRY_VERIFY(w.lockScreen() && w.lockScreen()->isVisible());
+    }
+
+    void opensOnceBesideThePanel()
+    {
+        FakePromptsScope prompts;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.handleUiButton(1);
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        QVERIFY(d->isVisible());
+        QVERIFY(d->testAttribute(Qt::WA_DeleteOnClose));
+        QVERIFY(!d->isModal());
+        QVERIFY(!w.summonHotkeyRegistered());
+        QCOMPARE(d->dataDirectory(), QFileInfo(w.layoutFilePath()).absolutePath());
+        QCOMPARE(d->pos(), settingsDialogPosition(w.frameGeometry(), w.screen()->availableGeometry(), d->size()));
+        w.openSettings();
+        QCOMPARE(w.openSettingsDialog(), d);
+        QPointer<SettingsDialog> guard(d);
+        d->reject();
+        QVERIFY(!w.openSettingsDialog());
+        QTRY_VERIFY(!guard);
+    }
+
+    // Every change previews on the window; Cancel gives it back exactly.
+    void cancelRestoresTheWindowExactly()
+    {
+        FakePromptsScope prompts;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openSettings();
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        const QImage before = settledGrab(w);
+        const AppSettings liveBefore = w.currentSettings();
+        QFile::remove(settingsFile());
+
+        clickElement(*d, settingsid::kSegmentBase + 2 * settingssegment::kTheme + 1);
+        QVERIFY(currentTheme().isDark);
+        clickElement(*d, settingsid::kSegmentBase + 2 * settingssegment::kGroupLayout + 1);
+        d->setCurrentPage(1);
+        SliderWidget* radius = d->sliderByNumber(2);
+        QVERIFY(radius->isVisible());
+        dragSlider(radius, radius->handleX(), 12);
+        QCOMPARE(w.appearance().appliedRadius, 0);
+        prompts->menuAnswers << 4;
+        clickElement(*d, settingsid::kTitleBarColour);
+        QCOMPARE(d->workingSettings().titleBarColor, 4);
+        QVERIFY(settledGrab(w) != before);
+        QVERIFY(!QFile::exists(settingsFile()));
+        QCOMPARE(w.currentSettings().cornerRadius, liveBefore.cornerRadius);
+
+        clickElement(*d, settingsid::kCancel);
+        QVERIFY(!w.openSettingsDialog());
+        QCOMPARE(w.currentSettings().cornerRadius, liveBefore.cornerRadius);
+        QCOMPARE(w.currentSettings().darkTheme, liveBefore.darkTheme);
+        QVERIFY(settledGrab(w) == before);
+        QVERIFY(!QFile::exists(settingsFile()));
+    }
+
+    void okSavesTheSettings()
+    {
+        FakePromptsScope prompts;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openSettings();
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        QFile::remove(settingsFile());
+        d->setCurrentPage(1);
+        dragSlider(d->sliderByNumber(3), d->sliderByNumber(3)->handleX(), 60);
+        const int opacity = d->workingSettings().opacity;
+        QVERIFY(opacity < 100);
+        clickElement(*d, settingsid::kSwitchBase + settingsswitch::kShowTitle);
+        QVERIFY(!QFile::exists(settingsFile()));
+        clickElement(*d, settingsid::kOk);
+        QVERIFY(!w.openSettingsDialog());
+        QVERIFY(QFile::exists(settingsFile()));
+        const AppSettings saved = savedSettings();
+        QCOMPARE(saved.opacity, opacity);
+        QVERIFY(!saved.showTitle);
+        QCOMPARE(w.currentSettings().opacity, opacity);
+    }
+
+    void lockingClosesTheDialog()
+    {
+        FakePromptsScope prompts;
+        AppSettings s;
+        s.protectPasswordHash = QStringLiteral("s$abc");
+        QString error;
+        QVERIFY(saveAppSettings(settingsFile(), s, QSize(800, 500), &error));
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openSettings();
+        QVERIFY(w.openSettingsDialog());
+        w.lockUi();
+        QVERIFY(!w.openSettingsDialog());
+    }
+
+};
+
+QTEST_MAIN(TestSettingsMainWindow)
+#include "test_settings_mainwindow.moc"
