@@ -258,8 +258,7 @@ void SettingsDialog::chooseBackground(bool portrait)
     const QString path = m_prompts->openFileName(
         this, portrait ? translate(u"选择竖屏背景（图片 / 动图 / 视频）") : translate(u"选择背景（图片 / 动图 / 视频）"),
         QString(),
-        translate(u"支持的背景文件 (*.png *.jpg *.jpeg *.bmp *.gif *.mp4 *.m4v *.mov *.wmv *.avi *.mkv);;图片与动图 "
-                  u"(*.png *.jpg *.jpeg *.bmp *.gif);;视频 (*.mp4 *.m4v *.mov *.wmv *.avi *.mkv);;所有文件 (*.*)"));
+        translate(u"支持的背景文件 (*.png *.jpg *.jpeg *.bmp *.gif *.mp4 *.m4v *.mov *.wmv *.avi *.mkv);;图片与动图 (*.png *.jpg *.jpeg *.bmp *.gif);;视频 (*.mp4 *.m4v *.mov *.wmv *.avi *.mkv);;所有文件 (*.*)"));
     if (!self || path.isEmpty())
         return;
     if (!hasVideoSuffix(path) && !loadsAsPicture(path)) {
@@ -452,7 +451,11 @@ void SettingsDialog::editItemCell(int row, int cell)
         if (!m_groups || r.groupIndex < 0 || r.groupIndex >= m_groups->size())
             return nullptr;
         QList<PanelItem>& items = (*m_groups)[r.groupIndex].items;
-        return r.itemIndex >= 0 && r.itemIndex < items.size() ? &items[r.itemIndex] : nullptr;
+        // The panel may have moved or removed items since the row was laid
+        // out: indices that now address another item are refused.
+        if (r.itemIndex < 0 || r.itemIndex >= items.size() || items.at(r.itemIndex).path != r.path)
+            return nullptr;
+        return &items[r.itemIndex];
     };
     if (!item())
         return;

@@ -202,8 +202,12 @@ void SettingsDialog::paintEvent(QPaintEvent* event)
         paintNavGlyph(p, page, QPointF(r.left() + 26, cy), current ? pal.c[kAccent] : pal.c[kSecondaryText]);
         p.setFont(settingsNavFont(current));
         p.setPen(current ? pal.c[kAccent] : pal.c[kBodyText]);
-        p.drawText(QRect(QPoint(r.left() + 48, r.top()), QPoint(r.right() - 8, r.bottom())),
-                   Qt::AlignLeft | Qt::AlignVCenter, translate(settingsNavLabel(page)));
+        // Longer English labels may use the entry's right padding; what still
+        // does not fit is elided rather than cut.
+        const QRect labelRect(QPoint(r.left() + 48, r.top()), QPoint(r.right() - 2, r.bottom()));
+        p.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetrics(settingsNavFont(current))
+                       .elidedText(translate(settingsNavLabel(page)), Qt::ElideRight, labelRect.width()));
     }
 
     p.setFont(settingsHeaderFont());

@@ -680,6 +680,24 @@ private Q_SLOTS:
         QVERIFY(h.groups.first().items.first().hidden);
     }
 
+    void itemCellOfAnItemThatMovedIsIgnored()
+    {
+        FakePromptsScope prompts;
+        Harness h;
+        PanelGroup g;
+        g.name = QStringLiteral("Work");
+        g.items << item(QStringLiteral("/bin/true"), QStringLiteral("true"))
+                << item(QStringLiteral("/bin/false"), QStringLiteral("false"));
+        h.groups << g;
+        h.open();
+        h.d().setCurrentPage(3);
+        // The panel removes the first item while the page shows it.
+        h.groups[0].items.removeFirst();
+        h.d().editItemCell(0, 0);
+        QVERIFY(!h.groups.first().items.first().hidden);
+        QCOMPARE(h.layoutChanges, 0);
+    }
+
     void unwiredActionsOnlyLog()
     {
         FakePromptsScope prompts;
