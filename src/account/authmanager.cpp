@@ -120,10 +120,12 @@ AuthManager::AuthManager(QObject* parent)
 
 QNetworkAccessManager* AuthManager::manager()
 {
-    // Without a parent and never deleted: replies still in flight when the
-    // manager's owner goes away must not take the connection pool with them.
-    if (!nam)
-        nam = new QNetworkAccessManager();
+    // One manager for every client of the process, without a parent and never
+    // deleted: replies still in flight when an owner goes away must not take
+    // the connection pool with them, and a dialog opened many times must not
+    // leave a manager (and its thread) behind each time.
+    static QNetworkAccessManager* const shared = new QNetworkAccessManager();
+    nam = shared;
     return nam;
 }
 

@@ -259,7 +259,7 @@ private Q_SLOTS:
         QCOMPARE(w.signedOutNotices(), 1);
         const QList<SessionKickedDialog*> cards = signedOutCards();
         QCOMPARE(cards.size(), 1);
-        QCOMPARE(cards.at(0)->reason(), QStringLiteral("你的账号已在另一台电脑登录"));
+        QCOMPARE(cards.at(0)->reason(), QStringLiteral("你的账号已在其他设备登录"));
         QCOMPARE(storedAuth().token, QString());
         cards.at(0)->close();
     }

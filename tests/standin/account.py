@@ -6,7 +6,7 @@ import secrets
 import time
 
 LOST = "登录已失效，请重新登录"
-KICKED = "你的账号已在另一台电脑登录"
+KICKED = "你的账号已在其他设备登录"
 
 
 def register(app, Reply):
