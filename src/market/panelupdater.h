@@ -36,7 +36,8 @@ public:
         std::function<void()> endProcess;
     };
 
-    // `window` parents the dialog and says on which screen it appears.
+    // `window` owns the updater, parents the dialog and says on which
+    // screen it appears.
     PanelUpdater(QWidget* window, Hooks hooks);
     ~PanelUpdater() override;
 

@@ -47,7 +47,8 @@ bool succeeded(const QNetworkReply* reply)
 } // namespace
 
 PanelUpdater::PanelUpdater(QWidget* w, Hooks h)
-    : window(w),
+    : QObject(w),
+      window(w),
       hooks(std::move(h)),
       localVersion(appVersionString()),
       installer(defaultInstallerPath()),

@@ -4,6 +4,7 @@
 #include "app/lang.h"
 #include "app/theme.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -35,6 +36,16 @@ const QPixmap& logo()
 {
     static const QPixmap pm(QStringLiteral(":/res/resources/logo.png"));
     return pm;
+}
+
+// The font at `px`, smaller when `text` would not fit `width` (a longer
+// translation in a control of fixed size), but never below 9 px.
+QFont fittedFont(int px, bool bold, const QString& text, int width)
+{
+    QFont f = dialogFont(px, bold);
+    while (f.pixelSize() > 9 && QFontMetrics(f).horizontalAdvance(text) > width)
+        f.setPixelSize(f.pixelSize() - 1);
+    return f;
 }
 
 QRectF inner(const QRect& r)
@@ -107,10 +118,10 @@ void UpdateDialog::paintEvent(QPaintEvent*)
 
     if (!busy) {
         const bool hot = hover == UpdateArea::SiteLink;
-        QFont f = dialogFont(12, false);
+        const QString site = translate(u"访问官网");
+        QFont f = fittedFont(12, false, site, siteLinkRect.width());
         p.setFont(f);
         p.setPen(pal.c[hot ? kAccentSlot : kSecondarySlot]);
-        const QString site = translate(u"访问官网");
         p.drawText(siteLinkRect, Qt::AlignLeft | Qt::AlignVCenter, site);
         if (hot) {
             f.setUnderline(true);
@@ -127,9 +138,10 @@ void UpdateDialog::paintEvent(QPaintEvent*)
         p.setBrush(fill);
         p.setPen(QPen(pal.c[hot ? kAccentSlot : kOutlineSlot], 1));
         p.drawRoundedRect(inner(laterButtonRect), kButtonRadius, kButtonRadius);
-        p.setFont(dialogFont(12, false));
+        const QString later = translate(u"稍后再说");
+        p.setFont(fittedFont(12, false, later, laterButtonRect.width() - 8));
         p.setPen(pal.c[hot ? kAccentSlot : kStatusTextSlot]);
-        p.drawText(laterButtonRect, Qt::AlignCenter, translate(u"稍后再说"));
+        p.drawText(laterButtonRect, Qt::AlignCenter, later);
     }
 
     {
@@ -141,9 +153,10 @@ void UpdateDialog::paintEvent(QPaintEvent*)
         p.setPen(Qt::NoPen);
         p.setBrush(fill);
         p.drawRoundedRect(QRectF(updateButtonRect), kButtonRadius, kButtonRadius);
-        p.setFont(dialogFont(12, true));
+        const QString text = busy ? translate(u"下载中…") : translate(u"立即更新");
+        p.setFont(fittedFont(12, true, text, updateButtonRect.width() - 8));
         p.setPen(Qt::white);
-        p.drawText(updateButtonRect, Qt::AlignCenter, busy ? translate(u"下载中…") : translate(u"立即更新"));
+        p.drawText(updateButtonRect, Qt::AlignCenter, text);
     }
 
     {
