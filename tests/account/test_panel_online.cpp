@@ -4,6 +4,7 @@
 #include "panel/mainwindow.h"
 
 #include "account/authstore.h"
+#include "account/logindialog.h"
 #include "account/noticedialog.h"
 #include "account/noticeseen.h"
 #include "account/supportchatdialog.h"
@@ -12,6 +13,7 @@
 #include "standin.h"
 #include "testsupport.h"
 #include "widgets/bottombar.h"
+#include "widgetwaits.h"
 
 #include <QFile>
 #include <QtTest>
@@ -248,10 +250,20 @@ private Q_SLOTS:
         QCOMPARE(chat->conversation().size(), 2);
     }
 
-    void signedOutSupportButtonOpensNothing()
+    // Signed out, the support button asks for a sign-in first; cancelling
+    // it opens no chat.
+    void signedOutSupportButtonAsksForSignIn()
     {
         MainWindow w;
+        bool asked = false;
+        testsupport::whenWidget([] { return qobject_cast<LoginDialog*>(QApplication::activeModalWidget()); },
+                                [&](QWidget* d) {
+                                    asked = true;
+                                    static_cast<LoginDialog*>(d)->reject();
+                                },
+                                5000, &w);
         w.openSupportChat();
+        QVERIFY(asked);
         QVERIFY(!w.supportChatDialog() || !w.supportChatDialog()->isVisible());
     }
 };
