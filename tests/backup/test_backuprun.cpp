@@ -387,7 +387,10 @@ private Q_SLOTS:
         QElapsedTimer wait;
         wait.start();
         const QString settings = m_root + QStringLiteral("/settings.json");
-        while (testsupport::readFile(settings) != "restored" && wait.elapsed() < 120000)
+        // The copy may reach "n" a moment after the top-level file; a kill in
+        // between would test a smaller interruption than intended.
+        while ((testsupport::readFile(settings) != "restored" || !QFileInfo(m_root + QStringLiteral("/n")).isDir())
+               && wait.elapsed() < 120000)
             QThread::usleep(200);
         child.kill();
         for (qint64 pid : shells)
