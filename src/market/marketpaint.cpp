@@ -5,6 +5,7 @@
 #include "app/lang.h"
 #include "app/theme.h"
 #include "market/marketcatalogue.h"
+#include "market/versionorder.h"
 
 #include <QCursor>
 #include <QFontMetrics>
@@ -36,65 +37,6 @@ constexpr int kListTop = 80;
 constexpr int kCardHeight = 76;
 constexpr int kCardPitch = 86;
 constexpr int kFirstCardTop = 88;
-
-// Version order of the SDK badge: numeric parts, then pre-release suffixes,
-// which sort before the plain version.
-int leadingNumber(const QString& part, int* digits)
-{
-    qint64 value = 0;
-    int i = 0;
-    for (; i < part.size() && part.at(i).isDigit(); ++i) {
-        const int d = part.at(i).digitValue();
-        value = qMin<qint64>(value * 10 + qMax(d, 0), 2147483647LL);
-    }
-    *digits = i;
-    return int(value);
-}
-
-bool compareVersions(const QString& a, const QString& b)
-{
-    const QStringList pa = a.split(QLatin1Char('.'));
-    const QStringList pb = b.split(QLatin1Char('.'));
-    const int n = qMax(pa.size(), pb.size());
-    for (int i = 0; i < n; ++i) {
-        const QString x = i < pa.size() ? pa.at(i) : QStringLiteral("0");
-        const QString y = i < pb.size() ? pb.at(i) : QStringLiteral("0");
-        int dx = 0, dy = 0;
-        const int nx = leadingNumber(x, &dx);
-        const int ny = leadingNumber(y, &dy);
-        if (nx != ny)
-            return nx < ny;
-        QString sx = x.mid(dx), sy = y.mid(dy);
-        if (sx.startsWith(QLatin1Char('-')))
-            sx.remove(0, 1);
-        if (sy.startsWith(QLatin1Char('-')))
-            sy.remove(0, 1);
-        if (sx.isEmpty() != sy.isEmpty())
-            return !sx.isEmpty();
-        if (sx.isEmpty())
-            continue;
-        const QStringList qx = sx.split(QLatin1Char('.'));
-        const QStringList qy = sy.split(QLatin1Char('.'));
-        for (int j = 0;; ++j) {
-            if (j >= qx.size() || j >= qy.size()) {
-                if (qx.size() == qy.size())
-                    break;
-                return j >= qx.size();
-            }
-            if (qx.at(j) == qy.at(j))
-                continue;
-            bool ix = false, iy = false;
-            const qlonglong vx = qx.at(j).toLongLong(&ix);
-            const qlonglong vy = qy.at(j).toLongLong(&iy);
-            if (ix && iy)
-                return vx < vy;
-            if (ix != iy)
-                return ix;
-            return qx.at(j) < qy.at(j);
-        }
-    }
-    return false;
-}
 
 QFont uiFont(int pixelSize, bool bold = false)
 {

@@ -12,4 +12,4 @@ qy_add_library(qy_market
     ${CMAKE_CURRENT_LIST_DIR}/marketlaunch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/marketpaint.cpp
     ${CMAKE_CURRENT_LIST_DIR}/marketinput.cpp
-  DEPS qy_account qy_app qy_backup)
+  DEPS qy_updater qy_account qy_app qy_backup)
