@@ -11,26 +11,8 @@
 
 namespace {
 
-using Tree = QMap<QString, QByteArray>;
-
-Tree treeOf(const QString& root)
-{
-    Tree tree;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo fi = it.fileInfo();
-        const QString rel = fi.absoluteFilePath().mid(root.size() + 1);
-        if (fi.isSymLink())
-            tree.insert(rel + QStringLiteral(" ->"), fi.symLinkTarget().toUtf8());
-        else if (fi.isDir())
-            tree.insert(rel + QLatin1Char('/'), QByteArray());
-        else
-            tree.insert(rel, testsupport::readFile(fi.absoluteFilePath()));
-    }
-    return tree;
-}
+using Tree = testsupport::FileTree;
+using testsupport::treeOf;
 
 bool under(const QString& key, const QString& prefix)
 {

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,6 +15,25 @@
 #include <unistd.h>
 
 namespace testsupport {
+
+FileTree treeOf(const QString& root)
+{
+    FileTree tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo fi = it.fileInfo();
+        const QString rel = fi.absoluteFilePath().mid(root.size() + 1);
+        if (fi.isSymLink())
+            tree.insert(rel + QStringLiteral(" ->"), fi.symLinkTarget().toUtf8());
+        else if (fi.isDir())
+            tree.insert(rel + QLatin1Char('/'), QByteArray());
+        else
+            tree.insert(rel, readFile(fi.absoluteFilePath()));
+    }
+    return tree;
+}
 
 QString testRoot()
 {

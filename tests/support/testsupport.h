@@ -10,8 +10,14 @@
 #include "platform/volumes.h"
 
 #include <QHash>
+#include <QMap>
 
 namespace testsupport {
+
+// Every entry below `root`, hidden ones included: files with their bytes,
+// folders with a trailing slash, links (" ->") with their target.
+using FileTree = QMap<QString, QByteArray>;
+FileTree treeOf(const QString& root);
 
 // The isolated root run-isolated.sh made for this test (HOME, XDG_* and TMPDIR
 // live under it); a fresh temporary folder when the test runs by hand.
