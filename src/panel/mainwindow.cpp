@@ -12,6 +12,7 @@
 #include "panel/videobackground.h"
 #include "panel/windowrules.h"
 #include "platform/hotkey.h"
+#include "settings/settingsdialog.h"
 #include "widgets/bottombar.h"
 #include "widgets/floaticon.h"
 #include "widgets/gearmenupopup.h"
@@ -250,9 +251,14 @@ bool MainWindow::stopAutoBackupWorker(int budgetMs)
 
 void MainWindow::stopBackupWorkers(int budgetMs)
 {
-    // The settings dialog's own backup will get what this wait leaves of
-    // the budget once that dialog exists.
+    // Both waits share one budget: a backup of the settings dialog gets only
+    // what the automatic one left over.
+    QElapsedTimer timer;
+    timer.start();
     stopAutoBackupWorker(budgetMs);
+    const qint64 rest = budgetMs - timer.elapsed();
+    if (settingsDialog && rest > 0)
+        settingsDialog->stopBackupWorker(int(rest));
 }
 
 void MainWindow::onPanelWake()

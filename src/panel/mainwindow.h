@@ -245,6 +245,9 @@ public Q_SLOTS:
     void showItemMenu(int itemIndex, QPoint globalPos);
     void removeFloatIcon(FloatIcon* f);
     void openSettings();
+    // Opens the settings on the screen-monitor set-up, without the
+    // protection password (the recorder's button when it is not set up).
+    void openMonitorSettings();
     void toggleSearch();
     void refreshSearch(QString key);
     void runSearchResult(int row);
@@ -553,9 +556,9 @@ public:
     void checkForUpdates(bool beta, bool manual);
     // The settings dialog's "check for updates".
     void checkUpdatesFromSettings();
-    // The update channel chosen on the open settings dialog (0 stable,
-    // 1 beta, negative: none chosen); the settings dialog sets it while it
-    // is open. Unset, the saved channel counts.
+    // A stand-in for the update channel chosen on the open settings dialog
+    // (0 stable, 1 beta, negative: none chosen). Unset, the open dialog's
+    // working copy counts, and without a dialog the saved channel.
     std::function<int()> settingsUpdateChannelChoice;
     // The window's updater, made on first use.
     PanelUpdater* updater();

@@ -3,6 +3,7 @@
 // factory reset.
 #include "panel/mainwindow.h"
 
+#include "account/supportchatdialog.h"
 #include "app/asynctask.h"
 #include "app/lang.h"
 #include "app/logging.h"
@@ -12,6 +13,7 @@
 #include "backup/logexport.h"
 #include "backup/maintenancescripts.h"
 #include "backup/userdata.h"
+#include "market/appmarketdialog.h"
 #include "panel/autostart.h"
 #include "platform/process.h"
 #include "protect/screenmonitor.h"
@@ -248,6 +250,10 @@ void MainWindow::importUserData()
     // The sign-in file itself was not touched; the market and the support
     // chat take the session again once they exist.
     loadAuth();
+    if (marketDialog)
+        marketDialog->setToken(auth.token);
+    if (supportChat)
+        supportChat->setSession(auth.token, auth.username);
     setCurrentGroupIndex(0);
     iconGrid->preloadCustomIcons();
     iconGrid->update();
@@ -275,6 +281,8 @@ void MainWindow::reloadAfterRestore()
     sidebar->update();
     // The restored files are loaded: saves may write again.
     BackupEngine::releaseSaves();
+    if (settingsDialog && !settingsRefreshPending)
+        scheduleSettingsDialogRefresh();
 }
 
 void MainWindow::uninstallApp(bool full)

@@ -227,17 +227,15 @@ void MainWindow::openSettings()
         return;
     }
     const QString dataDir = layoutPath.isEmpty() ? cachedAppDataDir() : QFileInfo(layoutPath).absolutePath();
-    // The maintenance actions (data export and import, update check, log
-    // export, uninstall, the reload after a restore, factory reset) belong
-    // to the window once their subsystems exist; until then the dialog gets
-    // no callback for them and its buttons only log.
     auto* dialog = new SettingsDialog(
         &settings, dataDir, [this] { reloadAllIcons(); }, [this](const AppSettings& s) { applyAppSettings(s); },
-        {}, {}, {}, {}, {}, &groups, [this] { onLayoutChangedBySettings(); },
+        [this] { exportUserData(); }, [this] { importUserData(); }, [this] { checkUpdatesFromSettings(); },
+        [this] { exportLogs(); }, [this](bool withData) { uninstallApp(withData); }, &groups,
+        [this] { onLayoutChangedBySettings(); },
         [this](const QString& path) { applyLockBackgroundFromSettings(path); },
-        [this](const QString& hash, const QMap<QString, QString>& map) { applyProtectionFromSettings(hash, map); }, {},
-        nullptr);
-    dialog->setFactoryResetHandler({});
+        [this](const QString& hash, const QMap<QString, QString>& map) { applyProtectionFromSettings(hash, map); },
+        [this] { reloadAfterRestore(); }, nullptr);
+    dialog->setFactoryResetHandler([this] { factoryReset(); });
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     settingsDialog = dialog;
     // The hot-key editor must be able to record the summon key itself.

@@ -4,6 +4,7 @@
 
 #include "app/lang.h"
 #include "protect/screenmonitor.h"
+#include "settings/settingsdialog.h"
 #include "widgets/uibtn.h"
 
 namespace {
@@ -24,7 +25,7 @@ void MainWindow::toggleScreenMonitor()
     const QString configureFirst = translate("请先在 设置→屏幕监控 完成配置");
     if (settings.monitorDir.isEmpty()) {
         showToast(configureFirst, 0);
-        openSettings();
+        openMonitorSettings();
         return;
     }
     monitor->configure(settings.monitorDir, settings.monitorMaxMB, settings.monitorIdleSec, settings.monitorFps,
@@ -33,7 +34,7 @@ void MainWindow::toggleScreenMonitor()
         // The folder cannot be made or written: the user has to pick
         // another one, exactly as when none is set.
         showToast(configureFirst, 1);
-        openSettings();
+        openMonitorSettings();
         return;
     }
     setUiButtonLit(kMonitorButton, true);
@@ -46,4 +47,12 @@ void MainWindow::onScreenMonitorDiskFull()
     // it paused until the user presses it again.
     setUiButtonLit(kMonitorButton, false);
     showToast(translate("磁盘剩余空间不足，录屏已暂停（腾出空间后会自动继续）"), 1);
+}
+
+void MainWindow::openMonitorSettings()
+{
+    openSettings();
+    // Locked, no dialog opens: the lock screen asks for the password first.
+    if (settingsDialog)
+        settingsDialog->gotoMonitorSettings();
 }

@@ -5,6 +5,7 @@
 #include "market/panelupdater.h"
 #include "platform/process.h"
 #include "protect/screenmonitor.h"
+#include "settings/settingsdialog.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -48,7 +49,12 @@ void MainWindow::checkUpdatesAtStartup()
 
 void MainWindow::checkUpdatesFromSettings()
 {
-    const int chosen = settingsUpdateChannelChoice ? settingsUpdateChannelChoice() : -1;
+    // The channel the open dialog shows counts before OK has saved it.
+    int chosen = -1;
+    if (settingsUpdateChannelChoice)
+        chosen = settingsUpdateChannelChoice();
+    else if (settingsDialog)
+        chosen = settingsDialog->workingSettings().updateChannel;
     const bool beta = chosen >= 0 ? chosen != 0 : settings.updateChannel == 1;
     checkForUpdates(beta, true);
 }

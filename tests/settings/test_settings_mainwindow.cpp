@@ -210,6 +210,33 @@ private Q_SLOTS:
         QVERIFY(!w.openSettingsDialog());
     }
 
+    // The recorder's button without a recording folder lands on the
+    // protection page without asking for the password, and the page stays
+    // locked for the navigation.
+    void monitorButtonWithoutFolderOpensItsSettings()
+    {
+        FakePromptsScope prompts;
+        AppSettings s;
+        s.protectPasswordHash = QStringLiteral("s$abc");
+        s.monitorDir.clear();
+        QString error;
+        QVERIFY(saveAppSettings(settingsFile(), s, QSize(800, 500), &error));
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.handleUiButton(9);
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        QCOMPARE(d->currentPage(), int(settingspage::kProtect));
+        QVERIFY(!d->isProtectUnlocked());
+        QVERIFY(prompts->lockModes.isEmpty());
+        // Pressed again while the dialog is open: the same dialog, same page.
+        d->setCurrentPage(settingspage::kGeneral);
+        w.handleUiButton(9);
+        QCOMPARE(w.openSettingsDialog(), d);
+        QCOMPARE(d->currentPage(), int(settingspage::kProtect));
+        d->reject();
+    }
 };
 
 QTEST_MAIN(TestSettingsMainWindow)
