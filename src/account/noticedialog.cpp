@@ -426,3 +426,10 @@ void NoticeDialog::paintEvent(QPaintEvent*)
         button(m_layout.primary, translate(u"我知道了"), true, hoverPrimary);
     }
 }
+
+void NoticeDialog::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        setWindowTitle(translate(u"消息"));
+    QWidget::changeEvent(event);
+}

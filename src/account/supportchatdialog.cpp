@@ -350,3 +350,14 @@ void SupportChatDialog::onImageEncoded(const QString& text)
     }
     update();
 }
+
+void SupportChatDialog::changeEvent(QEvent* event)
+{
+    // The language switched while the chat is open.
+    if (event->type() == QEvent::LanguageChange) {
+        headerTitle = translate(u"Quillory · 反馈中心");
+        setWindowTitle(translate(u"反馈中心"));
+        input->setPlaceholderText(translate(u"输入你的问题…（可直接 Ctrl+V 粘贴截图）"));
+    }
+    QWidget::changeEvent(event);
+}

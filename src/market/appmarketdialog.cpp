@@ -308,3 +308,12 @@ void AppMarketDialog::scheduleRepaint()
     if (repaintTimer)
         repaintTimer->start();
 }
+
+void AppMarketDialog::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        setWindowTitle(translate(u"应用市场"));
+        searchEdit->setPlaceholderText(translate(u"搜索应用…"));
+    }
+    QWidget::changeEvent(event);
+}

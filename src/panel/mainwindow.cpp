@@ -21,10 +21,12 @@
 #include "widgets/titlebaractions.h"
 #include "widgets/toast.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPainter>
@@ -83,7 +85,14 @@ MainWindow::MainWindow(QWidget* parent)
                            {QStringLiteral("settings.json"), QStringLiteral("layout.json")});
     loadSettings();
 
-    setLanguageChangedHandler([this] { updateTitle(); });
+    // Every open window translates its texts again at once: the self-painted
+    // ones on their next paint, the others in their change event.
+    setLanguageChangedHandler([] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            QEvent change(QEvent::LanguageChange);
+            QCoreApplication::sendEvent(w, &change);
+        }
+    });
     notifyLanguageChanged();
 
     startAccountSession();
@@ -332,6 +341,11 @@ void MainWindow::changeEvent(QEvent* e)
                 setWindowState(windowState() & ~Qt::WindowMinimized);
             });
         }
+    } else if (e->type() == QEvent::LanguageChange) {
+        updateTitle();
+        retranslateTray();
+        if (searchEdit)
+            searchEdit->setPlaceholderText(translate(u"搜索面板内的项目…（Esc 关闭）"));
     } else if (e->type() == QEvent::ScreenChangeInternal) {
         const qreal ratio = devicePixelRatioF();
         if (!qFuzzyCompare(ratio, cachedPixelRatio)) {

@@ -329,6 +329,7 @@ private:
     QIcon makeAppIcon() const;
     void updateTrayIcon();
     void ensureTrayIcon();
+    void retranslateTray();
     void updateTrayVisibility();
     // Docking; mainwindow_dock.cpp.
     void animateGeometry(const QRect& target);

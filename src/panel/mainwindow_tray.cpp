@@ -26,6 +26,12 @@ QIcon MainWindow::makeAppIcon() const
     return icon;
 }
 
+namespace {
+// The untranslated text of a tray menu entry, kept so that a language
+// switch can translate it again.
+constexpr char kSourceText[] = "quillorySourceText";
+} // namespace
+
 void MainWindow::updateTrayIcon()
 {
     if (trayIcon)
@@ -40,18 +46,32 @@ void MainWindow::ensureTrayIcon()
     trayIcon->setToolTip(look.titleText.isEmpty() ? translate("Quillory") : look.titleText);
     auto* menu = new QMenu(this);
     styleMenu(menu);
-    menu->addAction(translate("显示面板"), this, [this] { showAndCentre(); });
-    menu->addAction(translate("设置..."), this, [this] {
-        showAndCentre();
-        openSettings();
-    });
+    menu->addAction(QString(), this, [this] { showAndCentre(); })->setProperty(kSourceText, QStringLiteral("显示面板"));
+    menu->addAction(QString(), this, [this] {
+            showAndCentre();
+            openSettings();
+        })->setProperty(kSourceText, QStringLiteral("设置..."));
     menu->addSeparator();
-    menu->addAction(translate("退出"), this, [this] { quitFromTray(); });
+    menu->addAction(QString(), this, [this] { quitFromTray(); })->setProperty(kSourceText, QStringLiteral("退出"));
     trayIcon->setContextMenu(menu);
+    retranslateTray();
     connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
             showAndCentre();
     });
+}
+
+void MainWindow::retranslateTray()
+{
+    if (!trayIcon)
+        return;
+    if (QMenu* menu = trayIcon->contextMenu()) {
+        for (QAction* action : menu->actions()) {
+            const QString source = action->property(kSourceText).toString();
+            if (!source.isEmpty())
+                action->setText(translate(source));
+        }
+    }
 }
 
 void MainWindow::updateTrayVisibility()

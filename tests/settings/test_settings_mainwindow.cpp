@@ -3,18 +3,21 @@
 // window back exactly as it was, OK saving the settings file.
 #include "panel/mainwindow.h"
 
+#include "account/supportchatdialog.h"
 #include "app/appsettings.h"
 #include "app/lang.h"
 #include "app/paths.h"
 #include "app/theme.h"
-#include "panel/windowrules.h"
 #include "fakeprompts.h"
+#include "market/appmarketdialog.h"
+#include "panel/windowrules.h"
 #include "protect/uilockoverlay.h"
 #include "settings/settingsdialog.h"
 #include "settings/valuewidgets.h"
 #include "testsupport.h"
 
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -235,6 +238,36 @@ private Q_SLOTS:
         w.handleUiButton(9);
         QCOMPARE(w.openSettingsDialog(), d);
         QCOMPARE(d->currentPage(), int(settingspage::kProtect));
+        d->reject();
+    }
+    // The language segment of the general page switches every open window
+    // at once, not only the dialog and not only on the next paint.
+    void languageSwitchRetranslatesOpenWindows()
+    {
+        FakePromptsScope prompts;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        SupportChatDialog chat;
+        AppMarketDialog market;
+        w.openSettings();
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        d->setCurrentPage(settingspage::kGeneral);
+        const int segment = settingsid::kSegmentBase + 2 * settingssegment::kLanguage;
+        const HitRect* row = findHit(*d, segment);
+        QVERIFY(row);
+        d->setScrollOffset(std::clamp(row->rect.top() - 300, 0, d->pageLayout().maxScroll));
+        for (const int language : {1, 0}) {
+            clickElement(*d, segment + language);
+            QCOMPARE(currentLanguage(), language);
+            const bool english = language == 1;
+            QCOMPARE(chat.windowTitle(), english ? QStringLiteral("Feedback") : QStringLiteral("反馈中心"));
+            QCOMPARE(market.windowTitle(), english ? QStringLiteral("App Market") : QStringLiteral("应用市场"));
+            QCOMPARE(w.searchLineEdit()->placeholderText(),
+                     english ? QStringLiteral("Search items in the panel… (Esc to close)")
+                             : QStringLiteral("搜索面板内的项目…（Esc 关闭）"));
+        }
         d->reject();
     }
 };
