@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backup/backupprogressdialog.h"
 #include "backup/scriptrunner.h"
 
 #include <QObject>
@@ -10,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-class BackupProgressDialog;
 class QWidget;
 template <typename T> class QFutureWatcher;
 
