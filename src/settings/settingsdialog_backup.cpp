@@ -39,6 +39,13 @@ constexpr int kEntryPitch = 64;
 constexpr int kMessageInfo = 0;
 constexpr int kMessageWarning = 2;
 
+// The information card with one button (an empty text: "确定").
+void showInfoMessage(SettingsPrompts& prompts, QWidget* parent, const QString& title, const QString& text,
+                     const QString& buttonText = QString())
+{
+    prompts.message(parent, kMessageInfo, title, text, buttonText);
+}
+
 QRect ltrb(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r, b)); }
 
 QString snapshotTimeText(const QDateTime& time) { return time.toString(QStringLiteral("yyyy/M/d h:mm")); }
@@ -260,7 +267,7 @@ void SettingsDialog::exportNewestSnapshot()
 {
     const QString title = translate(u"导出备份");
     if (m_snapshots.isEmpty()) {
-        m_prompts->message(this, kMessageInfo, title, translate(u"当前没有可导出的快照。"), QString());
+        showInfoMessage(*m_prompts, this, title, translate(u"当前没有可导出的快照。"));
         return;
     }
     const BackupEngine::SnapshotInfo newest = m_snapshots.first();
@@ -357,12 +364,12 @@ void SettingsDialog::onBackupOpFinished(const BackupResult& result)
 
     const QString title = translate(u"备份与恢复");
     if (result.cancelled) {
-        m_prompts->message(this, kMessageInfo, title, translate(u"已取消。"), QString());
+        showInfoMessage(*m_prompts, this, title, translate(u"已取消。"));
     } else if (result.ok) {
         const char16_t* text = result.restoreOp ? u"已恢复快照，设置与分组布局已重新加载。"
                                : m_backupRunner->lastOp() == int(BackupOp::Create) ? u"已创建备份快照。"
                                                                                     : u"已导出备份文件。";
-        m_prompts->message(this, kMessageInfo, title, translate(text), QString());
+        showInfoMessage(*m_prompts, this, title, translate(text));
     } else {
         const QString text = result.message.isEmpty() ? translate(u"操作失败，请稍后重试。") : translate(result.message);
         m_prompts->message(this, kMessageWarning, title, text, translate(u"确定"));
