@@ -43,7 +43,9 @@ public:
     static QList<SnapshotInfo> listSnapshots(const QString& backupDir);
 
     // Removes all but the `keep` newest snapshots (nothing when keep <= 0).
-    static void purgeOld(const QString& backupDir, int keep);
+    // The snapshot at `spare` (the source of a restore) is never removed: it
+    // stays beside the `keep` newest until a later purge.
+    static void purgeOld(const QString& backupDir, int keep, const QString& spare = QString());
 
     // Zips the data root (without logs, caches, backups, "*.log" files and a
     // backup folder placed inside it) into a new snapshot in `backupDir`.

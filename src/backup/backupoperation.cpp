@@ -89,9 +89,11 @@ BackupResult runBackupOperation(const BackupOpRequest& r, const BackupProgress& 
             result.message = error.isEmpty() ? translate("还原前快照创建失败，已中止还原") : error;
             return result;
         }
-        BackupEngine::purgeOld(r.backupDir, r.retain);
         result.ok = BackupEngine::restoreSnapshot(r.source, r.dataDir, error, ranged(kPreRestoreShare, 100), cancel,
                                                   &cancelled);
+        // Only now: with the keep limit reached, a purge before the restore
+        // could remove the very snapshot the user chose.
+        BackupEngine::purgeOld(r.backupDir, r.retain, r.source);
         result.message = error;
         result.cancelled = cancelled;
         return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backup/backupprogressdialog.h"
 #include "backup/scriptrunner.h"
 
 #include <QObject>
@@ -10,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-class BackupProgressDialog;
 class QWidget;
 template <typename T> class QFutureWatcher;
 
@@ -48,7 +48,8 @@ int rangedPercent(int lo, int hi, int percent);
 // The worker: runs on a pool thread and touches only its arguments. A
 // restore first makes a pre-restore snapshot (0..45 % of the bar), then
 // restores (45..100 %); a failed or cancelled pre-restore snapshot restores
-// nothing. An export takes no cancel flag.
+// nothing. Old snapshots are purged after the restore, never its source. An
+// export takes no cancel flag.
 BackupResult runBackupOperation(const BackupOpRequest& request, const BackupProgress& progress,
                                 const std::atomic<bool>* cancel);
 

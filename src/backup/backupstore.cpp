@@ -85,13 +85,16 @@ QList<BackupEngine::SnapshotInfo> BackupEngine::listSnapshots(const QString& bac
     return list;
 }
 
-void BackupEngine::purgeOld(const QString& backupDir, int keep)
+void BackupEngine::purgeOld(const QString& backupDir, int keep, const QString& spare)
 {
     if (keep <= 0)
         return;
     const QList<SnapshotInfo> list = listSnapshots(backupDir);
+    const QString spared = spare.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(spare).absoluteFilePath());
     int failed = 0;
     for (int i = keep; i < list.size(); ++i) {
+        if (!spared.isEmpty() && QDir::cleanPath(QFileInfo(list[i].path).absoluteFilePath()) == spared)
+            continue;
         if (!QFile::remove(list[i].path)) {
             qWarning() << "purgeOld: remove failed:" << list[i].path;
             ++failed;

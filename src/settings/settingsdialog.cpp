@@ -4,6 +4,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "backup/backupoperation.h"
 #include "panel/panelmodel.h"
 #include "settings/settingsmerge.h"
 #include "settings/settingsprompts.h"
@@ -49,7 +50,6 @@ SettingsDialog::SettingsDialog(AppSettings* settings, QString dataDir, Callback 
     , m_onProtectionChanged(std::move(onProtectionChanged))
     , m_onRestoreFinished(std::move(onRestoreFinished))
     , m_prompts(settingsPrompts())
-    , m_backupCancel(std::make_shared<std::atomic_bool>(false))
 {
     // The settings button can never be hidden: it is the way back here.
     if (m_working.btnVisible.size() > kSettingsButton)
@@ -73,9 +73,9 @@ SettingsDialog::SettingsDialog(AppSettings* settings, QString dataDir, Callback 
 
 SettingsDialog::~SettingsDialog()
 {
-    // A backup worker started here may still run on the pool; the flag is
-    // shared with it and tells it to stop.
-    m_backupCancel->store(true);
+    // Raises the cancel flag of a backup operation still running on the
+    // pool and drops its result, before anything it would report to is gone.
+    m_backupRunner.reset();
 }
 
 void SettingsDialog::buildChildWidgets()
@@ -282,12 +282,6 @@ void SettingsDialog::resetPointerState()
     endThumbDrag();
     relayout();
     update();
-}
-
-void SettingsDialog::stopBackupWorker(int budgetMs)
-{
-    Q_UNUSED(budgetMs);
-    m_backupCancel->store(true);
 }
 
 void SettingsDialog::setScrollOffset(int offset)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/appsettings.h"
+#include "backup/backupengine.h"
+#include "settings/settingsbackup.h"
 #include "settings/settingslayout.h"
 #include "settings/settingspagemodel.h"
 
@@ -16,11 +18,13 @@
 #include <functional>
 #include <memory>
 
+class BackupOperationRunner;
 class ElideCombo;
 class QKeySequenceEdit;
 class QLineEdit;
 class SettingsPrompts;
 class SliderWidget;
+struct BackupResult;
 struct PanelGroup;
 
 // One row of the button-icon card (appearance page) or of the icon list
@@ -73,8 +77,8 @@ public:
     // Clears hover, ends a thumb drag, re-lays out and repaints (the main
     // window's model changed under an open dialog).
     void resetPointerState();
-    // Ends a backup operation of the dialog within the budget; none runs
-    // from this dialog yet, so it returns at once.
+    // The exit hook: raises the cancel flag of a running backup operation
+    // and waits at most `budgetMs` for its worker.
     void stopBackupWorker(int budgetMs);
 
     void relayout();
@@ -107,6 +111,14 @@ public:
     QLineEdit* titleEditor() const { return m_titleEdit; }
     ElideCombo* fontComboBox() const { return m_fontCombo; }
     QString dataDirectory() const { return m_dataDir; }
+
+    // Backup page.
+    using BackupResult = ::BackupResult;
+    // The working copy's backup folder, or the default one of the data root.
+    QString backupDirectory() const;
+    const QList<BackupEngine::SnapshotInfo>& snapshotRows() const { return m_snapshots; }
+    QString snapshotSummary() const { return m_snapshotSummary; }
+    bool isBackupBusy() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -161,6 +173,21 @@ private:
     void editProtectPassword();
     void runUnwiredAction(int id);
     void notifyProtection();
+
+    // Backup page (settingsdialog_backup.cpp).
+    void layoutBackupPage();
+    void paintBackupPage(QPainter& p, const QColor& cardColour);
+    // True when `id` is a control of the backup page and was handled.
+    bool backupPageClick(int id, const QPoint& globalPos);
+    void showIntervalMenu(const QPoint& globalPos);
+    void showRetainMenu(const QPoint& globalPos);
+    void chooseBackupDir();
+    void exportNewestSnapshot();
+    void deleteSnapshot(int row);
+    void confirmRestore(int row);
+    void runBackupOp(int op, const QString& a, const QString& b);
+    void onBackupOpFinished(const BackupResult& result);
+    void refreshSnapshotList(bool force);
 
     // Painting (settingsdialog_paint.cpp).
     void paintSections(QPainter& p, const QColor& cardColour);
@@ -236,8 +263,14 @@ private:
     QSet<QString> m_requestedIconPaths;
     bool m_iconRepaintPending = false;
 
-    // The cancel flag a backup operation of the dialog would poll.
-    std::shared_ptr<std::atomic_bool> m_backupCancel;
+    // Backup page: the one-at-a-time operation runner, the listed
+    // snapshots (newest first) and where the page's parts sit.
+    std::unique_ptr<BackupOperationRunner> m_backupRunner;
+    QList<BackupEngine::SnapshotInfo> m_snapshots;
+    qint64 m_snapshotTotalBytes = 0;
+    QString m_snapshotSummary;
+    qint64 m_lastSnapshotRefreshMs = 0;
+    BackupPageGeometry m_backupGeometry;
 };
 
 // The formats hint shown before a background is chosen.

@@ -211,6 +211,8 @@ void SettingsDialog::dispatchClick(int id, const QPoint& globalPos)
         }
     } else if (id >= kProtectRowBase && m_currentPage == settingspage::kProtect) {
         runUnwiredAction(id);
+    } else if (m_currentPage == settingspage::kBackup && backupPageClick(id, globalPos)) {
+        // Handled by the backup page.
     } else if (id >= kNavBase && id <= kNavBase + settingspage::kCount - 1) {
         const int page = id - kNavBase;
         if (page != settingspage::kProtect || m_protectUnlocked || ensureProtectAccess()) {

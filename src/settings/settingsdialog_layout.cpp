@@ -57,6 +57,10 @@ void SettingsDialog::relayout()
         layoutButtonRows(m_layout, shapes, y);
         break;
     }
+    case settingspage::kBackup:
+        layoutSettingsSections(m_layout, m_model, m_working);
+        layoutBackupPage();
+        break;
     default:
         // The about, protection and backup pages add their own cards below
         // the model's sections.

@@ -221,6 +221,10 @@ void SettingsDialog::paintEvent(QPaintEvent* event)
     switch (m_currentPage) {
     case settingspage::kIcons: paintIconList(p, cardColour); break;
     case settingspage::kAbout: break;
+    case settingspage::kBackup:
+        paintSections(p, cardColour);
+        paintBackupPage(p, cardColour);
+        break;
     default:
         paintSections(p, cardColour);
         if (m_currentPage == settingspage::kAppearance)

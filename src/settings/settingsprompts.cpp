@@ -1,5 +1,6 @@
 #include "settings/settingsprompts.h"
 
+#include "app/lang.h"
 #include "protect/lockdialog.h"
 #include "widgets/hintcarddialog.h"
 #include "widgets/menustyle.h"
@@ -103,6 +104,13 @@ void SettingsPrompts::openFolder(const QString& path)
 void SettingsPrompts::notAvailable(const QString& action)
 {
     qInfo().noquote() << "settings:" << action << "not available yet";
+}
+
+void SettingsPrompts::message(QWidget* parent, int kind, const QString& title, const QString& text,
+                              const QString& button)
+{
+    MsgDialog dialog(parent, kind, title, text, { button.isEmpty() ? translate(u"确定") : button }, 0);
+    dialog.exec();
 }
 
 namespace {

@@ -62,6 +62,10 @@ public:
     // An action whose target another part of the program provides and that
     // is not wired yet: it only leaves a log line.
     virtual void notAvailable(const QString& action);
+    // The themed message card with one button: kind 0 information, 2
+    // warning; an empty button text becomes the translated "确定".
+    virtual void message(QWidget* parent, int kind, const QString& title, const QString& text,
+                         const QString& button);
 };
 
 // The prompts new settings dialogs use; the real windows unless a test set

@@ -278,6 +278,9 @@ private Q_SLOTS:
 
         BackupEngine::purgeOld(dir, 0);
         QCOMPARE(BackupEngine::listSnapshots(dir).size(), 4);
+        // A restore's source is spared even as the oldest, beside the newest.
+        BackupEngine::purgeOld(dir, 3, dir + QStringLiteral("/./") + names[0]);
+        QCOMPARE(BackupEngine::listSnapshots(dir).size(), 4);
         BackupEngine::purgeOld(dir, 2);
         QCOMPARE(BackupEngine::listSnapshots(dir).size(), 2);
         QVERIFY(!QFileInfo::exists(dir + QLatin1Char('/') + names[0]));

@@ -79,6 +79,12 @@ public:
     }
     void openFolder(const QString& path) override { openedFolders << path; }
     void notAvailable(const QString& action) override { unavailable << action; }
+    // The message cards, as "kind|title|text".
+    QStringList messages;
+    void message(QWidget*, int kind, const QString& title, const QString& text, const QString&) override
+    {
+        messages << QString::number(kind) + QLatin1Char('|') + title + QLatin1Char('|') + text;
+    }
 };
 
 // Installs fake prompts for new settings dialogs while it lives.
