@@ -8,6 +8,8 @@
 #include "app/lang.h"
 #include "app/paths.h"
 #include "app/theme.h"
+#include "backup/backupengine.h"
+#include "backup/scriptrunner.h"
 #include "fakeprompts.h"
 #include "market/appmarketdialog.h"
 #include "panel/windowrules.h"
@@ -16,6 +18,7 @@
 #include "settings/valuewidgets.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -268,6 +271,76 @@ private Q_SLOTS:
                      english ? QStringLiteral("Search items in the panel… (Esc to close)")
                              : QStringLiteral("搜索面板内的项目…（Esc 关闭）"));
         }
+        d->reject();
+    }
+    // The backup page on the live panel: a real snapshot, a change of the
+    // panel's data, a real restore of the snapshot, and the panel showing
+    // the restored groups at once with the dialog's working copy reloaded.
+    void restoreFromTheBackupPageReloadsThePanel()
+    {
+        if (powerShellProgram().isEmpty())
+            QSKIP("pwsh is not installed");
+        FakePromptsScope prompts;
+        const QString dataDir = cachedAppDataDir();
+        QDir(BackupEngine::backupsDir(dataDir)).removeRecursively();
+        QVERIFY(testsupport::writeFile(dataDir + QStringLiteral("/layout.json"),
+                                       R"({"groups": [{"name": "Before", "items": [{"path": "/usr/bin/env"}]}]})"));
+        AppSettings s;
+        s.customTitle = QStringLiteral("before");
+        QString error;
+        QVERIFY(saveAppSettings(settingsFile(), s, QSize(800, 500), &error));
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openSettings();
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        d->setCurrentPage(settingspage::kBackup);
+        clickElement(*d, settingsid::kBackupFirst + 4);   // back up now
+        QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
+        QCOMPARE(prompts->messages.size(), 1);
+        QCOMPARE(d->snapshotRows().size(), 1);
+
+        // Changed after the snapshot, and loaded by the panel.
+        QVERIFY(testsupport::writeFile(dataDir + QStringLiteral("/layout.json"),
+                                       R"({"groups": [{"name": "After", "items": []}]})"));
+        s.customTitle = QStringLiteral("after");
+        QVERIFY(saveAppSettings(settingsFile(), s, QSize(800, 500), &error));
+        w.reloadAfterRestore();
+        QCOMPARE(w.panelGroups().first().name, QStringLiteral("After"));
+
+        prompts->askAnswers = {1};
+        clickElement(*d, settingsid::kSnapshotRestoreBase + d->snapshotRows().size() - 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
+        QCOMPARE(prompts->messages.size(), 2);
+        QVERIFY2(prompts->messages.last().startsWith(QStringLiteral("0|")), qPrintable(prompts->messages.last()));
+        QCOMPARE(w.panelGroups().first().name, QStringLiteral("Before"));
+        QCOMPARE(w.currentSettings().customTitle, QStringLiteral("before"));
+        QCOMPARE(d->workingSettings().customTitle, QStringLiteral("before"));
+        QVERIFY(!BackupEngine::savesHeld());
+        d->reject();
+    }
+
+    // At exit the panel hands what the automatic backup left of the budget
+    // to the dialog's own operation, which is then cancelled.
+    void exitBudgetReachesTheDialogsBackup()
+    {
+        if (powerShellProgram().isEmpty())
+            QSKIP("pwsh is not installed");
+        FakePromptsScope prompts;
+        QDir(BackupEngine::backupsDir(cachedAppDataDir())).removeRecursively();
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openSettings();
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        d->setCurrentPage(settingspage::kBackup);
+        clickElement(*d, settingsid::kBackupFirst + 4);
+        QVERIFY(d->isBackupBusy());
+        w.stopBackupWorkers(2500);
+        QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
+        QCOMPARE(prompts->messages, QStringList{QStringLiteral("0|备份与恢复|已取消。")});
         d->reject();
     }
 };
