@@ -51,7 +51,7 @@ class TestUiPreviewSheets : public QObject {
         for (auto it = after.cbegin(); it != after.cend(); ++it)
             keys.insert(it.key());
         for (const QString& key : std::as_const(keys)) {
-            if (key.startsWith(outRel) || before.value(key) == after.value(key) && before.contains(key) == after.contains(key))
+            if (key.startsWith(outRel) || (before.contains(key) == after.contains(key) && before.value(key) == after.value(key)))
                 continue;
             if (!allowedOutside(m_root + QLatin1Char('/') + key))
                 changed << key;
@@ -148,6 +148,100 @@ private Q_SLOTS:
             QCOMPARE(image.width(), size.width());
         if (size.height() > 0)
             QCOMPARE(image.height(), size.height());
+    }
+
+    void checkFilesPass_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("glyph rows") << "uibtn-glyphs-check.txt";
+        QTest::newRow("obfuscation animation") << "uibtn-obfuscate-anim-check.txt";
+    }
+    void checkFilesPass()
+    {
+        QFETCH(QString, file);
+        const QByteArray text = testsupport::readFile(m_out + QLatin1Char('/') + file);
+        QVERIFY2(text.endsWith("result=PASS\n"), text.constData());
+    }
+
+    void nothingIsWrittenOutsideTheFolder()
+    {
+        QVERIFY2(m_outsideChanges.isEmpty(), qPrintable(m_outsideChanges.join(QLatin1Char('\n'))));
+        // The sample paths name a Windows drive; on Linux "C:/..." would be a
+        // folder relative to the working folder.
+        QCOMPARE(QDir(m_cwd).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QVERIFY(!QFileInfo::exists(QDir(QDir::homePath()).filePath(QStringLiteral("C:"))));
+        // The sample lock background lives only while its shot is taken.
+        QVERIFY(!QFileInfo::exists(m_out + QStringLiteral("/_lockbg-sample.png")));
+        // No settings or layout file came to be.
+        QVERIFY(!QFileInfo::exists(dataRoot() + QStringLiteral("/settings.json")));
+        QVERIFY(!QFileInfo::exists(dataRoot() + QStringLiteral("/layout.json")));
+        // Besides the pictures and check texts, only the snapshot folder.
+        QCOMPARE(QDir(m_out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("_backup_preview")});
+    }
+
+    void sampleSnapshotsAreRewritten()
+    {
+        const QDir dir(m_out + QStringLiteral("/_backup_preview"));
+        QStringList expected;
+        for (const PreviewSnapshot& s : previewSnapshots()) {
+            const QString name = QLatin1String(s.fileName);
+            expected << name;
+            const QByteArray bytes = testsupport::readFile(dir.filePath(name));
+            QCOMPARE(bytes.size(), qsizetype(s.kib) * 1024);
+            QVERIFY2(bytes.count('\0') == bytes.size(), qPrintable(name));
+        }
+        QCOMPARE(expected.size(), 9);
+        QCOMPARE(expected.first(), QStringLiteral("Quillory-PreRestore-20261106-131626.zip"));
+        expected.sort();
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    }
+
+    // Pictures that must not come out alike: the palette, the language, the
+    // state of the lock screen or the groups of the dialog differ.
+    void picturesDiffer_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::newRow("general light/dark") << "settings-general.png" << "settings-general-dark.png";
+        QTest::newRow("appearance light/dark") << "settings-appearance-top.png" << "settings-appearance-top-dark.png";
+        QTest::newRow("icons light/dark") << "settings-icons-groups.png" << "settings-icons-dark.png";
+        QTest::newRow("about light/dark") << "settings-about.png" << "settings-about-dark.png";
+        QTest::newRow("log viewer light/dark") << "log-viewer.png" << "log-viewer-dark.png";
+        QTest::newRow("lock screen light/dark") << "lock-overlay-landscape.png" << "lock-overlay-dark.png";
+        QTest::newRow("lock screen card/entry") << "lock-overlay-landscape.png" << "lock-overlay-unlock.png";
+        QTest::newRow("lock screen backdrop/photo") << "lock-overlay-landscape.png" << "lock-overlay-photo.png";
+        QTest::newRow("lock background default/custom") << "settings-lock-default.png" << "settings-lock-custom.png";
+        QTest::newRow("protection small/moved groups") << "settings-protect.png" << "settings-protect-model-moved.png";
+        QTest::newRow("protection Chinese/English") << "settings-protect.png" << "settings-protect-en.png";
+        QTest::newRow("backup Chinese/English") << "settings-backup.png" << "settings-backup-en.png";
+        QTest::newRow("appearance scrolled") << "settings-appearance-top.png" << "settings-appearance-half.png";
+        QTest::newRow("about scrolled") << "settings-about.png" << "settings-about-bottom.png";
+        QTest::newRow("progress 0/45") << "progress-backup.png" << "progress-backup-45.png";
+        QTest::newRow("shortcut editor lnk/plain") << "shortcut-edit-dialog.png" << "shortcut-edit-dialog-nolnk.png";
+    }
+    void picturesDiffer()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        const QImage first = QImage(m_out + QLatin1Char('/') + a).convertToFormat(QImage::Format_ARGB32);
+        const QImage second = QImage(m_out + QLatin1Char('/') + b).convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(!first.isNull() && !second.isNull());
+        QVERIFY2(first != second, qPrintable(a + QStringLiteral(" looks like ") + b));
+    }
+
+    void lockScreenShowsTheEntryFullyFadedIn()
+    {
+        // The entry is opaque white over the backdrop: far more white pixels
+        // than the card alone shows.
+        const auto whiteShare = [this](const QString& file) {
+            const QImage image = QImage(m_out + QLatin1Char('/') + file).convertToFormat(QImage::Format_RGB32);
+            int white = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    white += image.pixel(x, y) == qRgb(255, 255, 255) ? 1 : 0;
+            return white;
+        };
+        QVERIFY(whiteShare(QStringLiteral("lock-overlay-unlock.png")) > whiteShare(QStringLiteral("lock-overlay-landscape.png")) + 2000);
     }
 };
 
