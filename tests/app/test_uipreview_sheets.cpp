@@ -53,6 +53,9 @@ class TestUiPreviewSheets : public QObject {
         for (const QString& key : std::as_const(keys)) {
             if (key.startsWith(outRel) || (before.contains(key) == after.contains(key) && before.value(key) == after.value(key)))
                 continue;
+            // Making the folder makes its missing parents too.
+            if (outRel.startsWith(key) && key.endsWith(QLatin1Char('/')))
+                continue;
             if (!allowedOutside(m_root + QLatin1Char('/') + key))
                 changed << key;
         }
@@ -215,7 +218,6 @@ private Q_SLOTS:
         QTest::newRow("protection Chinese/English") << "settings-protect.png" << "settings-protect-en.png";
         QTest::newRow("backup Chinese/English") << "settings-backup.png" << "settings-backup-en.png";
         QTest::newRow("appearance scrolled") << "settings-appearance-top.png" << "settings-appearance-half.png";
-        QTest::newRow("about scrolled") << "settings-about.png" << "settings-about-bottom.png";
         QTest::newRow("progress 0/45") << "progress-backup.png" << "progress-backup-45.png";
         QTest::newRow("shortcut editor lnk/plain") << "shortcut-edit-dialog.png" << "shortcut-edit-dialog-nolnk.png";
     }
