@@ -77,6 +77,10 @@ private Q_SLOTS:
         m_out = m_root + QStringLiteral("/shots/out");
         m_cwd = m_root + QStringLiteral("/cwd");
         QVERIFY(QDir().mkpath(m_cwd));
+        // Stored settings that would turn the sheets dark and English if the
+        // mode read them, and a layout it must not touch either.
+        QVERIFY(testsupport::writeFile(dataRoot() + QStringLiteral("/settings.json"), "{\"darkTheme\": true, \"language\": 1}\n"));
+        QVERIFY(testsupport::writeFile(dataRoot() + QStringLiteral("/layout.json"), "{\"groups\": []}\n"));
 
         m_outsideChanges = runPreview(0);
         for (const QString& name : QDir(m_out).entryList({QStringLiteral("*.png")}, QDir::Files))
@@ -175,9 +179,10 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(QDir(QDir::homePath()).filePath(QStringLiteral("C:"))));
         // The sample lock background lives only while its shot is taken.
         QVERIFY(!QFileInfo::exists(m_out + QStringLiteral("/_lockbg-sample.png")));
-        // No settings or layout file came to be.
-        QVERIFY(!QFileInfo::exists(dataRoot() + QStringLiteral("/settings.json")));
-        QVERIFY(!QFileInfo::exists(dataRoot() + QStringLiteral("/layout.json")));
+        // The stored settings and layout are as the test wrote them (the
+        // tree comparison above), and were not read: the light sheet is light.
+        const QImage general(m_out + QStringLiteral("/settings-general.png"));
+        QVERIFY(qGray(general.pixel(general.width() - 40, general.height() / 2)) > 200);
         // Besides the pictures and check texts, only the snapshot folder.
         QCOMPARE(QDir(m_out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("_backup_preview")});
     }
@@ -229,6 +234,28 @@ private Q_SLOTS:
         const QImage second = QImage(m_out + QLatin1Char('/') + b).convertToFormat(QImage::Format_ARGB32);
         QVERIFY(!first.isNull() && !second.isNull());
         QVERIFY2(first != second, qPrintable(a + QStringLiteral(" looks like ") + b));
+    }
+
+    void sheetsComeInTheirOrder()
+    {
+        // One picture of each step, in the order the steps run; the
+        // protection page is written twice, the small groups last.
+        const QStringList order{
+            QStringLiteral("kicked-expired.png"), QStringLiteral("update-dialog.png"),
+            QStringLiteral("lock-dialog-change.png"), QStringLiteral("item-menu.png"),
+            QStringLiteral("lock-overlay-photo.png"), QStringLiteral("settings-lock-custom.png"),
+            QStringLiteral("settings-protect-model-moved.png"), QStringLiteral("log-viewer-dark.png"),
+            QStringLiteral("settings-protect.png"), QStringLiteral("hint-bg.png"),
+            QStringLiteral("settings-backup-en.png"), QStringLiteral("progress-backup-45.png"),
+            QStringLiteral("backup-nav-icons.png"), QStringLiteral("uibtn-glyphs.png"),
+            QStringLiteral("uibtn-ink.txt"), QStringLiteral("shortcut-edit-dialog-nolnk.png")};
+        QDateTime previous;
+        for (const QString& name : order) {
+            const QDateTime written = QFileInfo(m_out + QLatin1Char('/') + name).lastModified();
+            QVERIFY2(written.isValid(), qPrintable(name));
+            QVERIFY2(!previous.isValid() || previous <= written, qPrintable(name + QStringLiteral(" came too early")));
+            previous = written;
+        }
     }
 
     void lockScreenShowsTheEntryFullyFadedIn()
