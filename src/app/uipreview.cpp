@@ -3,53 +3,77 @@
 #include "app/uipreviewglyphs.h"
 
 #include "account/sessionkickeddialog.h"
-#include "app/theme.h"
-#include "widgets/logviewerdialog.h"
+#include "app/lang.h"
+#include "backup/backuppreview.h"
+#include "market/updatedialog.h"
+#include "panel/itemmenupreview.h"
+#include "protect/lockpreview.h"
+#include "settings/settingspreview.h"
+#include "widgets/shortcuteditdialog.h"
 
-#include <QDeadlineTimer>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QPlainTextEdit>
-#include <QCoreApplication>
+#include <QPixmap>
 
 namespace {
 
-// The log viewer in both themes, with the sample data root the other
-// settings sheets use. The log is read off the GUI thread, so each picture
-// waits (briefly) for the text to arrive.
-void writeLogViewerSheets(const QString& folder)
+void writeUpdateDialogSheet(const QString& folder)
 {
-    const bool wasDark = currentTheme().isDark;
-    LogViewerDialog dialog(QStringLiteral("C:/Tarnavel/TarnavelPanel"));
-    dialog.resize(900, 620);
-    const auto shoot = [&](const QString& name) {
-        const QDeadlineTimer deadline(5000);
-        while (dialog.logViewWidget()->toPlainText().isEmpty() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (!dialog.grab().save(folder + name))
-            qWarning() << "ui preview: cannot write" << folder + name;
-    };
-    shoot(QStringLiteral("/log-viewer.png"));
-    setDarkTheme(true);
-    dialog.applyTheme();
-    dialog.logViewWidget()->clear();
-    dialog.reload();
-    shoot(QStringLiteral("/log-viewer-dark.png"));
-    setDarkTheme(wasDark);
+    UpdateDialog dialog;
+    dialog.showUpdate(QStringLiteral("1.0.137"),
+                      QStringLiteral("1. 设置窗口新增备份与恢复页面，可随时还原快照\n"
+                                     "2. 锁屏支持图片、动图与视频背景\n"
+                                     "3. 修复多显示器下面板位置偏移的问题\n"
+                                     "4. 降低图标加载时的内存占用"),
+                      QString());
+    QCoreApplication::processEvents();
+    dialog.grab().save(folder + QStringLiteral("/update-dialog.png"));
+    dialog.hide();
+}
+
+void writeShortcutEditorSheets(const QString& folder)
+{
+    {
+        ShortcutInfo info;
+        info.target = QStringLiteral("C:\\Program Files\\Demo\\demo.exe");
+        info.workingDir = QStringLiteral("C:\\Program Files\\Demo");
+        info.arguments = QStringLiteral("--start --minimized");
+        info.runAsAdmin = true;
+        ShortcutEditDialog dialog(QStringLiteral("C:\\Users\\Owner\\Desktop\\Demo.lnk"), QStringLiteral("Demo 应用"),
+                                  QString(), true, info, QPixmap());
+        dialog.grab().save(folder + QStringLiteral("/shortcut-edit-dialog.png"));
+    }
+    {
+        ShortcutInfo info;
+        info.target = QStringLiteral("C:\\Windows\\System32\\notepad.exe");
+        info.workingDir = QStringLiteral("C:\\Windows\\System32");
+        info.arguments = QStringLiteral("/A readme.txt");
+        info.runAsAdmin = true;
+        ShortcutEditDialog dialog(QStringLiteral("C:\\Windows\\System32\\notepad.exe"), QStringLiteral("记事本"),
+                                  QString(), false, info, QPixmap());
+        dialog.grab().save(folder + QStringLiteral("/shortcut-edit-dialog-nolnk.png"));
+    }
 }
 
 } // namespace
 
 std::vector<UiPreviewSheet> uiPreviewSheets()
 {
-    // Each subsystem adds its renderer here, in the order the sheets are
-    // made: sign-in kick dialogs, update dialog, lock dialogs, item menu,
-    // lock screens, settings pages, backup dialogs, panel-button glyphs and
-    // their checks, shortcut editor.
     return {
         {"sign-in kick dialogs", previewKickDialogs},
-        {"log viewer", writeLogViewerSheets},
+        {"update dialog", writeUpdateDialogSheet},
+        {"password dialogs", previewLockDialogs},
+        {"item menu", previewItemMenu},
+        {"lock screens", previewLockOverlays},
+        {"settings: lock background", previewSettingsGeneral},
+        {"settings: every page, log viewer", previewSettings258},
+        {"settings: protection", previewSettingsProtect},
+        {"settings: backup", previewSettingsBackup},
+        {"backup dialogs", previewBackupDialogs},
+        {"backup glyph candidates", previewBackupNavIcons},
         {"panel button glyphs", writeUiBtnGlyphSheets},
+        {"shortcut editor", writeShortcutEditorSheets},
     };
 }
 

@@ -226,6 +226,14 @@ void UiLockOverlay::beginFadeOut()
     update();
 }
 
+void UiLockOverlay::settleEntryAnimation()
+{
+    m_inputAppear = 1.0;
+    m_shake = 0.0;
+    m_fadeOut = 0.0;
+    update();
+}
+
 void UiLockOverlay::cancelInput()
 {
     m_inputVisible = false;

@@ -67,6 +67,9 @@ public:
     void showPasswordInput(bool removeMode);
     void submitPassword();
     void beginFadeOut();
+    // Ends the entry's fade-in, shake and fade-out at once: a still picture
+    // of the open entry without running the animation timer.
+    void settleEntryAnimation();
 
     // Read by tests and the screenshot mode.
     bool isInputVisible() const { return m_inputVisible; }
