@@ -21,8 +21,18 @@ constexpr qint64 kExportBlock = 65536;
 const QRegularExpression& snapshotNamePattern()
 {
     static const QRegularExpression re(
-        QStringLiteral("^(?:Quillory-(?:Auto|PreRestore)|Tarnavel-PreRestore)-(\\d{8}-\\d{6}-\\d{3})\\.zip$"));
+        QStringLiteral("^(?:Quillory-(?:Auto|PreRestore)|Tarnavel-PreRestore)-(\\d{8}-\\d{6})(?:-(\\d{3}))?\\.zip$"));
     return re;
+}
+
+// Snapshot names carry milliseconds; names made to the second (by hand, or
+// by sample data) are ours too and count as the start of that second.
+QDateTime snapshotStamp(const QRegularExpressionMatch& m)
+{
+    if (!m.hasMatch())
+        return QDateTime();
+    const QString ms = m.captured(2).isEmpty() ? QStringLiteral("000") : m.captured(2);
+    return QDateTime::fromString(m.captured(1) + QLatin1Char('-') + ms, QStringLiteral("yyyyMMdd-HHmmss-zzz"));
 }
 
 // The temporary folder is shared: what another user put there under one of
@@ -47,9 +57,7 @@ QString BackupEngine::backupsDir(const QString& dataRoot)
 
 bool BackupEngine::isSnapshotFileName(const QString& fileName)
 {
-    const QRegularExpressionMatch m = snapshotNamePattern().match(fileName);
-    return m.hasMatch()
-        && QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMdd-HHmmss-zzz")).isValid();
+    return snapshotStamp(snapshotNamePattern().match(fileName)).isValid();
 }
 
 QList<BackupEngine::SnapshotInfo> BackupEngine::listSnapshots(const QString& backupDir)
@@ -62,10 +70,7 @@ QList<BackupEngine::SnapshotInfo> BackupEngine::listSnapshots(const QString& bac
     for (const QFileInfo& fi : files) {
         // A copied-in file keeps the stamp of its name, whatever its birth
         // time on this disk says, so the order follows the name.
-        const QRegularExpressionMatch m = snapshotNamePattern().match(fi.fileName());
-        if (!m.hasMatch())
-            continue;
-        const QDateTime time = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+        const QDateTime time = snapshotStamp(snapshotNamePattern().match(fi.fileName()));
         if (!time.isValid())
             continue;
         SnapshotInfo info;

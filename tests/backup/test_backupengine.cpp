@@ -261,6 +261,8 @@ private Q_SLOTS:
             QStringLiteral("holiday photos.zip"),
             QStringLiteral("quillory-prerestore-20240104-000000-000.zip"),
             QStringLiteral("Quillory-Auto-20241399-000000-000.zip"),
+            QStringLiteral("Quillory-Auto-20240101-000000-00.zip"),
+            QStringLiteral("Quillory-Auto-20231231-235959.zip"),
         };
         for (const QString& n : names)
             QVERIFY(testsupport::writeFile(dir + QLatin1Char('/') + n, "z"));
@@ -273,19 +275,21 @@ private Q_SLOTS:
             pre << s.preRestore;
         }
         // Equal stamps: the greater name first.
-        QCOMPARE(order, (QStringList{ names[1], names[2], names[3], names[0] }));
-        QCOMPARE(pre, (QList<bool>{ true, true, false, false }));
+        // A name stamped to the second is ours too.
+        QCOMPARE(order, (QStringList{ names[1], names[2], names[3], names[0], names[8] }));
+        QCOMPARE(pre, (QList<bool>{ true, true, false, false, false }));
 
         BackupEngine::purgeOld(dir, 0);
-        QCOMPARE(BackupEngine::listSnapshots(dir).size(), 4);
+        QCOMPARE(BackupEngine::listSnapshots(dir).size(), 5);
         // A restore's source is spared even as the oldest, beside the newest.
-        BackupEngine::purgeOld(dir, 3, dir + QStringLiteral("/./") + names[0]);
-        QCOMPARE(BackupEngine::listSnapshots(dir).size(), 4);
+        BackupEngine::purgeOld(dir, 4, dir + QStringLiteral("/./") + names[8]);
+        QCOMPARE(BackupEngine::listSnapshots(dir).size(), 5);
         BackupEngine::purgeOld(dir, 2);
         QCOMPARE(BackupEngine::listSnapshots(dir).size(), 2);
         QVERIFY(!QFileInfo::exists(dir + QLatin1Char('/') + names[0]));
         QVERIFY(!QFileInfo::exists(dir + QLatin1Char('/') + names[3]));
-        for (int i = 4; i < names.size(); ++i)
+        QVERIFY(!QFileInfo::exists(dir + QLatin1Char('/') + names[8]));
+        for (int i = 4; i < 8; ++i)
             QVERIFY2(QFileInfo::exists(dir + QLatin1Char('/') + names[i]), qPrintable(names[i]));
         QVERIFY(BackupEngine::listSnapshots(m_dir + QStringLiteral("/none")).isEmpty());
     }
