@@ -395,7 +395,10 @@ void SettingsDialog::paintRowButton(QPainter& p, const QRect& r, const QString& 
     }
     p.setFont(font13());
     p.setPen(pal.c[kBodyText]);
-    p.drawText(r, Qt::AlignCenter, label);
+    // Longer translations are elided inside the button rather than cut at
+    // both of its edges.
+    const int room = r.width() - (swatch.isValid() ? 60 : 16);
+    p.drawText(r, Qt::AlignCenter, QFontMetrics(font13()).elidedText(label, Qt::ElideRight, room));
 }
 
 void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const SettingsChip& chip, const QRect& c,
