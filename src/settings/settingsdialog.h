@@ -39,6 +39,27 @@ struct IconRow {
     QString iconActive;
 };
 
+// One panel item on the obfuscation card of the protection page.
+struct ProtectRow {
+    QString groupName;
+    QString itemName;
+    QString path;
+    QString target;       // the substitute the panel opens; empty when none
+    QString customIcon;
+    int groupIndex = -1;
+    int itemIndex = -1;
+};
+
+// Where the obfuscation card sits, in content coordinates.
+struct ProtectCardLayout {
+    QRect header;
+    QRect passwordButton;
+    QList<QRect> groupCards;   // one per group; exactly one without groups
+    QList<QRect> tiles;        // one per ProtectRow
+    QList<QRect> chooseButtons;
+    QList<QRect> clearButtons;
+};
+
 // The settings window: frameless, self-painted and modeless. It edits a
 // working copy of the live settings and previews every change on the panel
 // through the apply callback; OK hands the user's edits to the live record,
@@ -107,6 +128,14 @@ public:
     QLineEdit* titleEditor() const { return m_titleEdit; }
     ElideCombo* fontComboBox() const { return m_fontCombo; }
     QString dataDirectory() const { return m_dataDir; }
+
+    // Protection page.
+    void layoutProtectPage(int width, int top);
+    void pickObfuscationTarget(int row, int action);
+    void primeProtectIcons();
+    QPixmap protectRowPixmap(const ProtectRow& row) const;
+    const QList<ProtectRow>& protectRows() const { return m_protectRows; }
+    const ProtectCardLayout& protectCardLayout() const { return m_protectLayout; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -178,6 +207,11 @@ private:
     QColor colourOfSetting(int elementId) const;
     int colourModeOfSetting(int elementId) const;
 
+    // Protection page (settingsdialog_protect.cpp).
+    void paintProtectCard(QPainter& p, const QColor& cardColour);
+    // Icons page: the right button on an item row.
+    void iconListRightPress(const QPoint& pos);
+
     AppSettings* m_settings = nullptr;
     AppSettings m_working;
     // The live settings as they were when the dialog opened: what the user
@@ -235,6 +269,10 @@ private:
     // repaint for their answers.
     QSet<QString> m_requestedIconPaths;
     bool m_iconRepaintPending = false;
+
+    // Protection page.
+    QList<ProtectRow> m_protectRows;
+    ProtectCardLayout m_protectLayout;
 
     // The cancel flag a backup operation of the dialog would poll.
     std::shared_ptr<std::atomic_bool> m_backupCancel;
