@@ -497,8 +497,6 @@ void SettingsDialog::runUnwiredAction(int id)
         what = QStringLiteral("backup page: delete snapshot %1").arg(id - kSnapshotDeleteBase);
     else if (id >= kSnapshotRestoreBase)
         what = QStringLiteral("backup page: restore snapshot %1").arg(id - kSnapshotRestoreBase);
-    else if (id >= kProtectRowBase)
-        what = QStringLiteral("protection page: obfuscation target of row %1").arg((id - kProtectRowBase) / 2);
     else if (id >= kBackupFirst && id <= kBackupLast)
         what = QStringLiteral("backup page: action %1").arg(id);
     else if (id >= kAboutFirst && id <= kAboutLast)
