@@ -43,6 +43,27 @@ struct IconRow {
     QString iconActive;
 };
 
+// One panel item on the obfuscation card of the protection page.
+struct ProtectRow {
+    QString groupName;
+    QString itemName;
+    QString path;
+    QString target;       // the substitute the panel opens; empty when none
+    QString customIcon;
+    int groupIndex = -1;
+    int itemIndex = -1;
+};
+
+// Where the obfuscation card sits, in content coordinates.
+struct ProtectCardLayout {
+    QRect header;
+    QRect passwordButton;
+    QList<QRect> groupCards;   // one per group; exactly one without groups
+    QList<QRect> tiles;        // one per ProtectRow
+    QList<QRect> chooseButtons;
+    QList<QRect> clearButtons;
+};
+
 // The settings window: frameless, self-painted and modeless. It edits a
 // working copy of the live settings and previews every change on the panel
 // through the apply callback; OK hands the user's edits to the live record,
@@ -119,6 +140,14 @@ public:
     const QList<BackupEngine::SnapshotInfo>& snapshotRows() const { return m_snapshots; }
     QString snapshotSummary() const { return m_snapshotSummary; }
     bool isBackupBusy() const;
+
+    // Protection page.
+    void layoutProtectPage(int width, int top);
+    void pickObfuscationTarget(int row, int action);
+    void primeProtectIcons();
+    QPixmap protectRowPixmap(const ProtectRow& row) const;
+    const QList<ProtectRow>& protectRows() const { return m_protectRows; }
+    const ProtectCardLayout& protectCardLayout() const { return m_protectLayout; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -205,6 +234,11 @@ private:
     QColor colourOfSetting(int elementId) const;
     int colourModeOfSetting(int elementId) const;
 
+    // Protection page (settingsdialog_protect.cpp).
+    void paintProtectCard(QPainter& p, const QColor& cardColour);
+    // Icons page: the right button on an item row.
+    void iconListRightPress(const QPoint& pos);
+
     AppSettings* m_settings = nullptr;
     AppSettings m_working;
     // The live settings as they were when the dialog opened: what the user
@@ -271,6 +305,10 @@ private:
     QString m_snapshotSummary;
     qint64 m_lastSnapshotRefreshMs = 0;
     BackupPageGeometry m_backupGeometry;
+
+    // Protection page.
+    QList<ProtectRow> m_protectRows;
+    ProtectCardLayout m_protectLayout;
 };
 
 // The formats hint shown before a background is chosen.

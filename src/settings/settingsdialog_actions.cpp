@@ -8,6 +8,7 @@
 #include "panel/panelmodel.h"
 #include "protect/lockdialog.h"
 #include "protect/passwordhash.h"
+#include "settings/settingsiconfiles.h"
 #include "settings/settingsprompts.h"
 #include "settings/valuewidgets.h"
 
@@ -496,8 +497,6 @@ void SettingsDialog::runUnwiredAction(int id)
         what = QStringLiteral("backup page: delete snapshot %1").arg(id - kSnapshotDeleteBase);
     else if (id >= kSnapshotRestoreBase)
         what = QStringLiteral("backup page: restore snapshot %1").arg(id - kSnapshotRestoreBase);
-    else if (id >= kProtectRowBase)
-        what = QStringLiteral("protection page: obfuscation target of row %1").arg((id - kProtectRowBase) / 2);
     else if (id >= kBackupFirst && id <= kBackupLast)
         what = QStringLiteral("backup page: action %1").arg(id);
     else if (id >= kAboutFirst && id <= kAboutLast)
@@ -505,4 +504,30 @@ void SettingsDialog::runUnwiredAction(int id)
     else
         what = QStringLiteral("element %1 on page %2").arg(id).arg(m_currentPage);
     m_prompts->notAvailable(what);
+}
+
+void SettingsDialog::iconListRightPress(const QPoint& pos)
+{
+    if (!settingsgeom::contentViewport(m_dialogWidth, m_dialogHeight).contains(pos))
+        return;
+    const QPoint at = pos + QPoint(0, m_scroll);
+    const int rows = int(std::min(m_iconRows.size(), m_layout.iconRows.size()));
+    for (int i = 0; i < rows; ++i) {
+        const QRect& r = m_layout.iconRows.at(i);
+        const QRect square(r.left() + 8, r.top() + (r.height() - 46) / 2, 46, 46);
+        if (square.contains(at)) {
+            const IconRow row = m_iconRows.at(i);
+            exportDefaultIcon(this, row, *m_prompts);
+            return;
+        }
+    }
+    const HitRect* hit = settingsHitAt(m_layout, pos, m_scroll);
+    if (!hit || hit->id < settingsid::kIconRowBase)
+        return;
+    const int row = (hit->id - settingsid::kIconRowBase) / settingsid::kIconRowStride;
+    const int cell = (hit->id - settingsid::kIconRowBase) % settingsid::kIconRowStride;
+    if ((cell == 1 || cell == 2) && row < rows && !m_iconRows.at(row).iconLight.isEmpty()) {
+        const QString source = m_iconRows.at(row).iconLight;
+        saveIconAs(this, source, *m_prompts);
+    }
 }

@@ -4,11 +4,13 @@
 
 #include "app/lang.h"
 #include "settings/settingsprompts.h"
+#include "settings/settingsstyle.h"
 #include "settings/valuewidgets.h"
 
 #include <QKeyEvent>
 #include <QKeySequenceEdit>
 #include <QMouseEvent>
+#include <QPixmapCache>
 #include <QPointer>
 #include <QWheelEvent>
 #include <QWindow>
@@ -50,11 +52,8 @@ void SettingsDialog::mousePressEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
-        if (m_currentPage == settingspage::kIcons) {
-            const HitRect* hit = settingsHitAt(m_layout, pos, m_scroll);
-            if (hit && hit->id >= settingsid::kIconRowBase)
-                m_prompts->notAvailable(QStringLiteral("icon export and save-as of an item"));
-        }
+        if (m_currentPage == settingspage::kIcons)
+            iconListRightPress(pos);
         return;
     }
     if (event->button() != Qt::LeftButton)
@@ -210,7 +209,9 @@ void SettingsDialog::dispatchClick(int id, const QPoint& globalPos)
                 editItemCell(row, cell);
         }
     } else if (id >= kProtectRowBase && m_currentPage == settingspage::kProtect) {
-        runUnwiredAction(id);
+        const int row = (id - kProtectRowBase) / 2;
+        if (row < std::min(m_protectRows.size(), m_protectLayout.tiles.size()))
+            pickObfuscationTarget(row, id % 2);
     } else if (m_currentPage == settingspage::kBackup && backupPageClick(id, globalPos)) {
         // Handled by the backup page.
     } else if (id >= kNavBase && id <= kNavBase + settingspage::kCount - 1) {
@@ -237,6 +238,12 @@ void SettingsDialog::dispatchClick(int id, const QPoint& globalPos)
         case kLogoChoose: chooseLogo(); break;
         case kLogoRestore:
         case kLogoClear:
+            // A file edited in place and chosen again must not show the
+            // picture it had before.
+            if (id == kLogoClear)
+                for (const QSize size : {QSize(24, 24), QSize(36, 36)})
+                    QPixmapCache::remove(scaledPixmapKey(QStringLiteral("logothumb"), m_working.customLogoPath, size,
+                                                         settingsPixelRatio()));
             m_working.customLogoPath.clear();
             preview();
             relayout();

@@ -4,21 +4,17 @@
 #include "settings/settingsdialog.h"
 
 #include "app/lang.h"
-#include "icons/iconservice.h"
 #include "panel/panelmodel.h"
 #include "settings/valuewidgets.h"
 #include "widgets/uibtn.h"
 
 #include <QKeySequenceEdit>
 #include <QLineEdit>
-#include <QPointer>
 #include <QSignalBlocker>
-#include <QTimer>
 
 namespace {
 
 constexpr int kSettingsButton = 1;
-constexpr int kIconRepaintMs = 40;
 
 QString listEntry(const QStringList& list, int i) { return i >= 0 && i < list.size() ? list.at(i) : QString(); }
 
@@ -29,9 +25,14 @@ void SettingsDialog::relayout()
     buildPageModel(m_currentPage, m_working, m_model);
     layoutSettingsFrame(m_layout, m_dialogWidth, m_dialogHeight);
     m_iconRows.clear();
+    if (m_currentPage != settingspage::kProtect) {
+        m_protectRows.clear();
+        m_protectLayout = ProtectCardLayout();
+    }
     switch (m_currentPage) {
     case settingspage::kIcons: {
         buildItemRows();
+        primeProtectIcons();
         IconListShape shape;
         if (m_groups)
             for (const PanelGroup& g : *m_groups)
@@ -61,8 +62,11 @@ void SettingsDialog::relayout()
         layoutSettingsSections(m_layout, m_model, m_working);
         layoutBackupPage();
         break;
+    case settingspage::kProtect:
+        layoutProtectPage(m_dialogWidth - 200, layoutSettingsSections(m_layout, m_model, m_working));
+        break;
     default:
-        // The about, protection and backup pages add their own cards below
+        // The about and backup pages add their own cards below
         // the model's sections.
         layoutSettingsSections(m_layout, m_model, m_working);
         break;
@@ -107,34 +111,6 @@ void SettingsDialog::buildItemRows()
             r.iconLight = item.customIcon;
             m_iconRows.append(r);
         }
-    }
-    // Shell icons the shared cache does not hold yet are fetched off the GUI
-    // thread; their answers cost at most one repaint per 40 ms.
-    m_requestedIconPaths.clear();
-    const QMap<QString, QPixmap>* cache = iconPixmapCache();
-    for (const IconRow& r : std::as_const(m_iconRows)) {
-        if (r.path.isEmpty() || !r.iconLight.isEmpty() || m_requestedIconPaths.contains(r.path))
-            continue;
-        const auto hit = cache->constFind(r.path);
-        if (hit != cache->constEnd() && !hit->isNull())
-            continue;
-        m_requestedIconPaths.insert(r.path);
-        const QPointer<SettingsDialog> self(this);
-        requestIconAsync(r.path, this, [self](const QString& path, const QImage& image) {
-            if (!self)
-                return;
-            if (!image.isNull())
-                cacheIconImage(path, image);
-            if (self->m_iconRepaintPending)
-                return;
-            self->m_iconRepaintPending = true;
-            QTimer::singleShot(kIconRepaintMs, self, [self] {
-                if (!self)
-                    return;
-                self->m_iconRepaintPending = false;
-                self->update();
-            });
-        });
     }
 }
 

@@ -229,6 +229,8 @@ void SettingsDialog::paintEvent(QPaintEvent* event)
         paintSections(p, cardColour);
         if (m_currentPage == settingspage::kAppearance)
             paintButtonsCard(p, cardColour);
+        if (m_currentPage == settingspage::kProtect)
+            paintProtectCard(p, cardColour);
         break;
     }
     paintScrollBar(p);

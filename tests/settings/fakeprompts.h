@@ -29,6 +29,8 @@ public:
     QStringList unavailable;
     QStringList openedFolders;
     QList<int> lockModes;
+    QStringList pickerDirs;           // the start folder or proposed name of every file or folder picker
+    QStringList informations;         // "title|text"
 
     int ask(QWidget*, const QString& title, const QString&) override
     {
@@ -39,7 +41,11 @@ public:
     {
         warnings << title + QLatin1Char('|') + text;
     }
-    void information(QWidget*, const QString& title, const QString&) override { asked << QStringLiteral("info: ") + title; }
+    void information(QWidget*, const QString& title, const QString& text) override
+    {
+        asked << QStringLiteral("info: ") + title;
+        informations << title + QLatin1Char('|') + text;
+    }
     bool hintCard(QWidget*, const QString& title, const QString&, const QString&, const QString&) override
     {
         asked << QStringLiteral("hint: ") + title;
@@ -50,18 +56,21 @@ public:
         menus << entries;
         return menuAnswers.isEmpty() ? -1 : menuAnswers.takeFirst();
     }
-    QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    QString openFileName(QWidget*, const QString& caption, const QString& dir, const QString&) override
     {
+        pickerDirs << dir;
         asked << QStringLiteral("open: ") + caption;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-    QString saveFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    QString saveFileName(QWidget*, const QString& caption, const QString& dir, const QString&) override
     {
+        pickerDirs << dir;
         asked << QStringLiteral("save: ") + caption;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-    QString existingDirectory(QWidget*, const QString& caption, const QString&) override
+    QString existingDirectory(QWidget*, const QString& caption, const QString& dir) override
     {
+        pickerDirs << dir;
         asked << QStringLiteral("folder: ") + caption;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
