@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appsettings.h"
+#include "settings/settingsabout.h"
 #include "settings/settingslayout.h"
 #include "settings/settingspagemodel.h"
 
@@ -162,6 +163,11 @@ private:
     void runUnwiredAction(int id);
     void notifyProtection();
 
+    // About page (settingsdialog_about.cpp).
+    void layoutAboutPage(int w);
+    void paintAboutPage(QPainter& p);
+    void runAboutAction(int id);
+
     // Painting (settingsdialog_paint.cpp).
     void paintSections(QPainter& p, const QColor& cardColour);
     void paintRow(QPainter& p, const SettingsRow& row, const SettingsRowRects& rr, bool whole, int& plainButtons);
@@ -235,6 +241,9 @@ private:
     // repaint for their answers.
     QSet<QString> m_requestedIconPaths;
     bool m_iconRepaintPending = false;
+
+    // About page.
+    AboutPageLayout m_about;
 
     // The cancel flag a backup operation of the dialog would poll.
     std::shared_ptr<std::atomic_bool> m_backupCancel;

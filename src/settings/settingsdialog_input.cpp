@@ -211,6 +211,8 @@ void SettingsDialog::dispatchClick(int id, const QPoint& globalPos)
         }
     } else if (id >= kProtectRowBase && m_currentPage == settingspage::kProtect) {
         runUnwiredAction(id);
+    } else if (id >= kAboutFirst && id <= kAboutLast && m_currentPage == settingspage::kAbout) {
+        runAboutAction(id);
     } else if (id >= kNavBase && id <= kNavBase + settingspage::kCount - 1) {
         const int page = id - kNavBase;
         if (page != settingspage::kProtect || m_protectUnlocked || ensureProtectAccess()) {

@@ -57,6 +57,7 @@ void SettingsDialog::relayout()
         layoutButtonRows(m_layout, shapes, y);
         break;
     }
+    case settingspage::kAbout: layoutAboutPage(m_dialogWidth - 200); break;
     default:
         // The about, protection and backup pages add their own cards below
         // the model's sections.

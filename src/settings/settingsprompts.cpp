@@ -1,7 +1,9 @@
 #include "settings/settingsprompts.h"
 
+#include "platform/launcher.h"
 #include "protect/lockdialog.h"
 #include "widgets/hintcarddialog.h"
+#include "widgets/logviewerdialog.h"
 #include "widgets/menustyle.h"
 #include "widgets/msgdialog.h"
 
@@ -98,6 +100,19 @@ LockPromptAnswer SettingsPrompts::lockDialog(QWidget* parent, const LockPrompt& 
 void SettingsPrompts::openFolder(const QString& path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void SettingsPrompts::openUrl(const QUrl& url)
+{
+    QString error;
+    if (!launcher().openUrl(url, &error))
+        qWarning().noquote() << "settings: cannot open" << url.toString() << "-" << error;
+}
+
+void SettingsPrompts::showLogViewer(QWidget* parent, const QString& dataDir)
+{
+    LogViewerDialog viewer(dataDir, parent);
+    viewer.exec();
 }
 
 void SettingsPrompts::notAvailable(const QString& action)

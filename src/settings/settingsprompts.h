@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QUrl;
 class QWidget;
 
 // Everything the settings dialog asks the user in a window of its own —
@@ -59,6 +60,10 @@ public:
     virtual LockPromptAnswer lockDialog(QWidget* parent, const LockPrompt& prompt);
     // Opens a folder in the file manager.
     virtual void openFolder(const QString& path);
+    // Opens a web page in the user's browser.
+    virtual void openUrl(const QUrl& url);
+    // The modal log viewer over the data root's logs.
+    virtual void showLogViewer(QWidget* parent, const QString& dataDir);
     // An action whose target another part of the program provides and that
     // is not wired yet: it only leaves a log line.
     virtual void notAvailable(const QString& action);

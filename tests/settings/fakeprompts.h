@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -28,6 +29,8 @@ public:
     QStringList warnings;
     QStringList unavailable;
     QStringList openedFolders;
+    QList<QUrl> openedUrls;
+    QStringList logViewers;           // the data root each viewer was given
     QList<int> lockModes;
 
     int ask(QWidget*, const QString& title, const QString&) override
@@ -78,6 +81,8 @@ public:
         return lockAnswers.isEmpty() ? LockPromptAnswer() : lockAnswers.takeFirst();
     }
     void openFolder(const QString& path) override { openedFolders << path; }
+    void openUrl(const QUrl& url) override { openedUrls << url; }
+    void showLogViewer(QWidget*, const QString& dataDir) override { logViewers << dataDir; }
     void notAvailable(const QString& action) override { unavailable << action; }
 };
 

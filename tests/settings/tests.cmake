@@ -3,3 +3,4 @@ qy_add_test(test_valuewidgets SOURCES ${D}/test_valuewidgets.cpp LIBS qy_setting
 qy_add_test(test_settingslayout SOURCES ${D}/test_settingslayout.cpp LIBS qy_settings)
 qy_add_test(test_settingsdialog SOURCES ${D}/test_settingsdialog.cpp ${D}/fakeprompts.h LIBS qy_settings)
 qy_add_test(test_settings_mainwindow SOURCES ${D}/test_settings_mainwindow.cpp ${D}/fakeprompts.h LIBS qy_panel)
+qy_add_test(test_settingsabout SOURCES ${D}/test_settingsabout.cpp ${D}/fakeprompts.h LIBS qy_settings)
