@@ -85,6 +85,8 @@ QPoint pointOf(SettingsDialog& d, int id)
     const HitRect* h = findHit(d, id);
     if (!h)
         return QPoint(-1, -1);
+    if (!h->content)
+        return h->rect.center();
     const QRect viewport = settingsgeom::contentViewport(d.width(), d.height());
     const int y = h->rect.center().y() - d.scrollOffset();
     if (y < viewport.top() + 4 || y > viewport.bottom() - 4)
