@@ -201,6 +201,12 @@ private Q_SLOTS:
     {
         QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d$")).match(buildDateString()).hasMatch());
         QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(fileVersionString()).hasMatch());
+        // The project's own version, as the top-level CMakeLists declares it.
+        const QString lists = QString::fromUtf8(testsupport::readFile(testsupport::sourceDir() + "/CMakeLists.txt"));
+        const QRegularExpressionMatch declared =
+            QRegularExpression(QStringLiteral("project\\([^)]*VERSION\\s+([0-9.]+)")).match(lists);
+        QVERIFY(declared.hasMatch());
+        QCOMPARE(fileVersionString(), formatFileVersion(declared.captured(1)));
         QVERIFY(fileVersionString() != QStringLiteral("0.0.0"));
     }
 
