@@ -8,10 +8,7 @@ target_link_libraries(qy_common INTERFACE
 target_compile_options(qy_common INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 target_compile_definitions(qy_common INTERFACE
   QT_NO_KEYWORDS_FOR_SIGNALS_ONLY
-  QT_USE_QSTRINGBUILDER
-  QY_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
-  QY_VERSION_MINOR=${PROJECT_VERSION_MINOR}
-  QY_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+  QT_USE_QSTRINGBUILDER)
 target_include_directories(qy_common INTERFACE ${PROJECT_SOURCE_DIR}/src)
 if(QY_SANITIZE)
   target_compile_options(qy_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)

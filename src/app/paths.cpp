@@ -1,5 +1,7 @@
 #include "app/paths.h"
 
+#include "app/buildinfo.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -30,11 +32,4 @@ QString cachedAppDataDir()
     return root;
 }
 
-QString appVersionString()
-{
-#if defined(QY_VERSION_MAJOR) && defined(QY_VERSION_MINOR) && defined(QY_VERSION_PATCH)
-    return QStringLiteral("%1.%2.%3").arg(QY_VERSION_MAJOR).arg(QY_VERSION_MINOR).arg(QY_VERSION_PATCH);
-#else
-    return QStringLiteral("0.0.0");
-#endif
-}
+QString appVersionString() { return fileVersionString(); }

@@ -2,6 +2,7 @@
 
 #include "app/appsettings.h"
 #include "backup/backupengine.h"
+#include "settings/settingsabout.h"
 #include "settings/settingsbackup.h"
 #include "settings/settingslayout.h"
 #include "settings/settingspagemodel.h"
@@ -200,7 +201,6 @@ private:
     void openMonitorDir();
     void showTriggerMenu(const QPoint& globalPos);
     void editProtectPassword();
-    void runUnwiredAction(int id);
     void notifyProtection();
 
     // Backup page (settingsdialog_backup.cpp).
@@ -217,6 +217,11 @@ private:
     void runBackupOp(int op, const QString& a, const QString& b);
     void onBackupOpFinished(const BackupResult& result);
     void refreshSnapshotList(bool force);
+
+    // About page (settingsdialog_about.cpp).
+    void layoutAboutPage(int w);
+    void paintAboutPage(QPainter& p);
+    void runAboutAction(int id);
 
     // Painting (settingsdialog_paint.cpp).
     void paintSections(QPainter& p, const QColor& cardColour);
@@ -309,6 +314,9 @@ private:
     // Protection page.
     QList<ProtectRow> m_protectRows;
     ProtectCardLayout m_protectLayout;
+
+    // About page.
+    AboutPageLayout m_about;
 };
 
 // The formats hint shown before a background is chosen.

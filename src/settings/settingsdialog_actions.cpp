@@ -489,23 +489,6 @@ void SettingsDialog::editItemCell(int row, int cell)
     update();
 }
 
-void SettingsDialog::runUnwiredAction(int id)
-{
-    using namespace settingsid;
-    QString what;
-    if (id >= kSnapshotDeleteBase)
-        what = QStringLiteral("backup page: delete snapshot %1").arg(id - kSnapshotDeleteBase);
-    else if (id >= kSnapshotRestoreBase)
-        what = QStringLiteral("backup page: restore snapshot %1").arg(id - kSnapshotRestoreBase);
-    else if (id >= kBackupFirst && id <= kBackupLast)
-        what = QStringLiteral("backup page: action %1").arg(id);
-    else if (id >= kAboutFirst && id <= kAboutLast)
-        what = QStringLiteral("help page: action %1").arg(id);
-    else
-        what = QStringLiteral("element %1 on page %2").arg(id).arg(m_currentPage);
-    m_prompts->notAvailable(what);
-}
-
 void SettingsDialog::iconListRightPress(const QPoint& pos)
 {
     if (!settingsgeom::contentViewport(m_dialogWidth, m_dialogHeight).contains(pos))

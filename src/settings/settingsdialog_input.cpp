@@ -214,6 +214,8 @@ void SettingsDialog::dispatchClick(int id, const QPoint& globalPos)
             pickObfuscationTarget(row, id % 2);
     } else if (m_currentPage == settingspage::kBackup && backupPageClick(id, globalPos)) {
         // Handled by the backup page.
+    } else if (id >= kAboutFirst && id <= kAboutLast && m_currentPage == settingspage::kAbout) {
+        runAboutAction(id);
     } else if (id >= kNavBase && id <= kNavBase + settingspage::kCount - 1) {
         const int page = id - kNavBase;
         if (page != settingspage::kProtect || m_protectUnlocked || ensureProtectAccess()) {
@@ -258,7 +260,7 @@ void SettingsDialog::dispatchClick(int id, const QPoint& globalPos)
         case kMonitorDirOpen: openMonitorDir(); break;
         case kMonitorTrigger: showTriggerMenu(globalPos); break;
         case kProtectPassword: editProtectPassword(); break;
-        default: runUnwiredAction(id); break;
+        default: break;
         }
     }
     if (self)

@@ -65,9 +65,8 @@ void SettingsDialog::relayout()
     case settingspage::kProtect:
         layoutProtectPage(m_dialogWidth - 200, layoutSettingsSections(m_layout, m_model, m_working));
         break;
+    case settingspage::kAbout: layoutAboutPage(m_dialogWidth - 200); break;
     default:
-        // The about and backup pages add their own cards below
-        // the model's sections.
         layoutSettingsSections(m_layout, m_model, m_working);
         break;
     }

@@ -220,7 +220,7 @@ void SettingsDialog::paintEvent(QPaintEvent* event)
     p.translate(0, -m_scroll);
     switch (m_currentPage) {
     case settingspage::kIcons: paintIconList(p, cardColour); break;
-    case settingspage::kAbout: break;
+    case settingspage::kAbout: paintAboutPage(p); break;
     case settingspage::kBackup:
         paintSections(p, cardColour);
         paintBackupPage(p, cardColour);

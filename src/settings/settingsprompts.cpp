@@ -1,8 +1,10 @@
 #include "settings/settingsprompts.h"
 
 #include "app/lang.h"
+#include "platform/launcher.h"
 #include "protect/lockdialog.h"
 #include "widgets/hintcarddialog.h"
+#include "widgets/logviewerdialog.h"
 #include "widgets/menustyle.h"
 #include "widgets/msgdialog.h"
 
@@ -101,10 +103,19 @@ void SettingsPrompts::openFolder(const QString& path)
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void SettingsPrompts::notAvailable(const QString& action)
+void SettingsPrompts::openUrl(const QUrl& url)
 {
-    qInfo().noquote() << "settings:" << action << "not available yet";
+    QString error;
+    if (!launcher().openUrl(url, &error))
+        qWarning().noquote() << "settings: cannot open" << url.toString() << "-" << error;
 }
+
+void SettingsPrompts::showLogViewer(QWidget* parent, const QString& dataDir)
+{
+    LogViewerDialog viewer(dataDir, parent);
+    viewer.exec();
+}
+
 
 void SettingsPrompts::message(QWidget* parent, int kind, const QString& title, const QString& text,
                               const QString& button)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QUrl;
 class QWidget;
 
 // Everything the settings dialog asks the user in a window of its own —
@@ -59,9 +60,10 @@ public:
     virtual LockPromptAnswer lockDialog(QWidget* parent, const LockPrompt& prompt);
     // Opens a folder in the file manager.
     virtual void openFolder(const QString& path);
-    // An action whose target another part of the program provides and that
-    // is not wired yet: it only leaves a log line.
-    virtual void notAvailable(const QString& action);
+    // Opens a web page in the user's browser.
+    virtual void openUrl(const QUrl& url);
+    // The modal log viewer over the data root's logs.
+    virtual void showLogViewer(QWidget* parent, const QString& dataDir);
     // The themed message card with one button: kind 0 information, 2
     // warning; an empty button text becomes the translated "确定".
     virtual void message(QWidget* parent, int kind, const QString& title, const QString& text,

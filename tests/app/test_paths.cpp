@@ -1,5 +1,7 @@
 #include "app/paths.h"
 
+#include "app/buildinfo.h"
+
 #include "testsupport.h"
 
 #include <QtTest>
@@ -49,7 +51,7 @@ private Q_SLOTS:
     }
     void versionComesFromTheBuild()
     {
-        QCOMPARE(appVersionString(), QStringLiteral("%1.%2.%3").arg(QY_VERSION_MAJOR).arg(QY_VERSION_MINOR).arg(QY_VERSION_PATCH));
+        QCOMPARE(appVersionString(), fileVersionString());
     }
 
     // Each case copies this executable into its own folder, shapes that

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -26,8 +27,9 @@ public:
     QStringList asked;                // "kind: title/caption"
     QList<QList<PromptMenuEntry>> menus;
     QStringList warnings;
-    QStringList unavailable;
     QStringList openedFolders;
+    QList<QUrl> openedUrls;
+    QStringList logViewers;           // the data root each viewer was given
     QList<int> lockModes;
     QStringList pickerDirs;           // the start folder or proposed name of every file or folder picker
     QStringList informations;         // "title|text"
@@ -87,7 +89,8 @@ public:
         return lockAnswers.isEmpty() ? LockPromptAnswer() : lockAnswers.takeFirst();
     }
     void openFolder(const QString& path) override { openedFolders << path; }
-    void notAvailable(const QString& action) override { unavailable << action; }
+    void openUrl(const QUrl& url) override { openedUrls << url; }
+    void showLogViewer(QWidget*, const QString& dataDir) override { logViewers << dataDir; }
     // The message cards, as "kind|title|text".
     QStringList messages;
     void message(QWidget*, int kind, const QString& title, const QString& text, const QString&) override
