@@ -6,6 +6,8 @@
 #include "app/lang.h"
 #include "app/paths.h"
 #include "app/servicehost.h"
+#include "settings/settingsabout.h"
+#include "settings/settingsdialog.h"
 #include "standin.h"
 #include "testsupport.h"
 #include "widgets/gearmenupopup.h"
@@ -107,6 +109,31 @@ private Q_SLOTS:
         w.checkUpdatesFromSettings();
         QTRY_VERIFY_WITH_TIMEOUT(w.findChild<Toast*>(), 20000);
         QCOMPARE(manifestRequests(svc).value(0), first);
+    }
+
+    // The help page of the real dialog: the test channel chosen there is
+    // checked at once, while the saved channel stays until OK.
+    void fromTheHelpPage()
+    {
+        saveChannel(0);
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openSettings();
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        d->setCurrentPage(settingspage::kAbout);
+        for (const int id : {int(aboutid::kTestChannel), int(aboutid::kCheckUpdate)}) {
+            const QRect r = settingsHitRect(d->pageLayout(), id);
+            QVERIFY(!r.isNull());
+            const QPoint p = r.center() - QPoint(0, d->scrollOffset());
+            QTest::mouseMove(d, p);
+            QTest::mouseClick(d, Qt::LeftButton, {}, p);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!manifestRequests(svc).isEmpty(), 20000);
+        QCOMPARE(manifestRequests(svc).value(0), QStringLiteral("panel-beta.json"));
+        QCOMPARE(w.currentSettings().updateChannel, 0);
+        d->reject();
     }
 };
 

@@ -6,6 +6,7 @@
 #include "account/supportchatdialog.h"
 #include "app/appsettings.h"
 #include "app/lang.h"
+#include "app/logging.h"
 #include "app/paths.h"
 #include "app/theme.h"
 #include "backup/backupengine.h"
@@ -14,6 +15,7 @@
 #include "market/appmarketdialog.h"
 #include "panel/windowrules.h"
 #include "protect/uilockoverlay.h"
+#include "settings/settingsabout.h"
 #include "settings/settingsdialog.h"
 #include "settings/valuewidgets.h"
 #include "testsupport.h"
@@ -341,6 +343,54 @@ private Q_SLOTS:
         w.stopBackupWorkers(2500);
         QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
         QCOMPARE(prompts->messages, QStringList{QStringLiteral("0|备份与恢复|已取消。")});
+        d->reject();
+    }
+    // The help page's maintenance buttons reach the window's own actions,
+    // which ask first; every question is declined here, so nothing runs.
+    void aboutPageButtonsReachTheWindow_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("asked");
+        QTest::newRow("export logs") << int(aboutid::kExportLogs) << QStringLiteral("save: 导出日志");
+        QTest::newRow("uninstall keeping data") << int(aboutid::kUninstallKeepData) << QStringLiteral("ask: 保留配置卸载");
+        QTest::newRow("uninstall with data") << int(aboutid::kUninstallWithData) << QStringLiteral("ask: 完全卸载");
+        QTest::newRow("factory reset") << int(aboutid::kFactoryReset) << QStringLiteral("ask: 完全初始化");
+    }
+    void aboutPageButtonsReachTheWindow()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, asked);
+        FakePromptsScope prompts;
+        initLogging(cachedAppDataDir());
+        QVERIFY(QDir().mkpath(logRoot()));
+        MainWindow w;
+        QStringList questions;
+        int started = 0;
+        w.maintenanceUi.confirm = [&questions](QWidget*, const QString& title, const QString&, bool) {
+            questions << QStringLiteral("ask: ") + title;
+            return false;
+        };
+        w.maintenanceUi.saveFileName = [&questions](QWidget*, const QString& caption, const QString&, const QString&) {
+            questions << QStringLiteral("save: ") + caption;
+            return QString();
+        };
+        w.maintenanceUi.startDetached = [&started](const QString&, const QStringList&, const QString&) {
+            ++started;
+            return false;
+        };
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openSettings();
+        SettingsDialog* d = w.openSettingsDialog();
+        QVERIFY(d);
+        d->setCurrentPage(settingspage::kAbout);
+        const HitRect* h = findHit(*d, id);
+        QVERIFY(h);
+        d->setScrollOffset(std::clamp(h->rect.top() - 300, 0, d->pageLayout().maxScroll));
+        clickElement(*d, id);
+        QCOMPARE(questions, QStringList{asked});
+        QCOMPARE(started, 0);
+        QVERIFY(w.openSettingsDialog());
         d->reject();
     }
 };

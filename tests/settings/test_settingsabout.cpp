@@ -353,7 +353,6 @@ private Q_SLOTS:
                        aboutid::kUninstallKeepData, aboutid::kUninstallWithData, aboutid::kFactoryReset})
             QVERIFY(clickElement(h.d(), id));
         QVERIFY(h.events.isEmpty());
-        QVERIFY(prompts->unavailable.isEmpty());
         QVERIFY(prompts->openedUrls.isEmpty());
         QVERIFY(h.d().isVisible());
         QCOMPARE(h.d().currentPage(), int(settingspage::kAbout));
