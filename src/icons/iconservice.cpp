@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QCoreApplication>
+#include <QDebug>
 #include <QThreadPool>
 
 namespace {
@@ -91,6 +93,15 @@ QThreadPool& iconPool()
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool; // no parent, never destroyed
         p->setMaxThreadCount(2);
+        // The panel ends by a hard exit, but a process that returns from
+        // main (tests, the screenshot mode) runs the library destructors:
+        // an extraction still running then reads freed globals. Queued
+        // requests are dropped and the running ones finish first.
+        qAddPostRoutine([] {
+            iconPool().clear();
+            if (!iconPool().waitForDone(5000))
+                qWarning() << "icon workers still running at exit";
+        });
         return p;
     }();
     return *pool;
