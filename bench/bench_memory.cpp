@@ -3,6 +3,7 @@
 // figure for the default layout of a fresh data root. Runs under the DISPLAY
 // it is given (an Xvfb, say): bench_memory [runs]
 #include "panel/layoutfile.h"
+#include "platform/processmemory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,11 +54,8 @@ long residentKb(qint64 pid)
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
+    const std::optional<ProcessMemoryFigures> figures = parseProcStatusMemory(status.readAll());
+    return figures ? long(figures->workingSetBytes / 1024) : -1;
 }
 
 // Starts the panel in a sandbox of its own (home, XDG folders, temp folder,

@@ -58,7 +58,7 @@ public:
             qWarning().noquote() << "processMemory: cannot open /proc/self/status:" << file.errorString();
             return std::nullopt;
         }
-        // The file reports a size of 0, so it is read up to its end in pieces.
+        // The file reports a size of 0: it is read up to a cap, not by its size.
         const QByteArray text = file.read(kMaxStatusBytes);
         return parseProcStatusMemory(text);
     }

@@ -3,13 +3,12 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "platform/processmemory.h"
+#include "settings/settingsstyle.h"
 
 #include <QDir>
 #include <QFontMetrics>
 
 namespace {
-
-QRect ltrb(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r, b)); }
 
 constexpr int kCardLeft = 176;
 constexpr int kInnerLeft = 192;
@@ -20,29 +19,29 @@ AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3])
 {
     AboutPageLayout l;
     const int right = w + 175;
-    l.cards[0] = ltrb(kCardLeft, 78, right, 287);
-    l.cards[1] = ltrb(kCardLeft, 302, right, 401);
-    l.cards[2] = ltrb(kCardLeft, 416, right, 633);
-    l.cards[3] = ltrb(kCardLeft, 647, right, 806);
-    l.cards[4] = ltrb(kCardLeft, 820, right, 923);
-    l.logo = ltrb(kInnerLeft, 87, 235, 130);
+    l.cards[0] = settingsRect(kCardLeft, 78, right, 287);
+    l.cards[1] = settingsRect(kCardLeft, 302, right, 401);
+    l.cards[2] = settingsRect(kCardLeft, 416, right, 633);
+    l.cards[3] = settingsRect(kCardLeft, 647, right, 806);
+    l.cards[4] = settingsRect(kCardLeft, 820, right, 923);
+    l.logo = settingsRect(kInnerLeft, 87, 235, 130);
 
     // The right-hand button column of every card.
     const int bl = w + 60;
     const int br = w + 159;
-    l.visitSite = ltrb(bl, 217, br, 244);
-    l.joinCommunity = ltrb(bl, 245, br, 272);
+    l.visitSite = settingsRect(bl, 217, br, 244);
+    l.joinCommunity = settingsRect(bl, 245, br, 272);
 
-    l.channelSwitch = ltrb(260, 360, 435, 387);
-    l.stableHalf = ltrb(260, 360, 346, 387);
-    l.testHalf = ltrb(347, 360, 435, 387);
-    l.checkUpdate = ltrb(bl, 360, br, 387);
+    l.channelSwitch = settingsRect(260, 360, 435, 387);
+    l.stableHalf = settingsRect(260, 360, 346, 387);
+    l.testHalf = settingsRect(347, 360, 435, 387);
+    l.checkUpdate = settingsRect(bl, 360, br, 387);
 
-    l.trimMemory = ltrb(bl, 474, br, 501);
-    l.clearIconCache = ltrb(bl, 514, br, 541);
-    l.openDataDir = ltrb(bl, 554, br, 581);
-    l.viewLog = ltrb(w - 48, 594, w + 51, 621);
-    l.exportLogs = ltrb(bl, 594, br, 621);
+    l.trimMemory = settingsRect(bl, 474, br, 501);
+    l.clearIconCache = settingsRect(bl, 514, br, 541);
+    l.openDataDir = settingsRect(bl, 554, br, 581);
+    l.viewLog = settingsRect(w - 48, 594, w + 51, 621);
+    l.exportLogs = settingsRect(bl, 594, br, 621);
 
     const int third = (w - 48) / 3;
     int x = kInnerLeft;

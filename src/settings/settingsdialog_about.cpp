@@ -35,10 +35,6 @@ void callIfSet(F f, Args... args)
 // The channel switch's track.
 constexpr int kTrack = 33;
 
-QRect ltrb(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r, b)); }
-
-QRectF inner(const QRect& r) { return QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5); }
-
 QFont aboutFont(int pixelSize, bool bold = false)
 {
     QFont f(QStringLiteral("Microsoft YaHei UI"));
@@ -63,7 +59,7 @@ void drawText(QPainter& p, const QRect& r, const QFont& font, const QColor& colo
 void paintCardHeader(QPainter& p, const ThemePalette& pal, const QRect& card, int glyph, const QString& title)
 {
     paintSectionGlyph(p, QPointF(card.left() + 20, card.top() + 29), pal.c[kAccent], glyph);
-    drawText(p, ltrb(card.left() + 34, card.top() + 19, card.right() - 12, card.top() + 38), aboutFont(13, true),
+    drawText(p, settingsRect(card.left() + 34, card.top() + 19, card.right() - 12, card.top() + 38), aboutFont(13, true),
              pal.c[kBodyText], title);
 }
 
@@ -126,9 +122,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     const AboutPageLayout& a = m_about;
     const int w = m_dialogWidth - 200;
     const QColor raised = raisedFill(pal);
-    QFont buttonFont;
-    settingsFont13(buttonFont);
-    const PageButtonPainter button{p, pal, m_hoverId, m_pressedId, raised, buttonFont};
+    const PageButtonPainter button{p, pal, m_hoverId, m_pressedId, raised, settingsFont13()};
     const QFont font11 = aboutFont(11);
     const QFont font12 = aboutFont(12);
 
@@ -137,7 +131,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     for (const QRect& card : a.cards) {
         p.setPen(QPen(pal.c[kControlBorder], 1));
         p.setBrush(aboutCardColour(pal.isDark));
-        p.drawRoundedRect(inner(card), 8, 8);
+        p.drawRoundedRect(settingsOutlineRect(card), 8, 8);
     }
 
     // Identity.
@@ -153,12 +147,12 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     } else {
         p.setPen(QPen(pal.c[kControlBorder], 1));
         p.setBrush(pal.c[kTrack]);
-        p.drawRoundedRect(inner(a.logo), 10, 10);
+        p.drawRoundedRect(settingsOutlineRect(a.logo), 10, 10);
     }
     const int textRight = w + 60 - 9;
-    drawText(p, ltrb(c1.left() + 100, c1.top() + 12, textRight, c1.top() + 33), aboutFont(15, true),
+    drawText(p, settingsRect(c1.left() + 100, c1.top() + 12, textRight, c1.top() + 33), aboutFont(15, true),
              pal.c[kTitleText], translate(u"Quillory"));
-    drawText(p, ltrb(c1.left() + 100, c1.top() + 34, textRight, c1.top() + 49), font11, pal.c[kSecondaryText],
+    drawText(p, settingsRect(c1.left() + 100, c1.top() + 34, textRight, c1.top() + 49), font11, pal.c[kSecondaryText],
              translate(u"Quillory · Windows 桌面图标面板"));
     const QString facts[5][2] = {
         {translate(u"版本"), QStringLiteral("v") + fileVersionString()},
@@ -171,7 +165,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     for (int i = 0; i < 5; ++i) {
         const int top = c1.top() + 58 + 28 * i;
         drawText(p, QRect(c1.left() + 16, top, 76, lineHeight), font12, pal.c[kSecondaryText], facts[i][0]);
-        drawText(p, ltrb(c1.left() + 100, top, textRight, top + lineHeight - 1), font12, pal.c[kBodyText],
+        drawText(p, settingsRect(c1.left() + 100, top, textRight, top + lineHeight - 1), font12, pal.c[kBodyText],
                  facts[i][1]);
     }
     button.about(a.visitSite, translate(u"访问官网"), aboutid::kVisitSite);
@@ -180,7 +174,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     // Update channel.
     const QRect& c2 = a.cards[1];
     paintCardHeader(p, pal, c2, 7, translate(u"检测更新"));
-    drawText(p, ltrb(c2.left() + 16, c2.top() + 58, c2.left() + 83, c2.top() + 85), font12, pal.c[kSecondaryText],
+    drawText(p, settingsRect(c2.left() + 16, c2.top() + 58, c2.left() + 83, c2.top() + 85), font12, pal.c[kSecondaryText],
              translate(u"更新通道"));
     p.setPen(Qt::NoPen);
     p.setBrush(pal.c[kTrack]);
@@ -207,10 +201,10 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     const QFontMetrics fm12(font12);
     for (int i = 0; i < 4; ++i) {
         const int top = c3.top() + 58 + 40 * i;
-        const QRect line = ltrb(c3.left(), top, c3.right(), top + 27);
-        drawText(p, ltrb(c3.left() + 16, top, c3.left() + 83, top + 27), font12, pal.c[kSecondaryText],
+        const QRect line = settingsRect(c3.left(), top, c3.right(), top + 27);
+        drawText(p, settingsRect(c3.left() + 16, top, c3.left() + 83, top + 27), font12, pal.c[kSecondaryText],
                  translate(runLabels[i]));
-        const QRect value = ltrb(c3.left() + 112, top, lineButtons[i].left() - 10, top + 27);
+        const QRect value = settingsRect(c3.left() + 112, top, lineButtons[i].left() - 10, top + 27);
         const int folderWidth = lineButtons[i].left() - c3.left() - 120;
         p.save();
         p.setClipRect(line);
@@ -244,7 +238,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     };
     const int noteTops[3] = {96, 113, 130};
     for (int i = 0; i < 3; ++i)
-        drawText(p, ltrb(c4.left() + 16, c4.top() + noteTops[i], c4.right() - 16, c4.top() + noteTops[i] + 14),
+        drawText(p, settingsRect(c4.left() + 16, c4.top() + noteTops[i], c4.right() - 16, c4.top() + noteTops[i] + 14),
                  font11, pal.c[kSecondaryText], translate(notes[i]));
 
     // Legal texts.
@@ -252,7 +246,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     const QString legalTitle = translate(u"协议与声明");
     paintCardHeader(p, pal, c5, 8, legalTitle);
     const int subtitleLeft = c5.left() + 34 + QFontMetrics(aboutFont(13, true)).horizontalAdvance(legalTitle) + 10;
-    drawText(p, ltrb(subtitleLeft, c5.top() + 19, c5.right() - 12, c5.top() + 38), font11, pal.c[kSecondaryText],
+    drawText(p, settingsRect(subtitleLeft, c5.top() + 19, c5.right() - 12, c5.top() + 38), font11, pal.c[kSecondaryText],
              translate(u"官方条款与开源许可，点击在浏览器中查看最新版本"));
     const int legalIds[3] = {aboutid::kUserAgreement, aboutid::kPrivacyPolicy, aboutid::kLicence};
     for (int i = 0; i < 3; ++i) {
@@ -261,7 +255,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
         const bool hot = pressed || m_hoverId == legalIds[i];
         p.setPen(QPen(hot ? pal.c[kAccentHover] : pal.c[kControlBorder], 1));
         p.setBrush(hot ? pal.c[kAccentTint] : raised);
-        p.drawRoundedRect(inner(r), 6, 6);
+        p.drawRoundedRect(settingsOutlineRect(r), 6, 6);
         const double cy = (r.top() + r.bottom() + 1) / 2.0;
         paintPageGlyph(p, QRectF(r.left() + 14, cy - 6, 10, 12), hot ? pal.c[kAccentHover] : pal.c[kSecondaryText]);
         QColor text = pal.c[kBodyText];
@@ -269,7 +263,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
             text = pal.c[kAccent].darker(115);
         else if (hot)
             text = pal.c[kAccent];
-        drawText(p, ltrb(r.left() + 34, r.top(), r.right() - 8, r.bottom()), font11, text,
+        drawText(p, settingsRect(r.left() + 34, r.top(), r.right() - 8, r.bottom()), font11, text,
                  translate(aboutLegalLabel(i)));
     }
     p.restore();

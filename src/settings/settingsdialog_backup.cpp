@@ -5,6 +5,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "backup/autobackup.h"
 #include "backup/backupoperation.h"
 #include "backup/snapshotfiles.h"
 #include "settings/settingsprompts.h"
@@ -46,8 +47,6 @@ void showInfoMessage(SettingsPrompts& prompts, QWidget* parent, const QString& t
     prompts.message(parent, kMessageInfo, title, text, buttonText);
 }
 
-QRect ltrb(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r, b)); }
-
 QString snapshotTimeText(const QDateTime& time) { return time.toString(QStringLiteral("yyyy/M/d h:mm")); }
 
 QFont pageFont(int pixels, bool bold)
@@ -57,8 +56,6 @@ QFont pageFont(int pixels, bool bold)
     f.setBold(bold);
     return f;
 }
-
-QRectF inner(const QRect& r) { return QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5); }
 
 void drawLine(QPainter& p, const QRect& r, const QFont& font, const QColor& colour, const QString& text,
               Qt::TextElideMode elide = Qt::ElideRight)
@@ -92,10 +89,10 @@ BackupPageGeometry backupPageGeometry(int width, int entries)
     const int subtitleRight = std::max(R, 439);
     const auto card = [&](int index, int top, int bottom) {
         BackupCardGeometry& c = g.cards[index];
-        c.card = ltrb(176, top, cardRight, bottom);
+        c.card = settingsRect(176, top, cardRight, bottom);
         c.glyphCentre = QPointF(202, top + 23);
-        c.titleRect = ltrb(222, top + 13, 391, top + 32);
-        c.subtitleRect = ltrb(400, top + 15, subtitleRight, top + 30);
+        c.titleRect = settingsRect(222, top + 13, 391, top + 32);
+        c.subtitleRect = settingsRect(400, top + 15, subtitleRight, top + 30);
         c.separatorY = top + 46;
     };
     card(0, t, t + 345);
@@ -105,16 +102,16 @@ BackupPageGeometry backupPageGeometry(int width, int entries)
     const int rowTops[4] = { 66, 128, 190, 252 };
     for (int i = 0; i < 4; ++i) {
         const int right = i == 3 ? R : textRight;
-        g.rowTitles[i] = ltrb(196, t + rowTops[i], right, t + rowTops[i] + 19);
-        g.rowDescriptions[i] = ltrb(196, t + rowTops[i] + 22, right, t + rowTops[i] + 37);
+        g.rowTitles[i] = settingsRect(196, t + rowTops[i], right, t + rowTops[i] + 19);
+        g.rowDescriptions[i] = settingsRect(196, t + rowTops[i] + 22, right, t + rowTops[i] + 37);
     }
-    g.autoSwitch = ltrb(R - 43, t + 77, R, t + 98);
-    g.interval = ltrb(R - 149, t + 134, R, t + 165);
-    g.retain = ltrb(R - 149, t + 196, R, t + 227);
-    g.pathBox = ltrb(196, t + 294, R - 354, t + 325);
-    g.changeDir = ltrb(R - 343, t + 294, R - 236, t + 325);
-    g.openDir = ltrb(R - 225, t + 294, R - 118, t + 325);
-    g.defaultDir = ltrb(R - 107, t + 294, R, t + 325);
+    g.autoSwitch = settingsRect(R - 43, t + 77, R, t + 98);
+    g.interval = settingsRect(R - 149, t + 134, R, t + 165);
+    g.retain = settingsRect(R - 149, t + 196, R, t + 227);
+    g.pathBox = settingsRect(196, t + 294, R - 354, t + 325);
+    g.changeDir = settingsRect(R - 343, t + 294, R - 236, t + 325);
+    g.openDir = settingsRect(R - 225, t + 294, R - 118, t + 325);
+    g.defaultDir = settingsRect(R - 107, t + 294, R, t + 325);
 
     const int n = std::clamp(entries, 0, kMaxEntries);
     card(1, t + 361, n > 0 ? t + 507 + kEntryPitch * n + 19 : t + 586);
@@ -122,26 +119,26 @@ BackupPageGeometry backupPageGeometry(int width, int entries)
     g.exportNewest = QRect(196, t + 423, buttonWidth, 34);
     g.backupNow = QRect(196 + buttonWidth + 10, t + 423, buttonWidth, 34);
     g.refresh = QRect(196 + 2 * (buttonWidth + 10), t + 423, buttonWidth, 34);
-    g.summary = ltrb(196, t + 473, R, t + 492);
+    g.summary = settingsRect(196, t + 473, R, t + 492);
     for (int i = 0; i < n; ++i) {
         const int top = t + 507 + kEntryPitch * i;
         BackupEntryGeometry e;
-        e.box = ltrb(196, top, R, top + 53);
-        e.remove = ltrb(R - 78, top + 12, R - 15, top + 41);
+        e.box = settingsRect(196, top, R, top + 53);
+        e.remove = settingsRect(R - 78, top + 12, R - 15, top + 41);
         e.restore = e.remove.translated(-72, 0);
-        e.title = ltrb(210, top + 8, e.restore.left() - 10, top + 25);
-        e.detail = ltrb(210, top + 29, e.restore.left() - 10, top + 44);
+        e.title = settingsRect(210, top + 8, e.restore.left() - 10, top + 25);
+        e.detail = settingsRect(210, top + 29, e.restore.left() - 10, top + 44);
         g.entries.append(e);
     }
     if (n == 0)
-        g.emptyState = ltrb(196, t + 507, R, t + 566);
+        g.emptyState = settingsRect(196, t + 507, R, t + 566);
     g.contentHeight = g.cards[1].card.bottom() + 12;
     return g;
 }
 
 QString SettingsDialog::backupDirectory() const
 {
-    return m_working.backupDir.isEmpty() ? BackupEngine::backupsDir(m_dataDir) : m_working.backupDir;
+    return backupFolderFor(m_working.backupDir, m_dataDir);
 }
 
 bool SettingsDialog::isBackupBusy() const { return m_backupRunner && m_backupRunner->isBusy(); }
@@ -412,7 +409,7 @@ void SettingsDialog::paintBackupPage(QPainter& p, const QColor& cardColour)
 
     p.setPen(QPen(pal.c[kControlBorder], 1));
     p.setBrush(dark ? QColor(0x22, 0x22, 0x22) : QColor(0xF3, 0xF4, 0xF6));
-    p.drawRoundedRect(inner(g.pathBox), 6, 6);
+    p.drawRoundedRect(settingsOutlineRect(g.pathBox), 6, 6);
     const QRect pathText = g.pathBox.adjusted(10, 0, -10, 0);
     p.setFont(smallFont);
     p.setPen(pal.c[kSecondaryText]);
@@ -439,7 +436,7 @@ void SettingsDialog::paintBackupPage(QPainter& p, const QColor& cardColour)
         const BackupEngine::SnapshotInfo& s = m_snapshots.at(i);
         p.setPen(QPen(pal.c[kControlBorder], 1));
         p.setBrush(entryFill);
-        p.drawRoundedRect(inner(e.box), 8, 8);
+        p.drawRoundedRect(settingsOutlineRect(e.box), 8, 8);
         const QString kind = s.preRestore ? translate(u"还原前快照") : translate(u"自动快照");
         const QString when = s.time.isValid() ? snapshotTimeText(s.time) : QStringLiteral("—");
         drawLine(p, e.title, rowFont, pal.c[kBodyText], kind + QStringLiteral(" · ") + when);
@@ -451,7 +448,7 @@ void SettingsDialog::paintBackupPage(QPainter& p, const QColor& cardColour)
     if (!g.emptyState.isNull()) {
         p.setPen(QPen(separator, 1));
         p.setBrush(dark ? QColor(0x28, 0x28, 0x28) : QColor(0xFA, 0xFB, 0xFC));
-        p.drawRoundedRect(inner(g.emptyState), 8, 8);
+        p.drawRoundedRect(settingsOutlineRect(g.emptyState), 8, 8);
         p.setFont(smallFont);
         p.setPen(pal.c[kSecondaryText]);
         p.drawText(g.emptyState, Qt::AlignCenter, translate(u"暂无快照，点击「立即备份」创建第一份。"));

@@ -43,8 +43,6 @@ QColor withAlpha(QColor c, int alpha)
     return c;
 }
 
-QRectF inner(const QRect& r) { return QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5); }
-
 QColor controlFill(const ThemePalette& pal, int id, int hoverId, int pressedId)
 {
     if (id >= 0 && id == pressedId)
@@ -69,27 +67,6 @@ QColor dotFill(const ThemePalette& pal, int id, int hoverId, int pressedId, int 
     if (id == hoverId)
         return pal.c[kAccentHover];
     return QColor(0, 0, 0, alpha);
-}
-
-QFont font13()
-{
-    QFont f;
-    settingsFont13(f);
-    return f;
-}
-
-QFont font13Bold()
-{
-    QFont f;
-    settingsFont13Bold(f);
-    return f;
-}
-
-QFont font11()
-{
-    QFont f;
-    settingsFont11(f);
-    return f;
 }
 
 // Row buttons whose element id follows from the row id; the others are
@@ -261,9 +238,9 @@ void SettingsDialog::paintSections(QPainter& p, const QColor& cardColour)
         }
         p.setPen(QPen(pal.c[kControlBorder], 1));
         p.setBrush(cardColour);
-        p.drawRoundedRect(inner(QRect(176, y, W - 200, h)), 8, 8);
+        p.drawRoundedRect(settingsOutlineRect(QRect(176, y, W - 200, h)), 8, 8);
         const int t = h >= 46 ? 13 : (h >= 34 ? (h - 20) / 2 : 6);
-        p.setFont(font13Bold());
+        p.setFont(settingsFont13Bold());
         p.setPen(pal.c[kBodyText]);
         p.drawText(QRect(210, y + t, W - 37 - 210, 20), Qt::AlignLeft | Qt::AlignVCenter, translate(section.title));
         paintSectionGlyph(p, QPointF(196, y + t + 10), pal.c[kAccent], section.glyph);
@@ -279,7 +256,7 @@ void SettingsDialog::paintSections(QPainter& p, const QColor& cardColour)
                     for (const SettingsChip& c : row.chips)
                         titleWidth -= 12 + c.width;
                 }
-                p.setFont(font13());
+                p.setFont(settingsFont13());
                 p.setPen(pal.c[kBodyText]);
                 const QString title =
                     p.fontMetrics().elidedText(translate(row.title), Qt::ElideRight, std::max(0, titleWidth));
@@ -312,13 +289,13 @@ void SettingsDialog::paintRow(QPainter& p, const SettingsRow& row, const Setting
         p.setBrush(settingsSegmentTrackColour(pal.isDark));
         p.drawRoundedRect(QRectF(track), 8, 8);
         const int selected = segmentValue(m_working, row.id) ? 1 : 0;
-        p.setFont(font13());
+        p.setFont(settingsFont13());
         for (int i = 0; i < 2; ++i) {
             const QRect seg(track.left() + 2 + (i * w) / 2, track.top() + 2, w / 2 - 4, 24);
             if (i == selected) {
                 p.setPen(QPen(pal.c[kControlBorder], 1));
                 p.setBrush(pal.c[kControl]);
-                p.drawRoundedRect(inner(seg), 6, 6);
+                p.drawRoundedRect(settingsOutlineRect(seg), 6, 6);
             }
             p.setPen(i == selected ? pal.c[kAccent] : pal.c[kSecondaryText]);
             p.drawText(seg, Qt::AlignCenter, translate(settingsSegmentLabel(row.id, i)));
@@ -368,7 +345,7 @@ void SettingsDialog::paintRow(QPainter& p, const SettingsRow& row, const Setting
     }
     case settingsrow::kValueText:
         if (m_currentPage == settingspage::kGeneral && row.id == 0) {
-            p.setFont(font13());
+            p.setFont(settingsFont13());
             p.setPen(pal.c[kBodyText]);
             const QString text = settingsFont13Metrics().elidedText(QDir::toNativeSeparators(m_dataDir),
                                                                     Qt::ElideMiddle, r.width() - 210);
@@ -389,18 +366,18 @@ void SettingsDialog::paintRowButton(QPainter& p, const QRect& r, const QString& 
     const ThemePalette& pal = dialogPalette();
     p.setPen(QPen(pal.c[kControlBorder], 1));
     p.setBrush(controlFill(pal, id, m_hoverId, m_pressedId));
-    p.drawRoundedRect(inner(r), 4, 4);
+    p.drawRoundedRect(settingsOutlineRect(r), 4, 4);
     if (swatch.isValid()) {
         p.setPen(Qt::NoPen);
         p.setBrush(swatch);
         p.drawRoundedRect(QRectF(r.left() + 10, r.top() + (r.height() - 14) / 2, 14, 14), 4, 4);
     }
-    p.setFont(font13());
+    p.setFont(settingsFont13());
     p.setPen(pal.c[kBodyText]);
     // Longer translations are elided inside the button rather than cut at
     // both of its edges.
     const int room = r.width() - (swatch.isValid() ? 60 : 16);
-    p.drawText(r, Qt::AlignCenter, QFontMetrics(font13()).elidedText(label, Qt::ElideRight, room));
+    p.drawText(r, Qt::AlignCenter, QFontMetrics(settingsFont13()).elidedText(label, Qt::ElideRight, room));
 }
 
 void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const SettingsChip& chip, const QRect& c,
@@ -410,7 +387,7 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
     auto chipButton = [&](int id) {
         p.setPen(QPen(pal.c[kControlBorder], 1));
         p.setBrush(controlFill(pal, id, m_hoverId, m_pressedId));
-        p.drawRoundedRect(inner(c), 4, 4);
+        p.drawRoundedRect(settingsOutlineRect(c), 4, 4);
     };
     auto rowHasChip = [&row](int id) {
         return std::any_of(row.chips.cbegin(), row.chips.cend(), [id](const SettingsChip& x) { return x.id == id; });
@@ -419,7 +396,7 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
     case settingschip::kSlider: {
         // Only the caption: the slider widget covers the chip.
         const QString text = chip.text ? translate(chip.text) : QString();
-        p.setFont(font11());
+        p.setFont(settingsFont11());
         p.setPen(pal.c[kSecondaryText]);
         const int a = std::max(c.width() - 1 - 75, 0);
         const int w = std::max(p.fontMetrics().horizontalAdvance(text), a);
@@ -448,7 +425,7 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
         p.setPen(Qt::NoPen);
         p.setBrush(colourOfSetting(id));
         p.drawRoundedRect(QRectF(sx, sy, 14, 14), 4, 4);
-        p.setFont(font13());
+        p.setFont(settingsFont13());
         p.setPen(pal.c[kBodyText]);
         p.drawText(QRect(sx + 20, c.top(), labelWidth + 2, c.height()), Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(name, Qt::ElideRight, labelWidth));
@@ -458,7 +435,7 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
         if (chip.text) {
             const QString label = translate(chip.text);
             const int advance = settingsFont13Metrics().horizontalAdvance(label);
-            p.setFont(font13());
+            p.setFont(settingsFont13());
             p.setPen(pal.c[kBodyText]);
             p.drawText(QRect(QPoint(c.left() - 8 - advance, c.top()), QPoint(c.left() - 9, c.bottom())),
                        Qt::AlignRight | Qt::AlignVCenter, label);
@@ -487,7 +464,7 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
             text = QDir::toNativeSeparators(m_dataDir);
         p.save();
         p.setClipRect(c);
-        p.setFont(font13());
+        p.setFont(settingsFont13());
         p.setPen(pal.c[kSecondaryText]);
         p.drawText(c, Qt::AlignLeft | Qt::AlignVCenter, settingsFont13Metrics().elidedText(text, Qt::ElideMiddle, c.width()));
         p.restore();
@@ -521,7 +498,7 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
             break;
         default: break;
         }
-        p.setFont(font13());
+        p.setFont(settingsFont13());
         p.setPen(labelColour);
         p.drawText(labelRect, Qt::AlignCenter, label);
         break;
@@ -555,7 +532,7 @@ void SettingsDialog::paintBackgroundThumb(QPainter& p, const QRect& c, const QSt
     p.restore();
     p.setPen(QPen(pal.c[kControlBorder], 1));
     p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(inner(thumb), 6, 6);
+    p.drawRoundedRect(settingsOutlineRect(thumb), 6, 6);
     const QRectF dot(thumb.right() - 13, thumb.top() + 1, 12, 12);
     p.setPen(Qt::NoPen);
     p.setBrush(dotFill(pal, clearId, m_hoverId, m_pressedId, 170));
@@ -697,15 +674,15 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
         return;
     p.setPen(QPen(pal.c[kControlBorder], 1));
     p.setBrush(cardColour);
-    p.drawRoundedRect(inner(card), 8, 8);
+    p.drawRoundedRect(settingsOutlineRect(card), 8, 8);
     paintSectionGlyph(p, QPointF(card.left() + 20, card.top() + 23), pal.c[kAccent], 0);
     const QString title = translate(u"界面按钮");
-    p.setFont(font13Bold());
+    p.setFont(settingsFont13Bold());
     p.setPen(pal.c[kBodyText]);
     const QRect titleRect(card.left() + 34, card.top() + 13, card.width() - 50, 20);
     p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, title);
-    const int after = card.left() + 34 + QFontMetrics(font13Bold()).horizontalAdvance(title) + 12;
-    p.setFont(font11());
+    const int after = card.left() + 34 + QFontMetrics(settingsFont13Bold()).horizontalAdvance(title) + 12;
+    p.setFont(settingsFont11());
     p.setPen(pal.c[kSecondaryText]);
     p.drawText(QRect(after, card.top() + 13, card.right() - 16 - after, 20), Qt::AlignLeft | Qt::AlignVCenter,
                translate(u"标题栏与底部栏功能按钮的显示与自定义图标"));
@@ -725,11 +702,11 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
         const QPixmap picture = iconRowPixmap(row);
         if (!picture.isNull())
             p.drawPixmap(QRect(r.left() + 8, r.top() + (r.height() - 46) / 2, 46, 46), picture);
-        p.setFont(font13());
+        p.setFont(settingsFont13());
         p.setPen(row.hidden ? pal.c[kSecondaryText] : pal.c[kBodyText]);
         p.drawText(QRect(QPoint(r.left() + 64, r.top() + 7), QPoint(R - 384, r.top() + 26)),
                    Qt::AlignLeft | Qt::AlignVCenter, row.title);
-        p.setFont(font11());
+        p.setFont(settingsFont11());
         p.setPen(pal.c[kSecondaryText]);
         p.drawText(QRect(QPoint(r.left() + 64, r.top() + 28), QPoint(R - 384, r.top() + 43)),
                    Qt::AlignLeft | Qt::AlignVCenter,
@@ -746,11 +723,11 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
             slot.iconPath = *s.path;
             slot.slotId = base + s.cell;
             slot.removeId = base + s.clearCell;
-            paintIconUploadSlot(p, pal, tile, font11(), slot, m_hoverId, m_pressedId);
+            paintIconUploadSlot(p, pal, tile, settingsFont11(), slot, m_hoverId, m_pressedId);
         }
 
         const QRect visibility(QPoint(R - 64, b), QPoint(R - 1, b + 27));
-        p.setFont(font13());
+        p.setFont(settingsFont13());
         if (row.btnId == kSettingsButton) {
             p.setPen(Qt::NoPen);
             p.setBrush(pal.c[kAccentTint]);
@@ -760,7 +737,7 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
         } else {
             p.setPen(QPen(pal.c[kControlBorder], 1));
             p.setBrush(controlFill(pal, base, m_hoverId, m_pressedId));
-            p.drawRoundedRect(inner(visibility), 6, 6);
+            p.drawRoundedRect(settingsOutlineRect(visibility), 6, 6);
             p.setPen(pal.c[kBodyText]);
             p.drawText(visibility, Qt::AlignCenter, translate(row.hidden ? u"显示" : u"隐藏"));
         }
@@ -777,17 +754,17 @@ void SettingsDialog::paintIconList(QPainter& p, const QColor& cardColour)
         const bool hasGroup = m_groups && gi < m_groups->size();
         p.setPen(QPen(pal.c[kControlBorder], 1));
         p.setBrush(cardColour);
-        p.drawRoundedRect(inner(card), 8, 8);
+        p.drawRoundedRect(settingsOutlineRect(card), 8, 8);
         paintSectionGlyph(p, QPointF(card.left() + 20, card.top() + 23), pal.c[kAccent], 5);
         const QString name = hasGroup ? translate(m_groups->at(gi).name) : translate(u"分组");
         const int count = hasGroup ? int(m_groups->at(gi).items.size()) : 0;
-        p.setFont(font13Bold());
+        p.setFont(settingsFont13Bold());
         p.setPen(pal.c[kBodyText]);
-        const QFontMetrics bold(font13Bold());
+        const QFontMetrics bold(settingsFont13Bold());
         const int nameWidth = std::min(bold.horizontalAdvance(name), card.width() - 250);
         p.drawText(QRect(card.left() + 34, card.top() + 13, nameWidth, 20), Qt::AlignLeft | Qt::AlignVCenter,
                    bold.elidedText(name, Qt::ElideRight, nameWidth));
-        p.setFont(font11());
+        p.setFont(settingsFont11());
         p.setPen(pal.c[kSecondaryText]);
         p.drawText(QRect(card.left() + 34 + nameWidth + 12, card.top() + 13, 220, 20), Qt::AlignLeft | Qt::AlignVCenter,
                    translate(u"%1 个图标 · 显示与自定义图标").arg(count));
@@ -817,7 +794,7 @@ void SettingsDialog::paintIconList(QPainter& p, const QColor& cardColour)
             } else {
                 p.drawPixmap(box, picture);
             }
-            p.setFont(font13());
+            p.setFont(settingsFont13());
             p.setPen(ir.hidden ? pal.c[kSecondaryText] : pal.c[kBodyText]);
             const QRect nameRect(QPoint(r.left() + 40, r.top()), QPoint(R - 96, r.bottom()));
             const QString text = translate(ir.title) + (ir.hidden ? translate(u"  · 已隐藏") : QString());
@@ -828,14 +805,14 @@ void SettingsDialog::paintIconList(QPainter& p, const QColor& cardColour)
             slot.iconPath = ir.iconLight;
             slot.slotId = base + 1;
             slot.removeId = base + 2;
-            paintIconUploadSlot(p, pal, tile, font11(), slot, m_hoverId, m_pressedId);
+            paintIconUploadSlot(p, pal, tile, settingsFont11(), slot, m_hoverId, m_pressedId);
             const QRect visibility(QPoint(R - 52, b), QPoint(R - 1, b + 27));
             QColor fill = controlFill(pal, base, m_hoverId, m_pressedId);
             if (ir.hidden && base != m_hoverId && base != m_pressedId)
                 fill = pal.c[kAccentTint];
             p.setPen(QPen(pal.c[kControlBorder], 1));
             p.setBrush(fill);
-            p.drawRoundedRect(inner(visibility), 6, 6);
+            p.drawRoundedRect(settingsOutlineRect(visibility), 6, 6);
             p.setPen(ir.hidden ? pal.c[kAccent] : pal.c[kBodyText]);
             p.drawText(visibility, Qt::AlignCenter, translate(ir.hidden ? u"显示" : u"隐藏"));
         }
@@ -845,7 +822,7 @@ void SettingsDialog::paintIconList(QPainter& p, const QColor& cardColour)
 void SettingsDialog::paintFooter(QPainter& p)
 {
     const ThemePalette& pal = dialogPalette();
-    p.setFont(font13());
+    p.setFont(settingsFont13());
     paintRowButton(p, m_layout.restoreDefaults, translate(u"恢复默认"), settingsid::kRestoreDefaults, QColor());
     paintRowButton(p, m_layout.cancel, translate(u"取 消"), settingsid::kCancel, QColor());
     QColor fill = pal.c[kAccent];
@@ -856,7 +833,7 @@ void SettingsDialog::paintFooter(QPainter& p)
     p.setPen(Qt::NoPen);
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(m_layout.ok), 4, 4);
-    p.setFont(font13());
+    p.setFont(settingsFont13());
     p.setPen(Qt::white);
     p.drawText(m_layout.ok, Qt::AlignCenter, translate(u"确 定"));
 }

@@ -41,34 +41,9 @@ constexpr int kGroupGlyph = 5;
 enum TargetAction { kChooseTarget = 0, kClearTarget = 1 };
 enum TargetKind { kFolderTarget = 0, kFileTarget = 1 };
 
-QRect ltrb(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r, b)); }
-
-QRectF inner(const QRect& r) { return QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5); }
-
 int groupCardHeight(int items)
 {
     return items < 3 ? kSmallCardHeight : (items + 1) / 2 * kTileStep + 50;
-}
-
-QFont font13()
-{
-    QFont f;
-    settingsFont13(f);
-    return f;
-}
-
-QFont font13Bold()
-{
-    QFont f;
-    settingsFont13Bold(f);
-    return f;
-}
-
-QFont font11()
-{
-    QFont f;
-    settingsFont11(f);
-    return f;
 }
 
 } // namespace
@@ -93,8 +68,8 @@ void SettingsDialog::layoutProtectPage(int width, int top)
         }
     }
 
-    l.header = ltrb(left, top, left - 1 + w, top + kHeaderHeight - 1);
-    l.passwordButton = ltrb(w + 39, top + 85, w + 158, top + 114);
+    l.header = settingsRect(left, top, left - 1 + w, top + kHeaderHeight - 1);
+    l.passwordButton = settingsRect(w + 39, top + 85, w + 158, top + 114);
     m_layout.hits.append(HitRect{l.passwordButton, settingshit::kButton, settingsid::kProtectPassword, true});
 
     int selectWidth = 40;
@@ -238,13 +213,13 @@ void SettingsDialog::paintProtectCard(QPainter& p, const QColor& cardColour)
     if (l.header.isNull())
         return;
     const ThemePalette& pal = dialogPalette();
-    const QFont f13 = font13();
-    const QFont f13b = font13Bold();
-    const QFont f11 = font11();
+    const QFont f13 = settingsFont13();
+    const QFont f13b = settingsFont13Bold();
+    const QFont f11 = settingsFont11();
     auto card = [&](const QRect& r) {
         p.setPen(QPen(pal.c[kControlBorder], 1));
         p.setBrush(cardColour);
-        p.drawRoundedRect(inner(r), 8, 8);
+        p.drawRoundedRect(settingsOutlineRect(r), 8, 8);
     };
 
     if (m_paintArea.intersects(l.header)) {

@@ -21,8 +21,6 @@ bool hasSliderChip(const SettingsRow& row)
                        [](const SettingsChip& c) { return c.type == settingschip::kSlider; });
 }
 
-QRect ltrb(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r, b)); }
-
 QList<SettingsRowRects> sectionRowRects(const SettingsSection& s, int top, int h, int right)
 {
     QList<SettingsRowRects> out;
@@ -33,9 +31,9 @@ QList<SettingsRowRects> sectionRowRects(const SettingsSection& s, int top, int h
         const bool chipRow = row.kind == settingsrow::kChips;
         if (whole) {
             const int t = top + (chipRow && hasSliderChip(row) && h >= 43 ? 3 : 0);
-            rr.row = ltrb(kRowLeft, t, right, top + h - 1);
+            rr.row = settingsRect(kRowLeft, t, right, top + h - 1);
         } else {
-            rr.row = ltrb(kRowLeft, y, right, y + (chipRow ? 45 : 33));
+            rr.row = settingsRect(kRowLeft, y, right, y + (chipRow ? 45 : 33));
             y += chipRow ? 48 : 36;
         }
         if (chipRow)
@@ -89,7 +87,7 @@ void addRowTargets(SettingsPageLayout& l, const SettingsRow& row, const Settings
     switch (row.kind) {
     case settingsrow::kSwitch: {
         const int t = top + (bottom - top - 19) / 2;
-        addHit(l, ltrb(right - 52, t, right - 13, t + 19), settingshit::kSwitch, settingsid::kSwitchBase + row.id, true);
+        addHit(l, settingsRect(right - 52, t, right - 13, t + 19), settingshit::kSwitch, settingsid::kSwitchBase + row.id, true);
         break;
     }
     case settingsrow::kSegmented: {
@@ -98,17 +96,17 @@ void addRowTargets(SettingsPageLayout& l, const SettingsRow& row, const Settings
         const int segTop = whole ? top + (bottom - top - 27) / 2 : top + 3;
         for (int i = 0; i < 2; ++i) {
             const int left = right - w + i * w / 2;
-            addHit(l, ltrb(left, segTop, left + 99 + extra, segTop + 27), settingshit::kSegment,
+            addHit(l, settingsRect(left, segTop, left + 99 + extra, segTop + 27), settingshit::kSegment,
                    settingsid::kSegmentBase + 2 * row.id + i, true);
         }
         break;
     }
     case settingsrow::kButton:
-        addHit(l, ltrb(right - 120, top + 2, right - 1, top + 31), settingshit::kButton,
+        addHit(l, settingsRect(right - 120, top + 2, right - 1, top + 31), settingshit::kButton,
                rowButtonElementId(row.id, plainButtons), true);
         break;
     case settingsrow::kHotkey:
-        addHit(l, ltrb(322, top, right - 120, bottom), settingshit::kButton, settingsid::kHotkeyRow, true);
+        addHit(l, settingsRect(322, top, right - 120, bottom), settingshit::kButton, settingsid::kHotkeyRow, true);
         break;
     case settingsrow::kChips:
         for (int k = 0; k < row.chips.size() && k < rr.chips.size(); ++k) {
@@ -119,7 +117,7 @@ void addRowTargets(SettingsPageLayout& l, const SettingsRow& row, const Settings
                 int left = c.left();
                 if (chip.text)
                     left -= settingsFont13Metrics().horizontalAdvance(translate(chip.text)) + 8;
-                addHit(l, ltrb(left, c.top(), c.right(), c.bottom()), settingshit::kSwitch,
+                addHit(l, settingsRect(left, c.top(), c.right(), c.bottom()), settingshit::kSwitch,
                        settingsid::kSwitchBase + chip.id, true);
                 break;
             }
@@ -133,13 +131,13 @@ void addRowTargets(SettingsPageLayout& l, const SettingsRow& row, const Settings
                 // The clear dots overlap their chips: listed first, they win the hit test.
                 const int dotTop = c.top() + (c.bottom() - c.top() - 35) / 2;
                 if (chip.id == settingsid::kLogoChoose && !s.customLogoPath.isEmpty())
-                    addHit(l, ltrb(c.left() + 14, c.top() - 7, c.left() + 35, c.top() + 14), settingshit::kButton,
+                    addHit(l, settingsRect(c.left() + 14, c.top() - 7, c.left() + 35, c.top() + 14), settingshit::kButton,
                            settingsid::kLogoClear, true);
                 if (chip.id == settingsid::kBackgroundChoose && !s.bgImagePath.isEmpty())
-                    addHit(l, ltrb(c.left() - 24, dotTop - 1, c.left() - 9, dotTop + 14), settingshit::kButton,
+                    addHit(l, settingsRect(c.left() - 24, dotTop - 1, c.left() - 9, dotTop + 14), settingshit::kButton,
                            settingsid::kBackgroundClear, true);
                 if (chip.id == settingsid::kPortraitBackgroundChoose && !s.bgImagePortrait.isEmpty())
-                    addHit(l, ltrb(c.left() - 24, dotTop - 1, c.left() - 9, dotTop + 14), settingshit::kButton,
+                    addHit(l, settingsRect(c.left() - 24, dotTop - 1, c.left() - 9, dotTop + 14), settingshit::kButton,
                            settingsid::kPortraitBackgroundClear, true);
                 addHit(l, c, settingshit::kButton, chip.id, true);
                 break;
@@ -235,10 +233,10 @@ void layoutSettingsFrame(SettingsPageLayout& l, int width, int height)
     l = SettingsPageLayout();
     l.width = width;
     l.height = height;
-    l.close = ltrb(width - 44, 6, width - 11, 37);
+    l.close = settingsRect(width - 44, 6, width - 11, 37);
     addHit(l, l.close, settingshit::kNavigation, settingsid::kClose, false);
     for (int j = 0; j < 6; ++j) {
-        l.nav[j] = ltrb(10, 58 + 46 * j, 141, 95 + 46 * j);
+        l.nav[j] = settingsRect(10, 58 + 46 * j, 141, 95 + 46 * j);
         addHit(l, l.nav[j], settingshit::kNavigation, settingsid::kNavBase + settingspage::kNavOrder[j], false);
     }
 }
@@ -267,15 +265,15 @@ void layoutButtonRows(SettingsPageLayout& l, const QList<ButtonRowShape>& rows, 
     const int w = l.width - 200;
     const int r = rowRight(l.width);
     const int n = std::min(int(rows.size()), 11);
-    l.buttonsCard = ltrb(kContentLeft, top, w + 175, top + 56 * n + 57);
+    l.buttonsCard = settingsRect(kContentLeft, top, w + 175, top + 56 * n + 57);
     for (int i = 0; i < n; ++i) {
-        const QRect row = ltrb(kRowLeft, top + 46 + 56 * i, r, top + 93 + 56 * i);
+        const QRect row = settingsRect(kRowLeft, top + 46 + 56 * i, r, top + 93 + 56 * i);
         l.iconRows.append(row);
         const int b = row.top() + (row.bottom() - row.top() - 27) / 2;
         const int base = settingsid::kIconRowBase + settingsid::kIconRowStride * i;
         const ButtonRowShape& shape = rows.at(i);
         auto dot = [&](int right, int cell) {
-            addHit(l, ltrb(r - right, b - 9, r - right + 23, b + 14), settingshit::kButton, base + cell, true);
+            addHit(l, settingsRect(r - right, b - 9, r - right + 23, b + 14), settingshit::kButton, base + cell, true);
         };
         if (shape.light)
             dot(364, 2);
@@ -286,7 +284,7 @@ void layoutButtonRows(SettingsPageLayout& l, const QList<ButtonRowShape>& rows, 
         if (shape.active)
             dot(124, 6);
         auto cell = [&](int fromRight, int toRight, int cellNo) {
-            addHit(l, ltrb(r - fromRight, b, r - toRight, b + 27), settingshit::kButton, base + cellNo, true);
+            addHit(l, settingsRect(r - fromRight, b, r - toRight, b + 27), settingshit::kButton, base + cellNo, true);
         };
         if (shape.hideable)
             cell(64, 1, 0);
@@ -303,7 +301,7 @@ void layoutIconList(SettingsPageLayout& l, const IconListShape& shape)
     const int w = l.width - 200;
     const int g = (w - 48) / 2;
     if (shape.groupItemCounts.isEmpty()) {
-        l.groupCards.append(ltrb(kContentLeft, kContentTop, w + 175, 175));
+        l.groupCards.append(settingsRect(kContentLeft, kContentTop, w + 175, 175));
         l.contentHeight = 187;
         return;
     }
@@ -312,7 +310,7 @@ void layoutIconList(SettingsPageLayout& l, const IconListShape& shape)
     int row = 0;
     for (int items : shape.groupItemCounts) {
         e = items < 3 ? d + 98 : d + 50 + 48 * ((items + 1) / 2);
-        l.groupCards.append(ltrb(kContentLeft, d, w + 175, e - 1));
+        l.groupCards.append(settingsRect(kContentLeft, d, w + 175, e - 1));
         for (int j = 0; j < items; ++j, ++row) {
             const int x = j % 2 == 0 ? kRowLeft : kRowLeft + g + 16;
             const QRect rect(x, d + 46 + 48 * (j / 2), g, 40);
@@ -321,9 +319,9 @@ void layoutIconList(SettingsPageLayout& l, const IconListShape& shape)
             const int b = rect.top() + (rect.bottom() - rect.top() - 27) / 2;
             const int base = settingsid::kIconRowBase + settingsid::kIconRowStride * row;
             if (row < shape.itemHasCustomIcon.size() && shape.itemHasCustomIcon.at(row))
-                addHit(l, ltrb(c - 74, b - 9, c - 51, b + 14), settingshit::kButton, base + 2, true);
-            addHit(l, ltrb(c - 52, b, c - 1, b + 27), settingshit::kButton, base + 0, true);
-            addHit(l, ltrb(c - 86, b, c - 59, b + 27), settingshit::kButton, base + 1, true);
+                addHit(l, settingsRect(c - 74, b - 9, c - 51, b + 14), settingshit::kButton, base + 2, true);
+            addHit(l, settingsRect(c - 52, b, c - 1, b + 27), settingshit::kButton, base + 0, true);
+            addHit(l, settingsRect(c - 86, b, c - 59, b + 27), settingshit::kButton, base + 1, true);
         }
         d = e + 15;
     }
@@ -336,9 +334,9 @@ int finishSettingsLayout(SettingsPageLayout& l, int page, int scroll)
     const int height = l.height;
     l.maxScroll = l.contentHeight - height + kFooterHeight;
     scroll = l.maxScroll <= 0 ? 0 : std::clamp(scroll, 0, l.maxScroll);
-    l.restoreDefaults = ltrb(20, height - 54, 137, height - 21);
-    l.cancel = ltrb(width - 252, height - 54, width - 143, height - 21);
-    l.ok = ltrb(width - 130, height - 54, width - 21, height - 21);
+    l.restoreDefaults = settingsRect(20, height - 54, 137, height - 21);
+    l.cancel = settingsRect(width - 252, height - 54, width - 143, height - 21);
+    l.ok = settingsRect(width - 130, height - 54, width - 21, height - 21);
     addHit(l, l.restoreDefaults, settingshit::kButton, settingsid::kRestoreDefaults, false);
     addHit(l, l.cancel, settingshit::kButton, settingsid::kCancel, false);
     addHit(l, l.ok, settingshit::kButton, settingsid::kOk, false);
@@ -356,12 +354,12 @@ void updateSettingsScrollBar(SettingsPageLayout& l, int page, int scroll)
         return;
     const int height = l.height;
     const int width = l.width;
-    l.scrollTrack = ltrb(width - 20, 58, width - 4, height - 63);
+    l.scrollTrack = settingsRect(width - 20, 58, width - 4, height - 63);
     const double content = std::max(1, l.contentHeight);
     const int length = std::max(28, int(std::lround(double(height - 120) * double(height - 120) / content)));
     const int s = std::clamp(scroll, 0, l.maxScroll);
     const int g = int(std::lround(double(height - length - 120) * s / l.maxScroll));
-    l.scrollThumb = ltrb(width - 17, 58 + g, width - 7, 57 + g + length);
+    l.scrollThumb = settingsRect(width - 17, 58 + g, width - 7, 57 + g + length);
 }
 
 const HitRect* settingsHitAt(const SettingsPageLayout& l, const QPoint& windowPos, int scroll, bool nonZeroKindOnly)

@@ -116,7 +116,6 @@ void SettingsPrompts::showLogViewer(QWidget* parent, const QString& dataDir)
     viewer.exec();
 }
 
-
 void SettingsPrompts::message(QWidget* parent, int kind, const QString& title, const QString& text,
                               const QString& button)
 {

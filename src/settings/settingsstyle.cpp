@@ -23,35 +23,31 @@ QFont makeFont(int pixelSize, bool bold)
     return f;
 }
 
-const QFont& font13()
+} // namespace
+
+const QFont& settingsFont13()
 {
     static const QFont f = makeFont(13, false);
     return f;
 }
 
-const QFont& font13Bold()
+const QFont& settingsFont13Bold()
 {
     static const QFont f = makeFont(13, true);
     return f;
 }
 
-const QFont& font11()
+const QFont& settingsFont11()
 {
     static const QFont f = makeFont(11, false);
     return f;
 }
-
-} // namespace
 
 QColor settingsCardColour(bool dark) { return dark ? QColor(0x2B, 0x2B, 0x2B) : QColor(0xFF, 0xFF, 0xFF); }
 QColor settingsTileColour(bool dark) { return dark ? QColor(0x2B, 0x2B, 0x2B) : QColor(0xF4, 0xF5, 0xF8); }
 QColor settingsNavSelectedColour(bool dark) { return dark ? QColor(0x33, 0x33, 0x33) : QColor(0xE9, 0xE9, 0xE9); }
 QColor settingsSegmentTrackColour(bool dark) { return dark ? QColor(0x33, 0x33, 0x33) : QColor(0xF0, 0xF0, 0xF0); }
 QColor settingsCloseHotColour() { return QColor(0xE8, 0x11, 0x23); }
-
-void settingsFont13(QFont& f) { f = font13(); }
-void settingsFont13Bold(QFont& f) { f = font13Bold(); }
-void settingsFont11(QFont& f) { f = font11(); }
 
 const QFont& settingsDialogTitleFont()
 {
@@ -74,7 +70,7 @@ const QFont& settingsHeaderFont()
 
 const QFontMetrics& settingsFont13Metrics()
 {
-    static const QFontMetrics fm(font13());
+    static const QFontMetrics fm(settingsFont13());
     return fm;
 }
 

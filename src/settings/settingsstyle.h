@@ -40,9 +40,9 @@ QColor settingsSegmentTrackColour(bool dark);
 QColor settingsCloseHotColour();
 
 // Fonts kept for the life of the process.
-void settingsFont13(QFont& f);
-void settingsFont13Bold(QFont& f);
-void settingsFont11(QFont& f);
+const QFont& settingsFont13();
+const QFont& settingsFont13Bold();
+const QFont& settingsFont11();
 const QFont& settingsDialogTitleFont();
 const QFont& settingsNavFont(bool bold);
 const QFont& settingsHeaderFont();
@@ -61,6 +61,16 @@ void paintSettingsSwitch(QPainter& p, const QRect& r, bool on);
 QPixmap loadScaledPixmapCached(const QString& path, const QSize& size, const QString& tag, bool expand);
 // The cache key of that function for a given ratio.
 QString scaledPixmapKey(const QString& tag, const QString& path, const QSize& size, qreal dpr);
+
+// A rectangle from its edges, both end pixels included (how the page tables
+// give them).
+inline QRect settingsRect(int left, int top, int right, int bottom)
+{
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+// A rectangle moved half a pixel inwards, so that a 1 px outline falls on
+// whole pixels.
+inline QRectF settingsOutlineRect(const QRect& r) { return QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5); }
 
 // The primary screen's device pixel ratio, 1 without a screen.
 qreal settingsPixelRatio();

@@ -8,6 +8,7 @@
 #include "app/servicehost.h"
 #include "settings/settingsabout.h"
 #include "settings/settingsdialog.h"
+#include "settingsclicks.h"
 #include "standin.h"
 #include "testsupport.h"
 #include "widgets/gearmenupopup.h"
@@ -123,13 +124,8 @@ private Q_SLOTS:
         SettingsDialog* d = w.openSettingsDialog();
         QVERIFY(d);
         d->setCurrentPage(settingspage::kAbout);
-        for (const int id : {int(aboutid::kTestChannel), int(aboutid::kCheckUpdate)}) {
-            const QRect r = settingsHitRect(d->pageLayout(), id);
-            QVERIFY(!r.isNull());
-            const QPoint p = r.center() - QPoint(0, d->scrollOffset());
-            QTest::mouseMove(d, p);
-            QTest::mouseClick(d, Qt::LeftButton, {}, p);
-        }
+        QVERIFY(clickElement(*d, aboutid::kTestChannel));
+        QVERIFY(clickElement(*d, aboutid::kCheckUpdate));
         QTRY_VERIFY_WITH_TIMEOUT(!manifestRequests(svc).isEmpty(), 20000);
         QCOMPARE(manifestRequests(svc).value(0), QStringLiteral("panel-beta.json"));
         QCOMPARE(w.currentSettings().updateChannel, 0);

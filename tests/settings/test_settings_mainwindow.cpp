@@ -18,6 +18,7 @@
 #include "settings/settingsabout.h"
 #include "settings/settingsdialog.h"
 #include "settings/valuewidgets.h"
+#include "settingsclicks.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -52,21 +53,18 @@ QImage settledGrab(MainWindow& w)
     return last;
 }
 
-const HitRect* findHit(const SettingsDialog& d, int id)
+// The window shown with its settings dialog open, on `page` unless negative;
+// null when either does not come up.
+SettingsDialog* showWithSettings(MainWindow& w, int page)
 {
-    for (const HitRect& h : d.pageLayout().hits)
-        if (h.id == id)
-            return &h;
-    return nullptr;
-}
-
-void clickElement(SettingsDialog& d, int id)
-{
-    const HitRect* h = findHit(d, id);
-    QVERIFY(h);
-    const QPoint p = h->rect.center() - (h->content ? QPoint(0, d.scrollOffset()) : QPoint());
-    QTest::mouseMove(&d, p);
-    QTest::mouseClick(&d, Qt::LeftButton, {}, p);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return nullptr;
+    w.openSettings();
+    SettingsDialog* d = w.openSettingsDialog();
+    if (d && page >= 0)
+        d->setCurrentPage(page);
+    return d;
 }
 
 void dragSlider(SliderWidget* s, int fromX, int toX)
@@ -145,31 +143,28 @@ private Q_SLOTS:
     {
         FakePromptsScope prompts;
         MainWindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.openSettings();
-        SettingsDialog* d = w.openSettingsDialog();
+        SettingsDialog* d = showWithSettings(w, -1);
         QVERIFY(d);
         const QImage before = settledGrab(w);
         const AppSettings liveBefore = w.currentSettings();
         QFile::remove(settingsFile());
 
-        clickElement(*d, settingsid::kSegmentBase + 2 * settingssegment::kTheme + 1);
+        QVERIFY(clickElement(*d, settingsid::kSegmentBase + 2 * settingssegment::kTheme + 1));
         QVERIFY(currentTheme().isDark);
-        clickElement(*d, settingsid::kSegmentBase + 2 * settingssegment::kGroupLayout + 1);
+        QVERIFY(clickElement(*d, settingsid::kSegmentBase + 2 * settingssegment::kGroupLayout + 1));
         d->setCurrentPage(1);
         SliderWidget* radius = d->sliderByNumber(2);
         QVERIFY(radius->isVisible());
         dragSlider(radius, radius->handleX(), 12);
         QCOMPARE(w.appearance().appliedRadius, 0);
         prompts->menuAnswers << 4;
-        clickElement(*d, settingsid::kTitleBarColour);
+        QVERIFY(clickElement(*d, settingsid::kTitleBarColour));
         QCOMPARE(d->workingSettings().titleBarColor, 4);
         QVERIFY(settledGrab(w) != before);
         QVERIFY(!QFile::exists(settingsFile()));
         QCOMPARE(w.currentSettings().cornerRadius, liveBefore.cornerRadius);
 
-        clickElement(*d, settingsid::kCancel);
+        QVERIFY(clickElement(*d, settingsid::kCancel));
         QVERIFY(!w.openSettingsDialog());
         QCOMPARE(w.currentSettings().cornerRadius, liveBefore.cornerRadius);
         QCOMPARE(w.currentSettings().darkTheme, liveBefore.darkTheme);
@@ -181,19 +176,16 @@ private Q_SLOTS:
     {
         FakePromptsScope prompts;
         MainWindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.openSettings();
-        SettingsDialog* d = w.openSettingsDialog();
+        SettingsDialog* d = showWithSettings(w, -1);
         QVERIFY(d);
         QFile::remove(settingsFile());
         d->setCurrentPage(1);
         dragSlider(d->sliderByNumber(3), d->sliderByNumber(3)->handleX(), 60);
         const int opacity = d->workingSettings().opacity;
         QVERIFY(opacity < 100);
-        clickElement(*d, settingsid::kSwitchBase + settingsswitch::kShowTitle);
+        QVERIFY(clickElement(*d, settingsid::kSwitchBase + settingsswitch::kShowTitle));
         QVERIFY(!QFile::exists(settingsFile()));
-        clickElement(*d, settingsid::kOk);
+        QVERIFY(clickElement(*d, settingsid::kOk));
         QVERIFY(!w.openSettingsDialog());
         QVERIFY(QFile::exists(settingsFile()));
         const AppSettings saved = savedSettings();
@@ -251,20 +243,13 @@ private Q_SLOTS:
     {
         FakePromptsScope prompts;
         MainWindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
         SupportChatDialog chat;
         AppMarketDialog market;
-        w.openSettings();
-        SettingsDialog* d = w.openSettingsDialog();
+        SettingsDialog* d = showWithSettings(w, settingspage::kGeneral);
         QVERIFY(d);
-        d->setCurrentPage(settingspage::kGeneral);
         const int segment = settingsid::kSegmentBase + 2 * settingssegment::kLanguage;
-        const HitRect* row = findHit(*d, segment);
-        QVERIFY(row);
-        d->setScrollOffset(std::clamp(row->rect.top() - 300, 0, d->pageLayout().maxScroll));
         for (const int language : {1, 0}) {
-            clickElement(*d, segment + language);
+            QVERIFY(clickElement(*d, segment + language));
             QCOMPARE(currentLanguage(), language);
             const bool english = language == 1;
             QCOMPARE(chat.windowTitle(), english ? QStringLiteral("Feedback") : QStringLiteral("反馈中心"));
@@ -292,13 +277,9 @@ private Q_SLOTS:
         QString error;
         QVERIFY(saveAppSettings(settingsFile(), s, QSize(800, 500), &error));
         MainWindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.openSettings();
-        SettingsDialog* d = w.openSettingsDialog();
+        SettingsDialog* d = showWithSettings(w, settingspage::kBackup);
         QVERIFY(d);
-        d->setCurrentPage(settingspage::kBackup);
-        clickElement(*d, settingsid::kBackupFirst + 4);   // back up now
+        QVERIFY(clickElement(*d, settingsid::kBackupFirst + 4));   // back up now
         QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
         QCOMPARE(prompts->messages.size(), 1);
         QCOMPARE(d->snapshotRows().size(), 1);
@@ -312,7 +293,7 @@ private Q_SLOTS:
         QCOMPARE(w.panelGroups().first().name, QStringLiteral("After"));
 
         prompts->askAnswers = {1};
-        clickElement(*d, settingsid::kSnapshotRestoreBase + d->snapshotRows().size() - 1);
+        QVERIFY(clickElement(*d, settingsid::kSnapshotRestoreBase + d->snapshotRows().size() - 1));
         QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
         QCOMPARE(prompts->messages.size(), 2);
         QVERIFY2(prompts->messages.last().startsWith(QStringLiteral("0|")), qPrintable(prompts->messages.last()));
@@ -332,13 +313,9 @@ private Q_SLOTS:
         FakePromptsScope prompts;
         QDir(BackupEngine::backupsDir(cachedAppDataDir())).removeRecursively();
         MainWindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.openSettings();
-        SettingsDialog* d = w.openSettingsDialog();
+        SettingsDialog* d = showWithSettings(w, settingspage::kBackup);
         QVERIFY(d);
-        d->setCurrentPage(settingspage::kBackup);
-        clickElement(*d, settingsid::kBackupFirst + 4);
+        QVERIFY(clickElement(*d, settingsid::kBackupFirst + 4));
         QVERIFY(d->isBackupBusy());
         w.stopBackupWorkers(2500);
         QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
@@ -378,16 +355,9 @@ private Q_SLOTS:
             ++started;
             return false;
         };
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.openSettings();
-        SettingsDialog* d = w.openSettingsDialog();
+        SettingsDialog* d = showWithSettings(w, settingspage::kAbout);
         QVERIFY(d);
-        d->setCurrentPage(settingspage::kAbout);
-        const HitRect* h = findHit(*d, id);
-        QVERIFY(h);
-        d->setScrollOffset(std::clamp(h->rect.top() - 300, 0, d->pageLayout().maxScroll));
-        clickElement(*d, id);
+        QVERIFY(clickElement(*d, id));
         QCOMPARE(questions, QStringList{asked});
         QCOMPARE(started, 0);
         QVERIFY(w.openSettingsDialog());

@@ -10,6 +10,7 @@
 #include "backup/scriptrunner.h"
 #include "fakeprompts.h"
 #include "panel/panelmodel.h"
+#include "settingsclicks.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
@@ -97,31 +98,6 @@ struct Harness {
         return names;
     }
 };
-
-const HitRect* findHit(const SettingsDialog& d, int id)
-{
-    for (const HitRect& h : d.pageLayout().hits)
-        if (h.id == id)
-            return &h;
-    return nullptr;
-}
-
-// Clicks element `id`, scrolled into view first.
-bool clickElement(SettingsDialog& d, int id)
-{
-    const HitRect* h = findHit(d, id);
-    if (!h)
-        return false;
-    const QRect viewport = settingsgeom::contentViewport(d.width(), d.height());
-    const int y = h->rect.center().y() - d.scrollOffset();
-    if (y < viewport.top() + 4 || y > viewport.bottom() - 4)
-        d.setScrollOffset(h->rect.center().y() - viewport.center().y());
-    h = findHit(d, id);
-    const QPoint p = h->rect.center() - QPoint(0, d.scrollOffset());
-    QTest::mouseMove(&d, p);
-    QTest::mouseClick(&d, Qt::LeftButton, {}, p);
-    return true;
-}
 
 bool waitIdle(const SettingsDialog& d)
 {

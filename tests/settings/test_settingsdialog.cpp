@@ -9,6 +9,7 @@
 #include "panel/panelmodel.h"
 #include "protect/passwordhash.h"
 #include "settings/valuewidgets.h"
+#include "settingsclicks.h"
 #include "testsupport.h"
 
 #include <QKeySequenceEdit>
@@ -48,40 +49,6 @@ struct Harness {
     }
     SettingsDialog& d() { return *dialog; }
 };
-
-const HitRect* findHit(const SettingsDialog& d, int id)
-{
-    for (const HitRect& h : d.pageLayout().hits)
-        if (h.id == id)
-            return &h;
-    return nullptr;
-}
-
-// The window point of an element, scrolled into view first.
-QPoint pointOf(SettingsDialog& d, int id)
-{
-    const HitRect* h = findHit(d, id);
-    if (!h)
-        return QPoint(-1, -1);
-    if (!h->content)
-        return h->rect.center();
-    const QRect viewport = settingsgeom::contentViewport(d.width(), d.height());
-    const int y = h->rect.center().y() - d.scrollOffset();
-    if (y < viewport.top() + 4 || y > viewport.bottom() - 4)
-        d.setScrollOffset(h->rect.center().y() - viewport.center().y());
-    h = findHit(d, id);
-    return h->rect.center() - QPoint(0, d.scrollOffset());
-}
-
-bool clickElement(SettingsDialog& d, int id)
-{
-    const QPoint p = pointOf(d, id);
-    if (p.x() < 0)
-        return false;
-    QTest::mouseMove(&d, p);
-    QTest::mouseClick(&d, Qt::LeftButton, {}, p);
-    return true;
-}
 
 void hoverAt(QWidget* w, const QPoint& p)
 {

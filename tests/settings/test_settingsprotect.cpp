@@ -12,6 +12,7 @@
 #include "protect/passwordhash.h"
 #include "settings/settingsiconfiles.h"
 #include "settings/settingsstyle.h"
+#include "settingsclicks.h"
 #include "testsupport.h"
 
 #include <QCryptographicHash>
@@ -49,35 +50,6 @@ struct Harness {
     }
     SettingsDialog& d() { return *dialog; }
 };
-
-const HitRect* findHit(const SettingsDialog& d, int id)
-{
-    for (const HitRect& h : d.pageLayout().hits)
-        if (h.id == id)
-            return &h;
-    return nullptr;
-}
-
-// The window point of a content point, scrolled into view first.
-QPoint windowPointOf(SettingsDialog& d, const QPoint& content)
-{
-    const QRect viewport = settingsgeom::contentViewport(d.width(), d.height());
-    const int y = content.y() - d.scrollOffset();
-    if (y < viewport.top() + 4 || y > viewport.bottom() - 4)
-        d.setScrollOffset(content.y() - viewport.center().y());
-    return content - QPoint(0, d.scrollOffset());
-}
-
-bool clickElement(SettingsDialog& d, int id)
-{
-    const HitRect* h = findHit(d, id);
-    if (!h)
-        return false;
-    const QPoint p = h->content ? windowPointOf(d, h->rect.center()) : h->rect.center();
-    QTest::mouseMove(&d, p);
-    QTest::mouseClick(&d, Qt::LeftButton, {}, p);
-    return true;
-}
 
 PanelItem item(const QString& path, const QString& name, const QString& customIcon = QString())
 {
