@@ -1,7 +1,7 @@
 // Resident memory of the panel 10 s after start with a layout of 1,000
 // program items (ten groups of 100, paths from /usr/bin), beside the same
 // figure for the default layout of a fresh data root. Runs under the DISPLAY
-// it is given (an Xvfb, say): bench_memory [runs]
+// it is given (an Xvfb, say): bench_memory [runs] [panel executable]
 #include "panel/layoutfile.h"
 #include "platform/processmemory.h"
 
@@ -131,7 +131,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 1;
-    const QString panel = QStringLiteral(QY_PANEL_BINARY);
+    const QString panel = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(QY_PANEL_BINARY);
     const QList<PanelGroup> groups = programGroups();
     if (groups.isEmpty()) {
         std::fprintf(stderr, "bench_memory: no programs in /usr/bin\n");

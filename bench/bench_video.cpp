@@ -1,7 +1,7 @@
 // CPU used by a looping 1080p video background over 10 s, in percent of one
 // core, and the frames shown per second, against the clip's own frame rate.
 // The GUI side pulls frames every 33 ms as the panel does.
-#include "panel/videobackground.h"
+#include "media/videobackground.h"
 
 #include "videoclips.h"
 

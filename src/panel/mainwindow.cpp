@@ -9,7 +9,7 @@
 #include "panel/borderframe.h"
 #include "panel/framehittest.h"
 #include "panel/frameinteraction.h"
-#include "panel/videobackground.h"
+#include "media/videobackground.h"
 #include "panel/windowrules.h"
 #include "platform/hotkey.h"
 #include "settings/settingsdialog.h"

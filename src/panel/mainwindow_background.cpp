@@ -5,7 +5,7 @@
 #include "app/lang.h"
 #include "icons/iconservice.h"
 #include "panel/appearancerules.h"
-#include "panel/videobackground.h"
+#include "media/videobackground.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
 

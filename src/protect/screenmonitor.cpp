@@ -1,9 +1,9 @@
 #include "protect/screenmonitor.h"
 
-#include "platform/aviwriter.h"
+#include "media/aviwriter.h"
 #include "platform/diskspace.h"
 #include "platform/inputactivity.h"
-#include "platform/mp4writer.h"
+#include "media/mediamodule.h"
 #include "platform/screencapture.h"
 
 #include <QDebug>
@@ -244,8 +244,8 @@ bool ScreenMonitor::openSegment()
     QString error;
     if (m_mp4.load()) {
         const QString path = nextSegmentPath();
-        auto mp4 = std::make_unique<Mp4Writer>();
-        if (mp4->open(path + kPartSuffix, screen, fps, &error)) {
+        std::unique_ptr<SegmentWriter> mp4 = media::newMp4Writer(&error);
+        if (mp4 && mp4->open(path + kPartSuffix, screen, fps, &error)) {
             m_writer = std::move(mp4);
             m_segmentIsMp4 = true;
             m_segmentPath = path;

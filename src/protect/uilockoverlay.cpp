@@ -4,7 +4,7 @@
 #include "app/servicehost.h"
 #include "app/theme.h"
 #include "panel/appearancerules.h"
-#include "panel/videobackground.h"
+#include "media/videobackground.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

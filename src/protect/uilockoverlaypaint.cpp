@@ -2,7 +2,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
-#include "panel/videobackground.h"
+#include "media/videobackground.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>

@@ -27,11 +27,7 @@ qy_add_test(test_shellplaces SOURCES ${D}/test_shellplaces.cpp LIBS qy_platform)
 qy_add_test(test_desktopentry SOURCES ${D}/test_desktopentry.cpp LIBS qy_platform)
 qy_add_test(test_launcherplan SOURCES ${D}/test_launcherplan.cpp LIBS qy_platform)
 qy_add_test(test_launcher SOURCES ${D}/test_launcher.cpp LIBS qy_platform)
-# Screen recording: the colour converter, the segment writers read back by
-# ffprobe, and the capture and input watch on the real X server.
-set(QY_MEDIA_PROBE ${D}/mediaprobe.cpp ${D}/mediaprobe.h)
-qy_add_test(test_nv12 SOURCES ${D}/test_nv12.cpp LIBS qy_platform)
-qy_add_test(test_recordingwriters SOURCES ${D}/test_recordingwriters.cpp ${QY_MEDIA_PROBE} LIBS qy_platform)
+# Screen recording: the capture and input watch on the real X server.
 qy_add_test(test_screencapture_x11 SOURCES ${D}/test_screencapture_x11.cpp LIBS qy_platform X11)
 qy_add_test(test_inputactivity_x11 SOURCES ${D}/test_inputactivity_x11.cpp LIBS qy_platform X11)
 qy_add_test(test_platform_processmemory SOURCES ${D}/test_processmemory.cpp LIBS qy_platform)

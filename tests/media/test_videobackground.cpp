@@ -1,7 +1,7 @@
 // The video background: names, decoding size, the fit to the target, frame
 // pacing on an injected clock, and real clips made here with libav's own
 // encoder decoding, looping and stopping.
-#include "panel/videobackground.h"
+#include "media/videobackground.h"
 
 #include "testsupport.h"
 #include "videoclips.h"

@@ -1,7 +1,9 @@
-#include "panel/videobackground.h"
+#include "media/videobackground.h"
 
-#include "platform/videodecoder.h"
+#include "media/mediamodule.h"
 
+#include <QDebug>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -93,6 +95,7 @@ void VideoBackground::start(const QString& path)
         return;
     m_path = path;
     m_stop = false;
+    m_failed = false;
     {
         QMutexLocker lock(&m_frameMutex);
         m_latest = QImage();
@@ -137,11 +140,19 @@ bool VideoBackground::pause(qint64 ms)
 
 void VideoBackground::decodeLoop(QString path)
 {
-    VideoDecoder decoder;
-    if (!decoder.open(path))
+    QString why;
+    const std::unique_ptr<VideoDecoder> decoder = media::newVideoDecoder(&why);
+    if (!decoder || !decoder->open(path)) {
+        if (!decoder)
+            qWarning().noquote() << "video background cannot play" << QDir::toNativeSeparators(path) << "-" << why;
+        else
+            qWarning().noquote() << "video background: no video that can be decoded in"
+                                 << QDir::toNativeSeparators(path);
+        m_failed = true;
         return;
+    }
     const QSize target(m_targetWidth, m_targetHeight);
-    decoder.setOutputSize(videoDecodeSize(decoder.nativeSize(), target));
+    decoder->setOutputSize(videoDecodeSize(decoder->nativeSize(), target));
 
     FramePacer pacer;
     QElapsedTimer clock;
@@ -150,7 +161,7 @@ void VideoBackground::decodeLoop(QString path)
     while (!m_stop) {
         QImage frame;
         qint64 stamp = 0;
-        const VideoDecoder::Read r = decoder.read(&frame, &stamp);
+        const VideoDecoder::Read r = decoder->read(&frame, &stamp);
         if (r == VideoDecoder::Read::Error)
             break;
         if (r != VideoDecoder::Read::Frame) {
@@ -161,7 +172,7 @@ void VideoBackground::decodeLoop(QString path)
                     break;
             }
             if (r == VideoDecoder::Read::EndOfStream) {
-                decoder.rewind();
+                decoder->rewind();
                 pacer.reset();
             }
             continue;

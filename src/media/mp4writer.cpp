@@ -1,6 +1,7 @@
-#include "platform/mp4writer.h"
+#include "media/mp4writer.h"
 
-#include "platform/nv12.h"
+#include "media/mediacodecs.h"
+#include "media/nv12.h"
 
 #include <QFile>
 
@@ -114,12 +115,6 @@ struct Mp4Writer::Impl {
     }
 };
 
-qint64 Mp4Writer::bitRateFor(const QSize& evenSize, int fps)
-{
-    const qint64 raw = qint64(evenSize.width()) * qint64(evenSize.height()) * qint64(fps) * 15 / 100;
-    return qBound(qint64(4000000), raw, qint64(40000000));
-}
-
 Mp4Writer::Mp4Writer() : d(std::make_unique<Impl>()) {}
 
 Mp4Writer::~Mp4Writer()
@@ -154,7 +149,7 @@ bool Mp4Writer::open(const QString& path, const QSize& screen, int fps, QString*
     d->size = even;
     d->fps = fps;
     d->timeBase = AVRational{1, fps};
-    d->bitRate = bitRateFor(even, fps);
+    d->bitRate = mp4BitRateFor(even, fps);
     d->stream = avformat_new_stream(d->format, nullptr);
     d->codec = avcodec_alloc_context3(encoder);
     d->frame = av_frame_alloc();
@@ -303,4 +298,3 @@ QString Mp4Writer::errorString() const { return d->error; }
 int Mp4Writer::frameCount() const { return d->frames; }
 qint64 Mp4Writer::byteCount() const { return d->bytes; }
 QSize Mp4Writer::frameSize() const { return d->size; }
-qint64 Mp4Writer::bitRate() const { return d->bitRate; }

@@ -1,4 +1,4 @@
-#include "platform/videodecoder.h"
+#include "media/videodecoder.h"
 
 #include <QFile>
 
@@ -9,7 +9,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-struct VideoDecoder::Impl {
+struct LibavVideoDecoder::Impl {
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     AVPacket* packet = nullptr;
@@ -65,10 +65,10 @@ struct VideoDecoder::Impl {
     }
 };
 
-VideoDecoder::VideoDecoder() : d(std::make_unique<Impl>()) {}
-VideoDecoder::~VideoDecoder() = default;
+LibavVideoDecoder::LibavVideoDecoder() : d(std::make_unique<Impl>()) {}
+LibavVideoDecoder::~LibavVideoDecoder() = default;
 
-bool VideoDecoder::open(const QString& path)
+bool LibavVideoDecoder::open(const QString& path)
 {
     d = std::make_unique<Impl>();
     const QByteArray local = QFile::encodeName(path);
@@ -103,13 +103,13 @@ bool VideoDecoder::open(const QString& path)
     return d->packet && d->frame;
 }
 
-QSize VideoDecoder::nativeSize() const { return d->native; }
+QSize LibavVideoDecoder::nativeSize() const { return d->native; }
 
-void VideoDecoder::setOutputSize(const QSize& size) { d->output = size; }
+void LibavVideoDecoder::setOutputSize(const QSize& size) { d->output = size; }
 
-QSize VideoDecoder::outputSize() const { return d->output.isValid() ? d->output : d->native; }
+QSize LibavVideoDecoder::outputSize() const { return d->output.isValid() ? d->output : d->native; }
 
-VideoDecoder::Read VideoDecoder::read(QImage* frame, qint64* timestampMs)
+VideoDecoder::Read LibavVideoDecoder::read(QImage* frame, qint64* timestampMs)
 {
     if (!d->codec)
         return Read::Error;
@@ -152,7 +152,7 @@ VideoDecoder::Read VideoDecoder::read(QImage* frame, qint64* timestampMs)
     return Read::Frame;
 }
 
-bool VideoDecoder::rewind()
+bool LibavVideoDecoder::rewind()
 {
     if (!d->codec)
         return false;

@@ -44,7 +44,8 @@ private:
 
 // A video played as the panel's background: a thread of its own decodes,
 // scales and paces the frames, loops at the end, and leaves the newest frame
-// in one slot that the GUI pulls on its own timer.
+// in one slot that the GUI pulls on its own timer. The decoder comes from
+// the media module, loaded by that thread when the first video plays.
 class VideoBackground : public QObject {
 public:
     explicit VideoBackground(QObject* parent = nullptr);
@@ -59,6 +60,9 @@ public:
     // Ends the decode; returns once the thread has ended.
     void stop();
     bool isRunning() const { return m_running; }
+    // The decode of the file last started has given up without a frame to
+    // show: no media module, no decoder for the file, or not a video.
+    bool hasFailed() const { return m_failed; }
     // The newest frame (null before the first) and the number of frames
     // stored since the start.
     QImage latestFrame(quint64* serialOut = nullptr) const;
@@ -72,6 +76,7 @@ private:
     QString m_path;
     std::thread m_thread;
     std::atomic_bool m_stop{false};
+    std::atomic_bool m_failed{false};
     std::atomic_int m_targetWidth{0};
     std::atomic_int m_targetHeight{0};
     bool m_running = false;

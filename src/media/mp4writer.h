@@ -1,18 +1,14 @@
 #pragma once
 
-#include "platform/segmentwriter.h"
+#include "media/segmentwriter.h"
 
 #include <memory>
 
 // H.264 in an MP4 file, through libavformat and the libx264 encoder. Frames
 // are converted to NV12 by our own converter (full-range BT.601, declared so
 // in the stream) and stamped with their capture time.
-class Mp4Writer : public SegmentWriter {
+class Mp4Writer final : public SegmentWriter {
 public:
-    // Bits per second for an even frame size at `fps`: 15 % of a bit per
-    // pixel and frame, kept within 4 and 40 Mbit/s.
-    static qint64 bitRateFor(const QSize& evenSize, int fps);
-
     Mp4Writer();
     ~Mp4Writer() override;
 
@@ -25,7 +21,6 @@ public:
     // frame, so that size checks need not ask the file.
     qint64 byteCount() const override;
     QSize frameSize() const override;
-    qint64 bitRate() const;
 
 private:
     struct Impl;

@@ -1,4 +1,4 @@
-#include "platform/aviwriter.h"
+#include "media/aviwriter.h"
 
 #include <QBuffer>
 #include <QImageWriter>

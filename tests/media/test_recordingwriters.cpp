@@ -1,10 +1,11 @@
 // The two segment writers, read back byte by byte and through ffprobe and
 // ffmpeg: the AVI layout with its index, the measured rate, the MP4 stream's
 // time stamps, frame size, bit rate and declared colours, and what a write
-// failure leaves behind.
-#include "mediaprobe.h"
-#include "platform/aviwriter.h"
-#include "platform/mp4writer.h"
+// failure leaves behind. The MP4 writer comes from the media module, as the
+// recorder gets it.
+#include "../platform/mediaprobe.h"
+#include "media/aviwriter.h"
+#include "media/mediamodule.h"
 #include "testsupport.h"
 
 #include <QRandomGenerator>
@@ -12,6 +13,15 @@
 #include <QtTest>
 
 namespace {
+
+std::unique_ptr<SegmentWriter> newMp4Writer()
+{
+    QString why;
+    std::unique_ptr<SegmentWriter> writer = media::newMp4Writer(&why);
+    if (!writer)
+        qWarning().noquote() << why;
+    return writer;
+}
 
 quint32 le32(const QByteArray& bytes, qint64 at)
 {
@@ -229,7 +239,7 @@ private Q_SLOTS:
     {
         QFETCH(QSize, size);
         QFETCH(int, fps);
-        QTEST(Mp4Writer::bitRateFor(size, fps), "bitRate");
+        QTEST(mp4BitRateFor(size, fps), "bitRate");
     }
 
     // Frames stamped 100 ms apart at a nominal 59 per second last 100 ms
@@ -237,19 +247,19 @@ private Q_SLOTS:
     void mp4UsesCaptureTimes()
     {
         const QString path = newPath(QStringLiteral("stamps.mp4"));
-        Mp4Writer mp4;
+        const std::unique_ptr<SegmentWriter> mp4 = newMp4Writer();
+        QVERIFY(mp4);
         QString error;
-        QVERIFY2(mp4.open(path, QSize(1366, 767), 59, &error), qPrintable(error));
-        QCOMPARE(mp4.frameSize(), QSize(1366, 766));
-        QCOMPARE(mp4.bitRate(), qint64(9260250));
+        QVERIFY2(mp4->open(path, QSize(1366, 767), 59, &error), qPrintable(error));
+        QCOMPARE(mp4->frameSize(), QSize(1366, 766));
         // Irregular, and once two frames within one slot.
         const QList<qint64> stamps{0, 100, 200, 300, 450, 455, 900, 1000, 1100, 1900};
         for (int i = 0; i < stamps.size(); ++i)
-            QCOMPARE(mp4.addFrame(gradient(QSize(1366, 767), i * 16), 50000 + stamps[i]),
+            QCOMPARE(mp4->addFrame(gradient(QSize(1366, 767), i * 16), 50000 + stamps[i]),
                      SegmentWriter::Added::Written);
-        QCOMPARE(mp4.frameCount(), stamps.size());
-        QCOMPARE(mp4.byteCount(), stamps.size() * (mp4.bitRate() / 8 / 59));
-        QVERIFY2(mp4.close(50000 + 2000, &error), qPrintable(error));
+        QCOMPARE(mp4->frameCount(), stamps.size());
+        QCOMPARE(mp4->byteCount(), stamps.size() * (qint64(9260250) / 8 / 59));
+        QVERIFY2(mp4->close(50000 + 2000, &error), qPrintable(error));
 
         const MediaProbe probe = probeVideo(path, true);
         QVERIFY2(probe.ok, qPrintable(probe.error));
@@ -274,41 +284,43 @@ private Q_SLOTS:
 
     void mp4RefusesWhatItCannotWrite()
     {
-        Mp4Writer mp4;
+        const std::unique_ptr<SegmentWriter> mp4 = newMp4Writer();
+        QVERIFY(mp4);
         QString error;
         const QString missingFolder = newPath(QStringLiteral("no/such/folder/a.mp4"));
-        QVERIFY(!mp4.open(missingFolder, QSize(640, 480), 30, &error));
+        QVERIFY(!mp4->open(missingFolder, QSize(640, 480), 30, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(!QFileInfo::exists(missingFolder));
-        QVERIFY(!mp4.open(newPath(QStringLiteral("tiny.mp4")), QSize(1, 480), 30, &error));
+        QVERIFY(!mp4->open(newPath(QStringLiteral("tiny.mp4")), QSize(1, 480), 30, &error));
         QVERIFY(!QFileInfo::exists(newPath(QStringLiteral("tiny.mp4"))));
 
         // A frame of another size is dropped, the file goes on.
         const QString path = newPath(QStringLiteral("sizes.mp4"));
-        QVERIFY(mp4.open(path, QSize(320, 240), 30, &error));
-        QCOMPARE(mp4.addFrame(gradient(QSize(640, 480), 0), 0), SegmentWriter::Added::Dropped);
-        QCOMPARE(mp4.addFrame(gradient(QSize(320, 240), 0), 0), SegmentWriter::Added::Written);
-        QVERIFY(mp4.close(0, &error));
+        QVERIFY(mp4->open(path, QSize(320, 240), 30, &error));
+        QCOMPARE(mp4->addFrame(gradient(QSize(640, 480), 0), 0), SegmentWriter::Added::Dropped);
+        QCOMPARE(mp4->addFrame(gradient(QSize(320, 240), 0), 0), SegmentWriter::Added::Written);
+        QVERIFY(mp4->close(0, &error));
         QCOMPARE(probeVideo(path).frames, 1);
     }
 
     void mp4WriteFailureIsReported()
     {
         const QString path = newPath(QStringLiteral("full.mp4"));
-        Mp4Writer mp4;
+        const std::unique_ptr<SegmentWriter> mp4 = newMp4Writer();
+        QVERIFY(mp4);
         QString error;
-        QVERIFY(mp4.open(path, QSize(640, 480), 30, &error));
+        QVERIFY(mp4->open(path, QSize(640, 480), 30, &error));
         SegmentWriter::Added last = SegmentWriter::Added::Written;
         bool closed = true;
         {
             testsupport::FileSizeLimit limit(256 * 1024);
             QVERIFY(limit.active());
             for (int i = 0; i < 200 && last != SegmentWriter::Added::Failed; ++i)
-                last = mp4.addFrame(noise(QSize(640, 480), quint32(i + 1)), 33 * i);
-            closed = mp4.close(33 * 200, &error);
+                last = mp4->addFrame(noise(QSize(640, 480), quint32(i + 1)), 33 * i);
+            closed = mp4->close(33 * 200, &error);
         }
         QCOMPARE(last, SegmentWriter::Added::Failed);
-        QVERIFY(!mp4.errorString().isEmpty());
+        QVERIFY(!mp4->errorString().isEmpty());
         QVERIFY(!closed);
         QVERIFY(!error.isEmpty());
     }

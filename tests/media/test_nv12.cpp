@@ -2,7 +2,7 @@
 // for reference colours, agreement with full-range BT.601 (what the MP4
 // stream declares), chroma taken from the top-left pixel of each block, and
 // strides honoured on both sides.
-#include "platform/nv12.h"
+#include "media/nv12.h"
 
 #include <QImage>
 #include <QtTest>

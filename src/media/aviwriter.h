@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/segmentwriter.h"
+#include "media/segmentwriter.h"
 
 #include <QFile>
 #include <QPair>

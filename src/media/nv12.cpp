@@ -1,4 +1,4 @@
-#include "platform/nv12.h"
+#include "media/nv12.h"
 
 #include <cstddef>
 
