@@ -21,6 +21,8 @@ packages=(
   xvfb xauth xdotool x11-utils icoutils liblnk-utils unzip
   # tests: a window manager (EWMH states) and a tray host
   openbox trayer
+  # tests: the installed desktop entry is checked by the reference validator
+  desktop-file-utils
   clang libclang-rt-14-dev
   ca-certificates
 )
