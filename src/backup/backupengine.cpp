@@ -1,9 +1,11 @@
 #include "backup/backupengine.h"
 
+#include "app/lang.h"
 #include "backup/backupscripts.h"
 #include "backup/restoreguard.h"
 #include "backup/snapshotfiles.h"
 #include "backup/zipdirectory.h"
+#include "platform/childprocess.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QUuid>
 
@@ -18,6 +21,8 @@ namespace {
 
 constexpr qint64 kStalePartSecs = 21600;
 constexpr int kLockPollMs = 50;
+// How long the start-up waits for a killed restore script to be gone.
+constexpr int kScriptEndWaitMs = 10000;
 
 const QString kCreateTitle = QStringLiteral("正在创建备份快照…");
 const QString kRestoreTitle = QStringLiteral("正在还原快照…");
@@ -63,6 +68,24 @@ private:
     std::unique_lock<std::mutex> m_lock;
 };
 
+// Why no file can be made in `dir` (created when missing), in the system's
+// words ("Read-only file system", "Permission denied"); empty when one can.
+QString folderWriteProblem(const QString& dir)
+{
+    QString probeIn = dir;
+    if (!QDir().mkpath(dir)) {
+        // The reason is found where the folder would have been made.
+        QFileInfo up(dir);
+        while (!up.exists() && up.absolutePath() != up.absoluteFilePath())
+            up = QFileInfo(up.absolutePath());
+        probeIn = up.absoluteFilePath();
+    }
+    QTemporaryFile probe(probeIn + QStringLiteral("/.krvprobe_XXXXXX"));
+    if (probe.open())
+        return probeIn == dir ? QString() : translate(u"无法创建该目录");
+    return probe.errorString();
+}
+
 bool hasAnyEntry(const QString& dir)
 {
     return !QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
@@ -91,7 +114,8 @@ QStorageInfo volumeOf(const QString& path)
 }
 
 // Moves an old safety copy out of the way under a stamped name: it is the
-// only copy of someone's data and is never deleted unseen.
+// only copy of someone's data and is never deleted unseen (the start-up
+// names every such copy to the user).
 bool setAsideOldSafetyCopy(const QString& safety)
 {
     const QString aside = safety + QLatin1Char('-') + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
@@ -103,7 +127,58 @@ bool setAsideOldSafetyCopy(const QString& safety)
     return false;
 }
 
-BackupEngine::Recovery finishLocked(const QString& dataRoot)
+// The last step of every restore that got as far as a complete safety copy:
+// the record says so first, so that a death halfway through the deletion
+// is finished at the next start instead of leaving half a copy unrecorded.
+void discardSafetyCopy(const QString& dataRoot, const QString& safety, restoreguard::Record record, const QString& phase)
+{
+    record.state = restoreguard::State::Discarding;
+    record.phase = phase;
+    if (!restoreguard::writeRecord(dataRoot, record))
+        restoreguard::removeRecord(dataRoot);
+    if (QFileInfo::exists(safety) && !QDir(safety).removeRecursively()) {
+        qWarning() << "restoreSnapshot: failed to clean rollback snapshot:" << safety;
+        return;
+    }
+    restoreguard::removeRecord(dataRoot);
+}
+
+// The user's text for a roll-back that could not finish.
+QString safetyCopyKeptText(const QString& safety)
+{
+    return translate(u"未能回滚到还原前的数据，原数据的安全副本保留在 %1").arg(QDir::toNativeSeparators(safety));
+}
+
+// Ends what is left of the script of an interrupted restore: nothing may
+// write into the data root while it is rolled back. False when a process of
+// it could not be ended.
+bool endRestoreScript(const restoreguard::Record& record)
+{
+    if (record.pid <= 0)
+        return true;
+    const QString phase = record.phase.isEmpty() ? QStringLiteral("?") : record.phase;
+    const QString pid = QString::number(record.pid);
+    switch (endProcessGroup(record.pid, record.started, kScriptEndWaitMs)) {
+    case GroupEnd::Gone:
+        qInfo().noquote() << QStringLiteral("interrupted restore: its script (process %1) is no longer running").arg(pid);
+        return true;
+    case GroupEnd::NotOurs:
+        qInfo().noquote() << QStringLiteral("interrupted restore: process id %1 now belongs to another program").arg(pid);
+        return true;
+    case GroupEnd::Ended:
+        qWarning().noquote() << QStringLiteral("interrupted restore: its script (process group %1) was still running "
+                                               "in phase %2 and was ended before the roll-back")
+                                    .arg(pid, phase);
+        return true;
+    case GroupEnd::StillAlive:
+        break;
+    }
+    qWarning().noquote()
+        << QStringLiteral("interrupted restore: its script (process group %1) could not be ended; roll-back postponed").arg(pid);
+    return false;
+}
+
+BackupEngine::Recovery finishLocked(const QString& dataRoot, QString* notice)
 {
     using Recovery = BackupEngine::Recovery;
     const QString safety = BackupEngine::safetyCopyPath(dataRoot);
@@ -125,8 +200,23 @@ BackupEngine::Recovery finishLocked(const QString& dataRoot)
         restoreguard::removeRecord(dataRoot);
         qInfo() << "incomplete restore safety copy removed:" << safety;
         return Recovery::PartialCopyDropped;
+    case restoreguard::State::Discarding:
+        // The data root was already final; only the deletion was cut short.
+        if (haveCopy && !QDir(safety).removeRecursively()) {
+            qWarning() << "restore safety copy still cannot be removed:" << safety;
+            return Recovery::Failed;
+        }
+        restoreguard::removeRecord(dataRoot);
+        qInfo().noquote() << QStringLiteral("safety copy of a finished restore (%1) removed: %2").arg(record.phase, safety);
+        return Recovery::CopyDiscarded;
     case restoreguard::State::Ready:
         break;
+    }
+    if (!endRestoreScript(record)) {
+        if (notice)
+            *notice = translate(u"上一次被中断的还原仍有进程无法结束，尚未回滚；原数据的安全副本保留在 %1")
+                          .arg(QDir::toNativeSeparators(safety));
+        return Recovery::Failed;
     }
     if (!haveCopy) {
         qWarning() << "interrupted restore found but its safety copy is gone:" << safety;
@@ -140,13 +230,20 @@ BackupEngine::Recovery finishLocked(const QString& dataRoot)
         qWarning() << "restore state record unreadable; files added by that restore are left in place:" << dataRoot;
     if (!restoreguard::rollBack(dataRoot, safety, record.skipDir, !record.damaged)) {
         qWarning() << "restoreSnapshot: rollback from snapshot failed:" << safety;
+        if (notice)
+            *notice = safetyCopyKeptText(safety);
         return Recovery::Failed;
     }
-    restoreguard::removeRecord(dataRoot);
-    if (!QDir(safety).removeRecursively())
-        qWarning() << "restoreSnapshot: failed to clean rollback snapshot:" << safety;
-    qWarning() << "interrupted restore rolled back:" << dataRoot;
+    discardSafetyCopy(dataRoot, safety, record, QStringLiteral("rolled back"));
+    qWarning().noquote() << QStringLiteral("interrupted restore rolled back (it had reached phase %1): %2")
+                                .arg(record.phase.isEmpty() ? QStringLiteral("?") : record.phase, dataRoot);
     return Recovery::RolledBack;
+}
+
+QString& recoveryNotice()
+{
+    static QString text;
+    return text;
 }
 
 } // namespace
@@ -173,7 +270,43 @@ BackupEngine::Recovery BackupEngine::finishInterruptedRestore(const QString& dat
     std::lock_guard<std::mutex> lock(restoreguard::dataRootMutex());
     // The restore named its safety copy after the resolved data root; a data
     // root reached through a link must find the same one.
-    return finishLocked(resolved(dataRoot));
+    const QString root = resolved(dataRoot);
+    QString notice;
+    const Recovery result = finishLocked(root, &notice);
+    if (notice.isEmpty()) {
+        const QStringList kept = keptSafetyCopies(root);
+        if (!kept.isEmpty()) {
+            qWarning() << "restore safety copies kept beside the data root:" << kept;
+            notice = translate(u"数据目录旁保留着 %1 份早先还原留下的安全副本（%2），确认不再需要后可删除")
+                         .arg(kept.size())
+                         .arg(QDir::toNativeSeparators(kept.first()));
+        }
+    }
+    recoveryNotice() = notice;
+    return result;
+}
+
+QStringList BackupEngine::keptSafetyCopies(const QString& dataRoot)
+{
+    const QString safety = safetyCopyPath(resolved(dataRoot));
+    QStringList kept;
+    if (QFileInfo(safety).isDir() && restoreguard::readRecord(resolved(dataRoot)).state == restoreguard::State::None)
+        kept << safety;
+    const QFileInfo fi(safety);
+    const QFileInfoList aside = QDir(fi.absolutePath())
+                                    .entryInfoList({ fi.fileName() + QStringLiteral("-*") },
+                                                   QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& a : aside) {
+        if (!a.isSymLink())
+            kept << a.absoluteFilePath();
+    }
+    return kept;
+}
+
+QString BackupEngine::takeRecoveryNotice()
+{
+    std::lock_guard<std::mutex> lock(restoreguard::dataRootMutex());
+    return std::exchange(recoveryNotice(), QString());
 }
 
 QString BackupEngine::createSnapshot(const QString& backupDir, const QString& dataRoot, QString& error, bool preRestore,
@@ -190,7 +323,12 @@ QString BackupEngine::createSnapshot(const QString& backupDir, const QString& da
         markCancelled(error, cancelled);
         return QString();
     }
-    QDir().mkpath(backupDir);
+    const QString unwritable = folderWriteProblem(backupDir);
+    if (!unwritable.isEmpty()) {
+        qWarning() << "createSnapshot: backup folder not writable:" << backupDir << unwritable;
+        error = translate(u"无法写入备份目录 %1：%2").arg(QDir::toNativeSeparators(backupDir), unwritable);
+        return QString();
+    }
     removeStaleParts(backupDir, kStalePartSecs);
 
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
@@ -263,8 +401,9 @@ bool BackupEngine::restoreSnapshot(const QString& zip, const QString& dataRoot, 
     const QString root = resolved(dataRoot);
     const QString safety = safetyCopyPath(root);
     if (restoreguard::readRecord(root).state != restoreguard::State::None) {
-        if (finishLocked(root) == Recovery::Failed) {
-            error = QStringLiteral("上一次还原未能完成回滚，请检查数据目录旁的安全副本后重试");
+        if (finishLocked(root, nullptr) == Recovery::Failed) {
+            error = translate(u"上一次还原未能完成回滚，请检查数据目录旁的安全副本后重试：%1")
+                        .arg(QDir::toNativeSeparators(safety));
             return false;
         }
     }
@@ -297,6 +436,7 @@ bool BackupEngine::restoreSnapshot(const QString& zip, const QString& dataRoot, 
     v.dst = root;
     v.tmp = QDir::tempPath() + QStringLiteral("/krvrest_") + uuidText();
     v.prog = QDir::tempPath() + QStringLiteral("/krvrest_prog_") + uuidText() + QStringLiteral(".txt");
+    v.keep = skip;
     QFile::remove(v.prog);
     const QString script = writePsScript(restoreScriptText(v, kRunningDialect));
     if (script.isEmpty()) {
@@ -320,6 +460,8 @@ bool BackupEngine::restoreSnapshot(const QString& zip, const QString& dataRoot, 
     restoreguard::savesHeldCount().fetch_add(1);
     bool keepHold = false;
     bool haveSafety = false;
+    restoreguard::Record record { restoreguard::State::Copying, skip };
+    record.phase = QStringLiteral("copying");
     if (QFileInfo(root).isDir() && hasAnyEntry(root)) {
         if (QFileInfo::exists(safety) && !setAsideOldSafetyCopy(safety)) {
             error = QStringLiteral("数据目录旁已有无法移开的安全副本，已中止还原");
@@ -327,9 +469,10 @@ bool BackupEngine::restoreSnapshot(const QString& zip, const QString& dataRoot, 
             restoreguard::savesHeldCount().fetch_sub(1);
             return false;
         }
-        const bool copied = restoreguard::writeRecord(root, { restoreguard::State::Copying, skip })
-            && copyDirIfExists(root, safety, cancel, skip)
-            && restoreguard::writeRecord(root, { restoreguard::State::Ready, skip });
+        bool copied = restoreguard::writeRecord(root, record) && copyDirIfExists(root, safety, cancel, skip);
+        record.state = restoreguard::State::Ready;
+        record.phase = QStringLiteral("ready");
+        copied = copied && restoreguard::writeRecord(root, record);
         if (!copied) {
             qWarning() << "restoreSnapshot: pre-snapshot incomplete, rollback will be skipped:" << root;
             if (isSet(cancel))
@@ -347,37 +490,65 @@ bool BackupEngine::restoreSnapshot(const QString& zip, const QString& dataRoot, 
         haveSafety = true;
     }
 
+    // The record names the script's process group and how far it got, so
+    // that a start after a crash ends a script still writing before it
+    // rolls back.
+    const auto recordStart = [&](qint64 pid) {
+        if (!haveSafety)
+            return;
+        record.pid = pid;
+        record.started = processStartTime(pid);
+        record.phase = QStringLiteral("extracting");
+        restoreguard::writeRecord(root, record);
+    };
+    const std::function<void()> progressTick = restoreProgressTick(v.prog, &reporter);
+    const auto tick = [&] {
+        progressTick();
+        if (!haveSafety || record.phase != QLatin1String("extracting"))
+            return;
+        qint64 done = 0;
+        qint64 total = 0;
+        QChar phase;
+        if (readProgressFile(v.prog, done, total, &phase) && phase == QLatin1Char('W')) {
+            record.phase = QStringLiteral("writing");
+            restoreguard::writeRecord(root, record);
+        }
+    };
+
     bool ok = false;
     if (isSet(cancel)) {
         markCancelled(error, cancelled);
     } else {
-        ok = runPowerShellScript(script, error, restoreProgressTick(v.prog, &reporter), snapshotTimeoutMs(unpacked),
-                                 cancel, cancelled);
+        ok = runPowerShellScript(script, error, tick, snapshotTimeoutMs(unpacked), cancel, cancelled, recordStart);
     }
 
-    bool dropSafety = true;
     if (!ok) {
         qWarning() << "restoreSnapshot: run failed:" << error;
-        if (haveSafety && QFileInfo(safety).isDir()) {
-            if (!restoreguard::rollBack(root, safety, skip)) {
+        static const QLatin1String linkRefused("restore target is a symbolic link: ");
+        if (error.startsWith(linkRefused))
+            error = translate(u"数据目录中的 %1 是符号链接，还原不会写入链接指向的位置，已中止还原")
+                        .arg(error.mid(linkRefused.size()));
+        if (haveSafety && !QFileInfo(safety).isDir()) {
+            qWarning() << "restoreSnapshot: safety copy vanished during the run:" << safety;
+            restoreguard::removeRecord(root);
+        } else if (haveSafety) {
+            if (restoreguard::rollBack(root, safety, skip)) {
+                discardSafetyCopy(root, safety, record, QStringLiteral("rolled back"));
+            } else {
                 qWarning() << "restoreSnapshot: rollback from snapshot failed:" << safety;
-                dropSafety = false;
+                error += QStringLiteral("；") + safetyCopyKeptText(safety);
                 keepHold = true;
             }
-        } else if (!haveSafety) {
+        } else {
             if (!emptyFolder(root)) {
                 qWarning() << "restoreSnapshot: failed to clean partial first-install data:" << root;
                 error += QStringLiteral("（部分临时数据可能未清除，请检查数据目录后重试）");
             }
-            dropSafety = false;
         }
     } else {
         keepHold = true; // until the caller has loaded the restored files
-    }
-    if (dropSafety && haveSafety) {
-        restoreguard::removeRecord(root);
-        if (QFileInfo::exists(safety) && !QDir(safety).removeRecursively())
-            qWarning() << "restoreSnapshot: failed to clean rollback snapshot:" << safety;
+        if (haveSafety)
+            discardSafetyCopy(root, safety, record, QStringLiteral("restored"));
     }
     cleanUp();
     if (!keepHold)

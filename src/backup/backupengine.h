@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 
@@ -72,11 +73,24 @@ public:
         RolledBack,         // the data root is back as it was before that restore
         PartialCopyDropped, // the run died while taking the safety copy; data root untouched
         SafetyCopyKept,     // a safety copy without a record of its state: left in place, logged
-        Failed,             // the roll-back failed; safety copy and record kept for the next try
+        CopyDiscarded,      // a finished restore's half-deleted safety copy: deleted now
+        Failed,             // the roll-back failed (or a process of that restore could not be
+                            // ended); safety copy and record kept for the next try
     };
     // Run at start-up before anything of the data root is loaded: finishes
-    // the roll-back of a restore whose process died mid-run.
+    // the roll-back of a restore whose process died mid-run, after ending
+    // whatever is left of its script.
     static Recovery finishInterruptedRestore(const QString& dataRoot);
+
+    // Safety copies beside the data root that no record accounts for: one
+    // under the copy's own name, and those an earlier restore set aside
+    // under a stamped name.
+    static QStringList keptSafetyCopies(const QString& dataRoot);
+
+    // What the last finishInterruptedRestore() has to tell the user (a
+    // roll-back that failed, safety copies left beside the data root), once;
+    // empty when nothing.
+    static QString takeRecoveryNotice();
 
     // True while a restore may have changed the data root under the running
     // program: configuration saves must wait, or they would write the old
@@ -86,7 +100,7 @@ public:
     static void releaseSaves();
 
     // Removes leftovers of interrupted runs from `folder` (the temporary
-    // folder when empty): "krvbak_*" and "krvrest_*" folders, "krvbk_*.ps1",
+    // folder when empty): "krvbak_*", "krvrest_*" and "krvps_*" folders, "krvbk_*.ps1",
     // "krvbak_prog_*.txt" and "krvrest_prog_*.txt" files, each only when
     // owned by this user and modified more than a day ago. `stop` (may be
     // null) is read before each entry. Returns how many were removed.

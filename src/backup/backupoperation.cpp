@@ -13,11 +13,39 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
 constexpr int kStopStepMs = 40;
 constexpr int kPreRestoreShare = 45;
+
+// Every worker started and not yet returned, with its cancel flag: the exit
+// must reach them even after their runner and its page are gone.
+struct RunningOp {
+    QFuture<BackupResult> future;
+    std::shared_ptr<std::atomic<bool>> cancel;
+};
+
+std::mutex& runningOpsMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+QList<RunningOp>& runningOps()
+{
+    static QList<RunningOp> ops;
+    return ops;
+}
+
+void registerRunningOp(const QFuture<BackupResult>& future, const std::shared_ptr<std::atomic<bool>>& cancel)
+{
+    const std::lock_guard<std::mutex> lock(runningOpsMutex());
+    QList<RunningOp>& ops = runningOps();
+    ops.removeIf([](const RunningOp& op) { return op.future.isFinished(); });
+    ops.append({ future, cancel });
+}
 
 // Posts one report to the GUI thread; it reaches the card only if the card
 // still exists by then.
@@ -158,9 +186,12 @@ bool BackupOperationRunner::start(BackupOpRequest request, QWidget* progressPare
         self->handleFinished(result);
     });
     const BackupProgress report = forwarderTo(guard);
-    w->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [request = std::move(request), report, flag] {
-        return runBackupOperation(request, report, flag.get());
-    }));
+    const QFuture<BackupResult> future =
+        QtConcurrent::run(QThreadPool::globalInstance(), [request = std::move(request), report, flag] {
+            return runBackupOperation(request, report, flag.get());
+        });
+    registerRunningOp(future, flag);
+    w->setFuture(future);
     return true;
 }
 
@@ -189,4 +220,26 @@ void BackupOperationRunner::stop(int budgetMs)
         QThread::msleep(kStopStepMs);
     if (watcher && watcher->isRunning())
         qWarning() << "settings backup worker still running on exit; cancel requested";
+}
+
+bool BackupOperationRunner::stopAll(int budgetMs)
+{
+    QList<RunningOp> ops;
+    {
+        const std::lock_guard<std::mutex> lock(runningOpsMutex());
+        ops = runningOps();
+    }
+    for (const RunningOp& op : std::as_const(ops))
+        op.cancel->store(true);
+    const auto allFinished = [&ops] {
+        return std::all_of(ops.cbegin(), ops.cend(), [](const RunningOp& op) { return op.future.isFinished(); });
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (!allFinished() && clock.elapsed() < budgetMs)
+        QThread::msleep(kStopStepMs);
+    if (allFinished())
+        return true;
+    qWarning() << "backup operation still running on exit; cancel requested, its script ends with the process";
+    return false;
 }

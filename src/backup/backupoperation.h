@@ -72,6 +72,11 @@ public:
     // on the GUI thread for the worker (no events processed meanwhile).
     void stop(int budgetMs);
 
+    // The same for every operation any runner started whose worker has not
+    // returned, its runner destroyed or not: a cancelled restore rolls the
+    // data root back before its worker returns. True when all returned.
+    static bool stopAll(int budgetMs);
+
     bool isBusy() const { return busy; }
     int lastOp() const { return lastOperation; }
     BackupProgressDialog* progressDialog() const { return progress; }

@@ -71,6 +71,67 @@ void addCopyFunction(ScriptLines& s)
     s.add(0, "}");
 }
 
+// The program keeps the script's standard input open and never writes to
+// it, so a read that completes means the program is gone. The script then
+// stops at once: a launcher between the program and the runtime may leave
+// the runtime running when the program dies.
+void addProgramWatch(ScriptLines& s)
+{
+    s.add(0, "$programGone = [Console]::OpenStandardInput().ReadAsync([byte[]]::new(1), 0, 1)");
+}
+
+const char kStopWhenProgramGone[] = "if ($programGone.IsCompleted) { [Environment]::Exit(70) }";
+
+// The writing phase of the Linux restore. Every target is planned and
+// checked first, so that a refusal leaves the data root untouched: the
+// backup folder is never written (a zip holding "Backups/…" must not
+// overwrite the user's other snapshots, which no safety copy covers), and
+// nothing is written through a symbolic link inside the data root, whose
+// target the safety copy and the roll-back would not cover either.
+void addRestoreWritePhase(ScriptLines& s, const Dialect& d)
+{
+    s.add(2, "$rootDst = [System.IO.Path]::GetFullPath(\"$dst\")");
+    s.add(2, d.endsWithSep(QStringLiteral("rootDst")));
+    s.add(2, "$checked = [System.Collections.Generic.HashSet[string]]::new([System.StringComparer]::Ordinal)");
+    s.add(2, "$plan = [System.Collections.Generic.List[object]]::new()");
+    s.add(2, "$wt = 0");
+    s.add(2, "foreach ($f in $files) {");
+    s.add(4, d.prefixCheck(QStringLiteral("$f.FullName"), QStringLiteral("$rootTmp"), QStringLiteral("unsafe restore source")));
+    s.add(4, "$rel = $f.FullName.Substring($rootTmp.Length)");
+    s.add(4, "if ($rel.Split('/')[0] -ieq 'Backups') { continue }");
+    s.add(4, QStringLiteral("$target = ") + d.joinPath(QStringLiteral("\"$dst\""), QStringLiteral("$rel")));
+    s.add(4, "$fullDst = [System.IO.Path]::GetFullPath($target)");
+    s.add(4, d.prefixCheck(QStringLiteral("$fullDst"), QStringLiteral("$rootDst"), QStringLiteral("unsafe restore target: $rel")));
+    s.add(4, "if ($keep -and (($fullDst -ceq $keep) -or $fullDst.StartsWith($keep + '/', [System.StringComparison]::Ordinal))) { continue }");
+    s.add(4, "$p = $fullDst");
+    s.add(4, "while ($p.Length -ge $rootDst.Length -and $checked.Add($p)) {");
+    s.add(6, "if ($null -ne ([System.IO.FileInfo]::new($p)).LinkTarget) { throw \"restore target is a symbolic link: $($p.Substring($rootDst.Length))\" }");
+    s.add(6, "$p = [System.IO.Path]::GetDirectoryName($p)");
+    s.add(4, "}");
+    s.add(4, "$plan.Add(@($f, $fullDst))");
+    s.add(4, "$wt += $f.Length");
+    s.add(2, "}");
+    s.add(2, "$wn = $plan.Count");
+    s.add(2, "if ($wt -le 0) { $wt = 1 }");
+    s.add(2, "$wi = 0");
+    s.add(2, "$wd = 0");
+    s.add(2, "foreach ($step in $plan) {");
+    s.add(4, kStopWhenProgramGone);
+    s.add(4, "$f = $step[0]");
+    s.add(4, "$fullDst = $step[1]");
+    s.add(4, QStringLiteral("$tdir = ") + d.parentOf(QStringLiteral("$fullDst")));
+    s.add(4, d.ensureFolder(QStringLiteral("$tdir")));
+    // The unpacked copy is thrown away afterwards, so its files are moved: a
+    // rename on the same file system instead of a second write of every byte.
+    s.add(4, "[System.IO.File]::Move($f.FullName, $fullDst, $true)");
+    s.add(4, "$wi++");
+    s.add(4, "$wd += $f.Length");
+    s.add(4, "if (($wi % 8) -eq 0 -or ($wi -eq $wn) -or ($wn -le 32)) {");
+    s.add(6, "[System.IO.File]::WriteAllText($prog, \"W $wd $wt\")");
+    s.add(4, "}");
+    s.add(2, "}");
+}
+
 } // namespace
 
 QString createScriptText(const CreateScriptValues& v, ScriptDialect dialect)
@@ -85,8 +146,10 @@ QString createScriptText(const CreateScriptValues& v, ScriptDialect dialect)
     s.add(0, QStringLiteral("$final=") + psQuote(v.final));
     s.add(0, QStringLiteral("$tmp=") + psQuote(v.tmp));
     s.add(0, QStringLiteral("$prog=") + psQuote(v.prog));
-    if (d.linux_)
+    if (d.linux_) {
         s.add(0, QStringLiteral("$skip=") + psQuote(v.skip));
+        addProgramWatch(s);
+    }
     s.add(0, "$done=$false");
     if (d.linux_)
         addCopyFunction(s);
@@ -114,6 +177,8 @@ QString createScriptText(const CreateScriptValues& v, ScriptDialect dialect)
     s.add(4, "$i = 0");
     s.add(4, "$dw = 0");
     s.add(4, "foreach ($f in $files) {");
+    if (d.linux_)
+        s.add(6, kStopWhenProgramGone);
     s.add(6, d.prefixCheck(QStringLiteral("$f.FullName"), QStringLiteral("$rootTmp"), QStringLiteral("unsafe snapshot source")));
     s.add(6, "$rel = $f.FullName.Substring($rootTmp.Length)");
     if (d.linux_) {
@@ -153,6 +218,10 @@ QString restoreScriptText(const RestoreScriptValues& v, ScriptDialect dialect)
     s.add(0, QStringLiteral("$dst=") + psQuote(v.dst));
     s.add(0, QStringLiteral("$tmp=") + psQuote(v.tmp));
     s.add(0, QStringLiteral("$prog=") + psQuote(v.prog));
+    if (d.linux_) {
+        s.add(0, QStringLiteral("$keep=") + psQuote(v.keep));
+        addProgramWatch(s);
+    }
     s.add(0, "try {");
     s.add(2, "Add-Type -AssemblyName System.IO.Compression.FileSystem");
     s.add(2, "$z = [System.IO.Compression.ZipFile]::OpenRead(\"$zip\")");
@@ -169,6 +238,7 @@ QString restoreScriptText(const RestoreScriptValues& v, ScriptDialect dialect)
     s.add(4, "$dw = 0");
     s.add(4, "foreach ($e in $entries) {");
     if (d.linux_) {
+        s.add(6, kStopWhenProgramGone);
         // A backslash is an ordinary name character here, so it is kept, but
         // an entry that would climb out under either reading is refused.
         s.add(6, "$raw = $e.FullName");
@@ -200,33 +270,33 @@ QString restoreScriptText(const RestoreScriptValues& v, ScriptDialect dialect)
     s.add(2, "$rootTmp = [System.IO.Path]::GetFullPath(\"$tmp\")");
     s.add(2, d.endsWithSep(QStringLiteral("rootTmp")));
     s.add(2, QStringLiteral("$files = @(Get-ChildItem -LiteralPath \"$tmp\"") + d.allFiles());
-    s.add(2, "$wn = $files.Count");
-    s.add(2, "$wt = 0");
-    s.add(2, "foreach ($f in $files) { $wt += $f.Length }");
-    s.add(2, "if ($wt -le 0) { $wt = 1 }");
-    s.add(2, "$wi = 0");
-    s.add(2, "$wd = 0");
-    s.add(2, "foreach ($f in $files) {");
-    s.add(4, d.prefixCheck(QStringLiteral("$f.FullName"), QStringLiteral("$rootTmp"), QStringLiteral("unsafe restore source")));
-    s.add(4, "$rel = $f.FullName.Substring($rootTmp.Length)");
-    s.add(4, QStringLiteral("$target = ") + d.joinPath(QStringLiteral("\"$dst\""), QStringLiteral("$rel")));
-    s.add(4, "$fullDst = [System.IO.Path]::GetFullPath($target)");
-    s.add(4, "$rootDst = [System.IO.Path]::GetFullPath(\"$dst\")");
-    s.add(4, d.endsWithSep(QStringLiteral("rootDst")));
-    s.add(4, d.prefixCheck(QStringLiteral("$fullDst"), QStringLiteral("$rootDst"), QStringLiteral("unsafe restore target: $rel")));
-    s.add(4, QStringLiteral("$tdir = ") + d.parentOf(QStringLiteral("$fullDst")));
-    s.add(4, d.ensureFolder(QStringLiteral("$tdir")));
-    // The unpacked copy is thrown away afterwards, so on Linux its files are
-    // moved: a rename on the same file system instead of a second write of
-    // every byte.
-    s.add(4, d.linux_ ? QStringLiteral("[System.IO.File]::Move($f.FullName, $fullDst, $true)")
-                      : QStringLiteral("[System.IO.File]::Copy($f.FullName, $fullDst, $true)"));
-    s.add(4, "$wi++");
-    s.add(4, "$wd += $f.Length");
-    s.add(4, "if (($wi % 8) -eq 0 -or ($wi -eq $wn) -or ($wn -le 32)) {");
-    s.add(6, "[System.IO.File]::WriteAllText($prog, \"W $wd $wt\")");
-    s.add(4, "}");
-    s.add(2, "}");
+    if (d.linux_) {
+        addRestoreWritePhase(s, d);
+    } else {
+        s.add(2, "$wn = $files.Count");
+        s.add(2, "$wt = 0");
+        s.add(2, "foreach ($f in $files) { $wt += $f.Length }");
+        s.add(2, "if ($wt -le 0) { $wt = 1 }");
+        s.add(2, "$wi = 0");
+        s.add(2, "$wd = 0");
+        s.add(2, "foreach ($f in $files) {");
+        s.add(4, d.prefixCheck(QStringLiteral("$f.FullName"), QStringLiteral("$rootTmp"), QStringLiteral("unsafe restore source")));
+        s.add(4, "$rel = $f.FullName.Substring($rootTmp.Length)");
+        s.add(4, QStringLiteral("$target = ") + d.joinPath(QStringLiteral("\"$dst\""), QStringLiteral("$rel")));
+        s.add(4, "$fullDst = [System.IO.Path]::GetFullPath($target)");
+        s.add(4, "$rootDst = [System.IO.Path]::GetFullPath(\"$dst\")");
+        s.add(4, d.endsWithSep(QStringLiteral("rootDst")));
+        s.add(4, d.prefixCheck(QStringLiteral("$fullDst"), QStringLiteral("$rootDst"), QStringLiteral("unsafe restore target: $rel")));
+        s.add(4, QStringLiteral("$tdir = ") + d.parentOf(QStringLiteral("$fullDst")));
+        s.add(4, d.ensureFolder(QStringLiteral("$tdir")));
+        s.add(4, "[System.IO.File]::Copy($f.FullName, $fullDst, $true)");
+        s.add(4, "$wi++");
+        s.add(4, "$wd += $f.Length");
+        s.add(4, "if (($wi % 8) -eq 0 -or ($wi -eq $wn) -or ($wn -le 32)) {");
+        s.add(6, "[System.IO.File]::WriteAllText($prog, \"W $wd $wt\")");
+        s.add(4, "}");
+        s.add(2, "}");
+    }
     s.add(0, "} finally {");
     s.add(2, "try { if (Test-Path -LiteralPath \"$tmp\") { Remove-Item -LiteralPath \"$tmp\" -Recurse -Force } } catch { }");
     s.add(0, "}");

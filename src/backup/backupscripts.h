@@ -10,7 +10,11 @@
 // (entries climbing out under either separator refused), symbolic-link
 // entries refused, drive-letter entry names refused in place of every ':'
 // (and refused at creation), .NET path calls in place of per-entry cmdlets,
-// and unpacked files moved rather than copied into the data root.
+// and unpacked files moved rather than copied into the data root, after a
+// first pass that leaves out the backup folder ("Backups" and `keep`) and
+// refuses the whole restore, before anything is written, when a target or
+// one of its folders inside the data root is a symbolic link; and both stop
+// as soon as their standard input reports the program gone.
 enum class ScriptDialect { Windows, Linux };
 
 // The dialect of the scripts this build runs.
@@ -30,6 +34,7 @@ struct RestoreScriptValues {
     QString dst; // the data root
     QString tmp; // the unpacked archive
     QString prog;
+    QString keep; // Linux only: canonical backup folder inside the data root, never written, or empty
 };
 
 QString createScriptText(const CreateScriptValues& values, ScriptDialect dialect);

@@ -122,7 +122,7 @@ int BackupEngine::cleanupTempLeftovers(const QString& folder, const std::atomic_
         return removed;
     };
 
-    const QFileInfoList folders = dir.entryInfoList({ QStringLiteral("krvbak_*"), QStringLiteral("krvrest_*") },
+    const QFileInfoList folders = dir.entryInfoList({ QStringLiteral("krvbak_*"), QStringLiteral("krvrest_*"), QStringLiteral("krvps_*") },
                                                     QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& fi : folders) {
         if (stopRequested(stop))

@@ -50,17 +50,35 @@ Record readRecord(const QString& dataRoot)
     const QString state = o.value(QStringLiteral("state")).toString();
     // A record that cannot be read is taken as the riskier state: the run
     // may have started writing.
-    record.state = state == QLatin1String("copying") ? State::Copying : State::Ready;
-    record.damaged = state != QLatin1String("copying") && state != QLatin1String("ready");
+    if (state == QLatin1String("copying"))
+        record.state = State::Copying;
+    else if (state == QLatin1String("discarding"))
+        record.state = State::Discarding;
+    else
+        record.state = State::Ready;
+    record.damaged = record.state == State::Ready && state != QLatin1String("ready");
     record.skipDir = o.value(QStringLiteral("skip")).toString();
+    record.pid = static_cast<qint64>(o.value(QStringLiteral("pid")).toDouble());
+    record.started = o.value(QStringLiteral("started")).toString().toULongLong();
+    record.phase = o.value(QStringLiteral("phase")).toString();
     return record;
 }
 
 bool writeRecord(const QString& dataRoot, const Record& record)
 {
     QJsonObject o;
-    o.insert(QStringLiteral("state"), record.state == State::Copying ? QStringLiteral("copying") : QStringLiteral("ready"));
+    const char* state = record.state == State::Copying      ? "copying"
+                        : record.state == State::Discarding ? "discarding"
+                                                            : "ready";
+    o.insert(QStringLiteral("state"), QLatin1String(state));
     o.insert(QStringLiteral("skip"), record.skipDir);
+    if (record.pid > 0) {
+        o.insert(QStringLiteral("pid"), static_cast<double>(record.pid));
+        // Clock ticks may exceed what a JSON number carries exactly.
+        o.insert(QStringLiteral("started"), QString::number(record.started));
+    }
+    if (!record.phase.isEmpty())
+        o.insert(QStringLiteral("phase"), record.phase);
     QString error;
     if (!saveFileAtomically(recordPath(dataRoot), QJsonDocument(o).toJson(QJsonDocument::Compact), &error)) {
         qWarning() << "restoreSnapshot: state record not written:" << error;
@@ -75,6 +93,15 @@ bool removeRecord(const QString& dataRoot)
     return !QFileInfo::exists(path) || QFile::remove(path);
 }
 
+bool isCrashRecord(const QString& relativePath)
+{
+    if (relativePath.contains(QLatin1Char('/')))
+        return false;
+    return relativePath.compare(QLatin1String("crash.log"), Qt::CaseInsensitive) == 0
+        || (relativePath.startsWith(QLatin1String("crash-"), Qt::CaseInsensitive)
+            && relativePath.endsWith(QLatin1String(".dmp"), Qt::CaseInsensitive));
+}
+
 bool rollBack(const QString& dataRoot, const QString& safetyCopy, const QString& skipDir, bool removeAdded)
 {
     const QString root = QFileInfo(dataRoot).canonicalFilePath().isEmpty() ? dataRoot
@@ -84,6 +111,8 @@ bool rollBack(const QString& dataRoot, const QString& safetyCopy, const QString&
         collectDataFiles(root, QString(), files, skipDir);
     for (const QString& file : files) {
         const QString rel = file.mid(root.size() + 1);
+        if (isCrashRecord(rel))
+            continue;
         if (!QFileInfo(safetyCopy + QLatin1Char('/') + rel).isFile() && !QFile::remove(file))
             qWarning() << "restoreSnapshot: failed to remove unrolled file:" << file;
     }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <memory>
@@ -20,7 +21,10 @@ constexpr int kStartWaitMs = 10000;
 constexpr int kPollMs = 120;
 constexpr int kKillWaitMs = 5000;
 constexpr int kErrorBytes = 400;
+constexpr int kLogBytes = 16384;
+constexpr int kLastSignal = 64;
 constexpr qint64 kRemeasureMs = 449;
+constexpr int kHeadlineChars = 300;
 
 bool isSet(const std::atomic<bool>* flag)
 {
@@ -92,9 +96,39 @@ void killProcessTree(QProcess& process)
     process.kill();
 }
 
-bool runPowerShellScript(const QString& scriptPath, QString& error, const std::function<void()>& tick, int timeoutMs,
-                         const std::atomic<bool>* cancel, bool* cancelled)
+QString scriptErrorHeadline(const QByteArray& output)
 {
+    QString line;
+    for (const QByteArray& raw : output.split('\n')) {
+        line = QString::fromLocal8Bit(raw).trimmed();
+        if (!line.isEmpty())
+            break;
+    }
+    // .NET calls that throw are reported as
+    // Exception calling "Move" with "3" argument(s): "<message>"
+    static const QLatin1String calling("Exception calling \"");
+    if (line.startsWith(calling)) {
+        const int colon = line.indexOf(QLatin1String("): "));
+        if (colon > 0)
+            line = line.mid(colon + 3).trimmed();
+    }
+    if (line.size() >= 2 && line.startsWith(QLatin1Char('"')) && line.endsWith(QLatin1Char('"')))
+        line = line.mid(1, line.size() - 2);
+    if (line.size() > kHeadlineChars)
+        line = line.left(kHeadlineChars) + QStringLiteral("…");
+    return line;
+}
+
+bool runPowerShellScript(const QString& scriptPath, QString& error, const std::function<void()>& tick, int timeoutMs,
+                         const std::atomic<bool>* cancel, bool* cancelled,
+                         const std::function<void(qint64 pid)>& started)
+{
+    // The runtime leaves debug pipes and diagnostic sockets in its temporary
+    // folder, and a killed run never removes them.
+    QTemporaryDir runtimeTemp(QDir::tempPath() + QStringLiteral("/krvps_XXXXXX"));
+    if (!runtimeTemp.isValid())
+        qWarning() << "runPowerShellScript: no private temporary folder:" << runtimeTemp.errorString();
+
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -104,8 +138,12 @@ bool runPowerShellScript(const QString& scriptPath, QString& error, const std::f
     env.insert(QStringLiteral("POWERSHELL_TELEMETRY_OPTOUT"), QStringLiteral("1"));
     env.insert(QStringLiteral("POWERSHELL_UPDATECHECK"), QStringLiteral("Off"));
     env.insert(QStringLiteral("DOTNET_CLI_TELEMETRY_OPTOUT"), QStringLiteral("1"));
+    if (runtimeTemp.isValid())
+        env.insert(QStringLiteral("TMPDIR"), runtimeTemp.path());
     process.setProcessEnvironment(env);
-    startInOwnProcessGroup(process);
+    // A script left running by a dead panel would go on writing into the
+    // data root while the next start rolls it back.
+    startTiedToThisProcess(process);
 
     const QString program = powerShellProgram();
     if (!program.isEmpty()) {
@@ -124,6 +162,8 @@ bool runPowerShellScript(const QString& scriptPath, QString& error, const std::f
         qint64 pid;
         ~GroupReaper() { killProcessGroup(pid); }
     } reaper { process.processId() };
+    if (started)
+        started(process.processId());
 
     QElapsedTimer clock;
     clock.start();
@@ -161,8 +201,20 @@ bool runPowerShellScript(const QString& scriptPath, QString& error, const std::f
         tick();
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
         return true;
-    const QByteArray output = headOfOutput(process.readAll().trimmed(), kErrorBytes);
-    error = QString::fromLocal8Bit(output);
+    const QByteArray output = process.readAll().trimmed();
+    // A launcher in front of the runtime reports a runtime killed by signal
+    // N as exit code 128 + N.
+    const bool signalled = process.exitStatus() == QProcess::CrashExit
+        || (output.isEmpty() && process.exitCode() > 128 && process.exitCode() <= 128 + kLastSignal);
+    if (signalled) {
+        qWarning().noquote() << "PowerShell ended by a signal, exit code" << process.exitCode()
+                             << "output:" << QString::fromLocal8Bit(headOfOutput(output, kLogBytes));
+        error = QStringLiteral("PowerShell 进程意外终止");
+        return false;
+    }
+    qWarning().noquote() << "PowerShell script failed, exit code" << process.exitCode() << "output:"
+                         << QString::fromLocal8Bit(headOfOutput(output, kLogBytes));
+    error = scriptErrorHeadline(headOfOutput(output, kErrorBytes));
     if (error.isEmpty())
         error = QStringLiteral("PowerShell 退出码 ") + QString::number(process.exitCode());
     return false;

@@ -29,12 +29,24 @@ QString powerShellProgram();
 
 // Runs the script and watches it every 120 ms until it ends, the cancel
 // flag is set or `timeoutMs` passes. True when it ended with exit code 0;
-// otherwise `error` holds the script's output (first 400 bytes) or the exit
-// code, "已取消" (and *cancelled set) or "备份操作超时". `tick` is called after
-// every wait and once after the end. The child and everything it starts run
-// in a process group of their own, which is gone when this returns.
+// otherwise `error` holds a short text for the user: the first line of the
+// script's own error message, "PowerShell 进程意外终止" when it died of a
+// signal, "PowerShell 退出码 N" when it said nothing, "已取消" (and
+// *cancelled set) or "备份操作超时"; its whole output goes to the log.
+// `tick` is called after every wait and once after the end; `started` (may
+// be empty) once with the child's process id before the first wait. The
+// child and everything it starts run in a process group of their own, which
+// is gone when this returns, and die with this process should it die first.
+// The runtime's pipes and sockets go to a temporary folder of the run's own,
+// removed afterwards.
 bool runPowerShellScript(const QString& scriptPath, QString& error, const std::function<void()>& tick, int timeoutMs,
-                         const std::atomic<bool>* cancel, bool* cancelled);
+                         const std::atomic<bool>* cancel, bool* cancelled,
+                         const std::function<void(qint64 pid)>& started = {});
+
+// The text runPowerShellScript() shows for a failed script's `output`: its
+// first line, without the runtime's "Exception calling …:" wrapping.
+// Empty when the output holds no message.
+QString scriptErrorHeadline(const QByteArray& output);
 
 // Ends the running `process` and every process of its group.
 void killProcessTree(QProcess& process);

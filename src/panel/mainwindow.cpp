@@ -5,6 +5,8 @@
 #include "app/configsafety.h"
 #include "app/lang.h"
 #include "app/paths.h"
+#include "backup/backupengine.h"
+#include "backup/backupoperation.h"
 #include "icons/iconservice.h"
 #include "panel/borderframe.h"
 #include "panel/framehittest.h"
@@ -155,6 +157,12 @@ MainWindow::MainWindow(QWidget* parent)
     iconGrid->preloadCustomIcons();
 
     ready = true;
+
+    // A roll-back the start-up could not finish, or safety copies left
+    // beside the data root: the user learns where they are.
+    const QString recovery = BackupEngine::takeRecoveryNotice();
+    if (!recovery.isEmpty())
+        QTimer::singleShot(0, this, [this, recovery] { showToast(recovery, 1); });
     if (!iconRequestQueue.isEmpty() && !iconPumpTimer->isActive())
         iconPumpTimer->start();
 
@@ -265,9 +273,10 @@ void MainWindow::stopBackupWorkers(int budgetMs)
     QElapsedTimer timer;
     timer.start();
     stopAutoBackupWorker(budgetMs);
+    // Not through the settings dialog: once closed (a quit closes it first)
+    // the window no longer knows it, and its restore would be left running.
     const qint64 rest = budgetMs - timer.elapsed();
-    if (settingsDialog && rest > 0)
-        settingsDialog->stopBackupWorker(int(rest));
+    BackupOperationRunner::stopAll(int(qMax<qint64>(0, rest)));
 }
 
 void MainWindow::onPanelWake()

@@ -3,6 +3,7 @@
 #include "backup/scriptrunner.h"
 #include "backup/snapshotfiles.h"
 #include "backup/zipdirectory.h"
+#include "platform/childprocess.h"
 
 #include "testsupport.h"
 
@@ -406,6 +407,9 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(root + QStringLiteral("/.dot")));
             QVERIFY(testsupport::writeFile(root + QStringLiteral("/new/deep/f.txt"), "n"));
             QVERIFY(testsupport::writeFile(root + QStringLiteral("/.newdot"), "n"));
+            // The crash that cut it off wrote its records after the copy.
+            QVERIFY(testsupport::writeFile(root + QStringLiteral("/crash-20261211-101500.dmp"), "dump"));
+            QVERIFY(testsupport::writeFile(root + QStringLiteral("/crash.log"), "line"));
         }
         record.replace("SKIP", (root + QStringLiteral("/snaps")).toUtf8());
         QVERIFY(testsupport::writeFile(safety + QStringLiteral(".state"), record));
@@ -417,9 +421,106 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo::exists(root + QStringLiteral("/.newdot")), !addedRemoved);
         QVERIFY(QFileInfo::exists(root + QStringLiteral("/logs/app.log")));
         QVERIFY(QFileInfo::exists(root + QStringLiteral("/snaps/Quillory-Auto-20240101-000000-000.zip")));
+        if (wasWriting) {
+            QCOMPARE(testsupport::readFile(root + QStringLiteral("/crash-20261211-101500.dmp")), QByteArray("dump"));
+            QCOMPARE(testsupport::readFile(root + QStringLiteral("/crash.log")), QByteArray("line"));
+        }
         QVERIFY(!QFileInfo::exists(safety));
         QVERIFY(!QFileInfo::exists(safety + QStringLiteral(".state")));
         QCOMPARE(BackupEngine::finishInterruptedRestore(root), BackupEngine::Recovery::NothingToDo);
+    }
+
+    // A restore that had finished (or rolled back) and died while deleting
+    // its safety copy: the data root is final and must not be touched.
+    void halfDeletedCopyOfAFinishedRestore()
+    {
+        const QString root = QFileInfo(m_dir).canonicalFilePath() + QStringLiteral("/data");
+        const QString safety = BackupEngine::safetyCopyPath(root);
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/settings.json"), "restored"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/added.txt"), "restored too"));
+        QVERIFY(testsupport::writeFile(safety + QStringLiteral("/settings.json"), "old"));
+        QVERIFY(testsupport::writeFile(safety + QStringLiteral(".state"),
+                                       "{\"state\":\"discarding\",\"skip\":\"\",\"phase\":\"restored\"}"));
+        const testsupport::FileTree before = testsupport::treeOf(root);
+
+        QCOMPARE(BackupEngine::finishInterruptedRestore(root), BackupEngine::Recovery::CopyDiscarded);
+        QCOMPARE(testsupport::treeOf(root), before);
+        QVERIFY(!QFileInfo::exists(safety));
+        QVERIFY(!QFileInfo::exists(safety + QStringLiteral(".state")));
+        QVERIFY(BackupEngine::takeRecoveryNotice().isEmpty());
+    }
+
+    // Copies no record accounts for are named to the user at every start
+    // until they are gone, never deleted unseen.
+    void keptSafetyCopiesAreNamed()
+    {
+        const QString root = QFileInfo(m_dir).canonicalFilePath() + QStringLiteral("/data");
+        const QString safety = BackupEngine::safetyCopyPath(root);
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/settings.json"), "mine"));
+        QVERIFY(testsupport::writeFile(safety + QStringLiteral("-20260101-000000-000/settings.json"), "older"));
+        QVERIFY(testsupport::writeFile(safety + QStringLiteral("/settings.json"), "old"));
+        QCOMPARE(BackupEngine::finishInterruptedRestore(root), BackupEngine::Recovery::SafetyCopyKept);
+        QCOMPARE(BackupEngine::keptSafetyCopies(root),
+                 (QStringList{ safety, safety + QStringLiteral("-20260101-000000-000") }));
+        const QString notice = BackupEngine::takeRecoveryNotice();
+        QVERIFY2(notice.contains(safety), qPrintable(notice));
+        QVERIFY(BackupEngine::takeRecoveryNotice().isEmpty());
+        QCOMPARE(testsupport::readFile(safety + QStringLiteral("/settings.json")), QByteArray("old"));
+        QCOMPARE(testsupport::readFile(root + QStringLiteral("/settings.json")), QByteArray("mine"));
+    }
+
+    // The script of a restore whose program died may still be writing; the
+    // start-up must end it before it rolls back, or its later writes mix
+    // with the rolled-back files. A process id given to another program
+    // since is left alone.
+    void scriptStillRunningAtStart_data()
+    {
+        QTest::addColumn<bool>("sameProcess");
+        QTest::newRow("the restore's own script") << true;
+        QTest::newRow("id now of another program") << false;
+    }
+    void scriptStillRunningAtStart()
+    {
+        QFETCH(bool, sameProcess);
+        const QString root = QFileInfo(m_dir).canonicalFilePath() + QStringLiteral("/data");
+        const QString safety = BackupEngine::safetyCopyPath(root);
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/settings.json"), "mine"));
+        QVERIFY(testsupport::writeFile(root + QStringLiteral("/layout.json"), "my layout"));
+        QVERIFY(copyDirIfExists(root, safety, nullptr));
+        const testsupport::FileTree before = testsupport::treeOf(root);
+
+        // Stands in for the script: keeps writing restored files for ever.
+        QProcess writer;
+        startInOwnProcessGroup(writer);
+        const QString loop = sameProcess
+            ? QStringLiteral("while :; do printf restored > \"$0/settings.json\"; printf n > \"$0/new.txt\"; done")
+            : QStringLiteral("while :; do sleep 1; done");
+        writer.start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), loop, root });
+        QVERIFY(writer.waitForStarted());
+        const qint64 pid = writer.processId();
+        if (sameProcess)
+            QTRY_VERIFY(QFileInfo::exists(root + QStringLiteral("/new.txt")));
+        // Another program's process carries another start time.
+        const quint64 started = sameProcess ? processStartTime(pid) : processStartTime(pid) + 1;
+        QVERIFY(started > 0);
+        const QByteArray record = QStringLiteral("{\"state\":\"ready\",\"skip\":\"\",\"pid\":%1,\"started\":\"%2\","
+                                                 "\"phase\":\"writing\"}")
+                                      .arg(pid)
+                                      .arg(started)
+                                      .toUtf8();
+        QVERIFY(testsupport::writeFile(safety + QStringLiteral(".state"), record));
+
+        QCOMPARE(BackupEngine::finishInterruptedRestore(root), BackupEngine::Recovery::RolledBack);
+        if (sameProcess) {
+            QVERIFY(writer.waitForFinished(5000));
+            QCOMPARE(testsupport::treeOf(root), before);
+        } else {
+            QCOMPARE(writer.state(), QProcess::Running);
+            killProcessGroup(pid);
+            QVERIFY(writer.waitForFinished(5000));
+            QCOMPARE(testsupport::treeOf(root), before);
+        }
+        QVERIFY(!QFileInfo::exists(safety));
     }
 
     void zipDirectorySums_data()

@@ -1,6 +1,7 @@
 // Snapshot creation and restore through a real pwsh: archives, zip-slip,
 // roll-back, cancellation and the start-up roll-back of a killed restore.
 #include "backup/backupengine.h"
+#include "backup/restoreguard.h"
 #include "backup/scriptrunner.h"
 #include "platform/childprocess.h"
 
@@ -16,12 +17,35 @@ namespace {
 using Tree = testsupport::FileTree;
 using testsupport::treeOf;
 
-// What our runs leave in the temporary folder.
+// What our runs leave in the temporary folder, the runtime's pipes and
+// sockets included.
 QStringList temporaries()
 {
-    return QDir(QDir::tempPath()).entryList({ QStringLiteral("krv*") },
-                                            QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    return QDir(QDir::tempPath()).entryList({ QStringLiteral("krv*"), QStringLiteral("clr-debug-pipe-*"),
+                                              QStringLiteral("dotnet-diagnostic-*"), QStringLiteral("CoreFxPipe_*") },
+                                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
+
+// Collects the log lines of this process while it lives.
+class LogCapture {
+public:
+    LogCapture()
+    {
+        lines().clear();
+        m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            lines() << text;
+        });
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    static QStringList& lines()
+    {
+        static QStringList all;
+        return all;
+    }
+    QString text() const { return lines().join(QLatin1Char('\n')); }
+private:
+    QtMessageHandler m_previous;
+};
 
 // Live processes (not zombies) whose command line mentions `needle`.
 QList<qint64> processesMentioning(const QByteArray& needle)
@@ -343,8 +367,21 @@ private Q_SLOTS:
         QCOMPARE(left, restore ? QStringList{ QFileInfo(zip).fileName() } : QStringList());
     }
 
+    // The program dies in the writing phase (kill -9, a crash) and is
+    // started again at once, while nothing but the program was killed: its
+    // script must not outlive it, and the recovery must not roll back while
+    // any of it still writes. The data root ends as it was or as the
+    // snapshot holds it, never a mix.
+    void killedRestoreIsRolledBackAtNextStart_data()
+    {
+        QTest::addColumn<bool>("atOnce");
+        QTest::newRow("recovery at once") << true;
+        // Shows the script ending with the program on its own.
+        QTest::newRow("recovery once the script is gone") << false;
+    }
     void killedRestoreIsRolledBackAtNextStart()
     {
+        QFETCH(bool, atOnce);
         fillRoot();
         QStringList specs;
         for (int i = 0; i < 3000; ++i)
@@ -358,38 +395,149 @@ private Q_SLOTS:
         child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--restore-child"), zip, m_root });
         QVERIFY(child.waitForStarted());
         const QByteArray mark = (QDir::tempPath() + QStringLiteral("/krvbk_")).toUtf8();
-        QList<qint64> shells;
-        QTRY_VERIFY_WITH_TIMEOUT(!(shells = processesMentioning(mark)).isEmpty(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!processesMentioning(mark).isEmpty(), 120000);
         // The top-level file is written first and thousands follow: once it
         // has changed, the run is in the middle of writing over the data
-        // root. Kill the program and its pwsh there, as a power cut or the
-        // OOM killer would.
+        // root.
         QElapsedTimer wait;
         wait.start();
         const QString settings = m_root + QStringLiteral("/settings.json");
-        // The copy may reach "n" a moment after the top-level file; a kill in
-        // between would test a smaller interruption than intended.
-        while ((testsupport::readFile(settings) != "restored" || !QFileInfo(m_root + QStringLiteral("/n")).isDir())
+        while ((testsupport::readFile(settings) != "restored" || !QFileInfo(m_root + QStringLiteral("/n")).isDir()
+                || restoreguard::readRecord(QFileInfo(m_root).canonicalFilePath()).phase != QLatin1String("writing"))
                && wait.elapsed() < 120000)
             QThread::usleep(200);
-        child.kill();
-        for (qint64 pid : shells)
-            killProcessGroup(pid);
-        child.waitForFinished();
-        QTRY_VERIFY(processesMentioning((QDir::tempPath() + QStringLiteral("/krvbk_")).toUtf8()).isEmpty());
-        QCOMPARE(testsupport::readFile(settings), QByteArray("restored"));
         QVERIFY(QFileInfo(m_root + QStringLiteral("/n")).isDir());
-        QVERIFY(QFileInfo(BackupEngine::safetyCopyPath(m_root)).isDir());
+        // The program only, not its script.
+        child.kill();
+        child.waitForFinished();
+        if (!atOnce) {
+            QTRY_VERIFY_WITH_TIMEOUT(processesMentioning(mark).isEmpty(), 30000);
+            // It stopped with the program instead of writing on to the end.
+            QVERIFY(QDir(m_root + QStringLiteral("/n")).entryList(QDir::Files).size() < 3000);
+        }
 
+        LogCapture log;
         QCOMPARE(BackupEngine::finishInterruptedRestore(m_root), BackupEngine::Recovery::RolledBack);
+        // Whatever is left of the script could still write after the
+        // recovery returned; let it finish before looking.
+        QTRY_VERIFY_WITH_TIMEOUT(processesMentioning(mark).isEmpty(), 120000);
         QCOMPARE(treeOf(m_root), before);
         QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root)));
+        QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root) + QStringLiteral(".state")));
+        QVERIFY2(log.text().contains(QLatin1String("interrupted restore rolled back (it had reached phase writing)")),
+                 qPrintable(log.text()));
         QCOMPARE(BackupEngine::finishInterruptedRestore(m_root), BackupEngine::Recovery::NothingToDo);
         // What a killed run leaves in the temporary folder is the day-old
         // clean-up's business; clear it for this test's own check.
         for (const QString& name : temporaries()) {
             const QString path = QDir::tempPath() + QLatin1Char('/') + name;
             QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path);
+        }
+    }
+
+    // A restore never writes through a symbolic link inside the data root:
+    // whatever the link points at is covered by no safety copy. It refuses
+    // before anything changed and names the link.
+    void linksInsideTheDataRootAreNeverWrittenThrough_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("folder") << "linkdir" << "linkdir/victim.txt";
+        QTest::newRow("folder below a folder") << "sub/linkdir" << "sub/linkdir/deeper/victim.txt";
+        QTest::newRow("file") << "victim.txt" << "victim.txt";
+    }
+    void linksInsideTheDataRootAreNeverWrittenThrough()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, entry);
+        fillRoot();
+        const QString elsewhere = m_base + QStringLiteral("/elsewhere");
+        const bool file = link == QLatin1String("victim.txt");
+        QVERIFY(testsupport::writeFile(elsewhere + QStringLiteral("/victim.txt"), "theirs"));
+        QVERIFY(testsupport::writeFile(elsewhere + QStringLiteral("/deeper/victim.txt"), "theirs"));
+        QVERIFY(QFile::link(file ? elsewhere + QStringLiteral("/victim.txt") : elsewhere, m_root + QLatin1Char('/') + link));
+        const Tree before = treeOf(m_root);
+        const Tree outside = treeOf(elsewhere);
+        const QString zip = m_base + QStringLiteral("/links.zip");
+        QVERIFY(makeZip(zip, { QStringLiteral("settings.json=restored"), entry + QStringLiteral("=overwritten") }));
+        QString error;
+        QVERIFY(!BackupEngine::restoreSnapshot(zip, m_root, error, {}, nullptr, nullptr));
+        QVERIFY2(error.contains(link) && error.contains(QStringLiteral("符号链接")), qPrintable(error));
+        QCOMPARE(treeOf(elsewhere), outside);
+        QCOMPARE(treeOf(m_root), before);
+        QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root)));
+        QVERIFY(!BackupEngine::savesHeld());
+    }
+
+    // A zip holding "Backups/…" (or the user's own backup folder inside the
+    // data root) must not overwrite the snapshots there: no safety copy
+    // covers them. The rest of it restores.
+    void restoreNeverWritesIntoTheBackupFolder()
+    {
+        fillRoot();
+        const QString own = m_root + QStringLiteral("/My snapshots");
+        QVERIFY(testsupport::writeFile(m_root + QStringLiteral("/Backups/Quillory-Auto-20260101-000000-000.zip"), "mine"));
+        QVERIFY(testsupport::writeFile(own + QStringLiteral("/holiday.zip"), "mine too"));
+        const QString zip = own + QStringLiteral("/Quillory-Auto-20260102-000000-000.zip");
+        QVERIFY(makeZip(zip, { QStringLiteral("settings.json=restored"),
+                               QStringLiteral("Backups/Quillory-Auto-20260101-000000-000.zip=overwritten"),
+                               QStringLiteral("backups/new.zip=added"),
+                               QStringLiteral("My snapshots/holiday.zip=overwritten") }));
+        QString error;
+        QVERIFY2(BackupEngine::restoreSnapshot(zip, m_root, error, {}, nullptr, nullptr), qPrintable(error));
+        BackupEngine::releaseSaves();
+        QCOMPARE(testsupport::readFile(m_root + QStringLiteral("/settings.json")), QByteArray("restored"));
+        QCOMPARE(testsupport::readFile(m_root + QStringLiteral("/Backups/Quillory-Auto-20260101-000000-000.zip")),
+                 QByteArray("mine"));
+        QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/backups")));
+        QCOMPARE(testsupport::readFile(own + QStringLiteral("/holiday.zip")), QByteArray("mine too"));
+    }
+
+    // The user sees one line: the script's own message, or what ended it;
+    // the runtime's trace stays in the log.
+    void failuresReachTheUserAsOneLine_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("own message") << "$ErrorActionPreference='Stop'\n$ErrorView='NormalView'\nthrow \"unsafe zip entry: ../x\""
+                                     << "unsafe zip entry: ../x" << ".ps1";
+        QTest::newRow(".NET failure") << "$ErrorActionPreference='Stop'\n$ErrorView='NormalView'\n"
+                                         "[System.IO.File]::Move('/nonexistent/a', '/nonexistent/b', $true)"
+                                      << "Could not find file '/nonexistent/a'." << "Exception calling";
+        QTest::newRow("killed") << "[System.Diagnostics.Process]::GetCurrentProcess().Kill()"
+                                << "PowerShell 进程意外终止" << "ended by a signal";
+        QTest::newRow("silent exit") << "exit 3" << "PowerShell 退出码 3" << "exit code 3";
+    }
+    void failuresReachTheUserAsOneLine()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, shown);
+        QFETCH(QString, logged);
+        const QString script = writePsScript(body + QLatin1Char('\n'));
+        QVERIFY(!script.isEmpty());
+        QString error;
+        LogCapture log;
+        QVERIFY(!runPowerShellScript(script, error, {}, 60000, nullptr, nullptr));
+        QFile::remove(script);
+        QCOMPARE(error, shown);
+        QVERIFY2(log.text().contains(logged), qPrintable(log.text()));
+    }
+
+    // A backup folder that cannot be written is named with the reason.
+    void unwritableBackupFolderNamesTheCause()
+    {
+        fillRoot();
+        QVERIFY(testsupport::writeFile(m_base + QStringLiteral("/blocker"), "a file where a folder should be"));
+        QString error;
+        const QString backups = m_base + QStringLiteral("/blocker/Backups");
+        QVERIFY(BackupEngine::createSnapshot(backups, m_root, error, true, {}, nullptr, nullptr).isEmpty());
+        QVERIFY2(error.contains(backups) && error.contains(QLatin1String("Not a directory")), qPrintable(error));
+        // A read-only file system, where the machine has one at hand.
+        const QString readOnly = QStringLiteral("/sys/krv-backups");
+        if (!QDir().mkpath(readOnly)) {
+            QVERIFY(BackupEngine::createSnapshot(readOnly, m_root, error, true, {}, nullptr, nullptr).isEmpty());
+            QVERIFY2(error.contains(readOnly) && !error.contains(QStringLiteral("Could not find")), qPrintable(error));
         }
     }
 

@@ -10,6 +10,7 @@
 #include "app/paths.h"
 #include "app/theme.h"
 #include "backup/backupengine.h"
+#include "backup/restoreguard.h"
 #include "backup/scriptrunner.h"
 #include "fakeprompts.h"
 #include "market/appmarketdialog.h"
@@ -322,6 +323,60 @@ private Q_SLOTS:
         QCOMPARE(prompts->messages, QStringList{QStringLiteral("0|备份与恢复|已取消。")});
         d->reject();
     }
+    // A quit closes the dialog before the exit hook runs, and the window
+    // then no longer knows it: a restore the dialog started must still be
+    // ended and rolled back (or finish) before the hook returns, never left
+    // writing into the data root of an exiting panel.
+    void quitDuringARestoreAfterTheDialogClosed()
+    {
+        if (powerShellProgram().isEmpty())
+            QSKIP("pwsh is not installed");
+        FakePromptsScope prompts;
+        const QString dataDir = cachedAppDataDir();
+        QDir(BackupEngine::backupsDir(dataDir)).removeRecursively();
+        QDir(dataDir + QStringLiteral("/bulk")).removeRecursively();
+        // Enough files that the restore is still at work when the quit comes.
+        for (int i = 0; i < 3000; ++i)
+            QVERIFY(testsupport::writeFile(dataDir + QStringLiteral("/bulk/f%1.txt").arg(i), "snapshot"));
+        MainWindow w;
+        SettingsDialog* d = showWithSettings(w, settingspage::kBackup);
+        QVERIFY(d);
+        QVERIFY(clickElement(*d, settingsid::kBackupFirst + 4));
+        QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
+        QCOMPARE(d->snapshotRows().size(), 1);
+        for (int i = 0; i < 3000; ++i)
+            QVERIFY(testsupport::writeFile(dataDir + QStringLiteral("/bulk/f%1.txt").arg(i), "current"));
+        QVERIFY(testsupport::writeFile(dataDir + QStringLiteral("/bulk/added.txt"), "current"));
+        const QString canonical = QFileInfo(dataDir).canonicalFilePath();
+        const testsupport::FileTree current = testsupport::treeOf(canonical + QStringLiteral("/bulk"));
+
+        prompts->askAnswers = {1};
+        QVERIFY(clickElement(*d, settingsid::kSnapshotRestoreBase + d->snapshotRows().size() - 1));
+        // The restore's own script runs.
+        QTRY_VERIFY_WITH_TIMEOUT(restoreguard::readRecord(canonical).pid > 0 || !d->isBackupBusy(), 240000);
+        QVERIFY2(d->isBackupBusy(), "the restore ended before the quit; nothing to stop");
+        d->reject();
+        w.stopBackupWorkers(60000);
+
+        const QStringList scripts =
+            QDir(QDir::tempPath()).entryList({ QStringLiteral("krvbk_*.ps1"), QStringLiteral("krvps_*") },
+                                             QDir::AllEntries | QDir::NoDotAndDotDot);
+        QVERIFY2(scripts.isEmpty(), qPrintable(scripts.join(QLatin1Char(' '))));
+        QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(canonical)));
+        QCOMPARE(restoreguard::readRecord(canonical).state, restoreguard::State::None);
+        // Rolled back as the quit cancelled it, or restored whole when the
+        // script was done first: never a mix.
+        const testsupport::FileTree after = testsupport::treeOf(canonical + QStringLiteral("/bulk"));
+        if (after != current) {
+            QCOMPARE(after.size(), 3000);
+            QCOMPARE(after.value(QStringLiteral("f0.txt")), QByteArray("snapshot"));
+            QCOMPARE(after.value(QStringLiteral("f2999.txt")), QByteArray("snapshot"));
+            QCOMPARE(std::count(after.cbegin(), after.cend(), QByteArray("snapshot")), qsizetype(3000));
+        }
+        BackupEngine::releaseSaves();
+        QDir(dataDir + QStringLiteral("/bulk")).removeRecursively();
+    }
+
     // The help page's maintenance buttons reach the window's own actions,
     // which ask first; every question is declined here, so nothing runs.
     void aboutPageButtonsReachTheWindow_data()
