@@ -99,6 +99,12 @@ void TestUserData::readRefuses_data()
     b = validBundle();
     b.insert(QStringLiteral("layout"), QJsonArray());
     QTest::newRow("layout is an array") << json(b) << int(BundleRead::Invalid);
+    // Imported as it was, a missing settings object reset every setting.
+    b = validBundle();
+    b.remove(QStringLiteral("settings"));
+    QTest::newRow("no settings") << json(b) << int(BundleRead::Invalid);
+    b.insert(QStringLiteral("settings"), QJsonArray());
+    QTest::newRow("settings is an array") << json(b) << int(BundleRead::Invalid);
     QTest::newRow("not json") << QByteArray("{{") << int(BundleRead::Invalid);
     b = validBundle();
     b.insert(QStringLiteral("registry"),
