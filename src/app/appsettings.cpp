@@ -449,6 +449,19 @@ SettingsLoadResult loadAppSettings(const QString& path, AppSettings& settings, Q
     return result;
 }
 
+QString settingsBytesLoss(const QByteArray& bytes)
+{
+    if (bytes.size() > kMaxConfigFileBytes)
+        return QStringLiteral("larger than %1 bytes").arg(kMaxConfigFileBytes);
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
+    if (err.error != QJsonParseError::NoError)
+        return err.errorString();
+    if (!doc.isObject())
+        return QStringLiteral("not an object");
+    return firstValueOfWrongType(doc.object());
+}
+
 bool saveAppSettings(const QString& path, const AppSettings& settings, const QSize& geometry,
                      QString* error)
 {

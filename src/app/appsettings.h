@@ -186,6 +186,11 @@ struct SettingsLoadResult {
 // notifyLanguageChanged() when languageChanged is set, then its apply step.
 SettingsLoadResult loadAppSettings(const QString& path, AppSettings& settings, QSize* geometry);
 
+// What loadAppSettings would not take whole from a file of these bytes (too
+// large, not JSON, not an object, a value of the wrong type), as text for
+// the log; empty when it would read every value.
+QString settingsBytesLoss(const QByteArray& bytes);
+
 // Writes the record and `geometry` to `path` (its folder is created) with
 // saveConfigFile. On failure returns false and sets `error` to the
 // translated user text to report.

@@ -13,6 +13,7 @@
 #include "app/tempcleanup.h"
 #include "app/uipreview.h"
 #include "backup/backupengine.h"
+#include "backup/userdata.h"
 #include "icons/iconprobe.h"
 #include "panel/mainwindow.h"
 #include "platform/process.h"
@@ -155,6 +156,7 @@ int qMain(int argc, char** argv)
         // anything of the data root is read. Only the lock holder may: a
         // panel started without the lock could meet a restore in progress.
         BackupEngine::finishInterruptedRestore(cachedAppDataDir());
+        finishInterruptedImport(cachedAppDataDir());
         startTempCleanupThread();
     }
 

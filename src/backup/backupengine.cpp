@@ -12,10 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStorageInfo>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QUuid>
+
+#include <mutex>
 
 namespace {
 
@@ -246,7 +249,53 @@ QString& recoveryNotice()
     return text;
 }
 
+std::mutex& uncarriedMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+// Names left out of snapshots: `told` those already handed to the user,
+// `pending` those still to hand out.
+QSet<QString>& uncarriedTold()
+{
+    static QSet<QString> told;
+    return told;
+}
+
+QStringList& uncarriedPending()
+{
+    static QStringList pending;
+    return pending;
+}
+
+void noteLeftOut(const QString& listingPath)
+{
+    QFile f(listingPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const LeftOutEntries left = leftOutEntries(f.readAll());
+    for (const QString& path : left.special)
+        qInfo() << "createSnapshot: special file left out:" << path;
+    std::lock_guard<std::mutex> lock(uncarriedMutex());
+    for (const QString& path : left.uncarried) {
+        qWarning() << "createSnapshot: name is not valid UTF-8, left out:" << path;
+        if (!uncarriedTold().contains(path) && !uncarriedPending().contains(path))
+            uncarriedPending() << path;
+    }
+}
+
 } // namespace
+
+QStringList BackupEngine::takeUncarriedNames()
+{
+    std::lock_guard<std::mutex> lock(uncarriedMutex());
+    const QStringList names = uncarriedPending();
+    uncarriedPending().clear();
+    for (const QString& name : names)
+        uncarriedTold().insert(name);
+    return names;
+}
 
 QString BackupEngine::safetyCopyPath(const QString& dataRoot)
 {
@@ -340,7 +389,9 @@ QString BackupEngine::createSnapshot(const QString& backupDir, const QString& da
     v.tmp = QDir::tempPath() + QStringLiteral("/krvbak_") + uuidText();
     v.prog = QDir::tempPath() + QStringLiteral("/krvbak_prog_") + uuidText() + QStringLiteral(".txt");
     v.skip = nestedFolderToSkip(dataRoot, backupDir);
+    v.left = v.prog.chopped(4) + QStringLiteral("-left.txt");
     QFile::remove(v.prog);
+    QFile::remove(v.left);
     QFile::remove(v.dst);
 
     const QString script = writePsScript(createScriptText(v, kRunningDialect));
@@ -355,6 +406,7 @@ QString BackupEngine::createSnapshot(const QString& backupDir, const QString& da
     auto cleanUp = [&] {
         QFile::remove(script);
         QFile::remove(v.prog);
+        QFile::remove(v.left);
         removeTree(v.tmp, "createSnapshot: temp dir cleanup failed:");
     };
     if (isSet(cancel)) {
@@ -365,6 +417,8 @@ QString BackupEngine::createSnapshot(const QString& backupDir, const QString& da
     const bool ok = runPowerShellScript(script, error,
                                         snapshotProgressTick(v.prog, v.tmp, sourceBytes, cancel, &reporter),
                                         snapshotTimeoutMs(sourceBytes), cancel, cancelled);
+    if (ok)
+        noteLeftOut(v.left);
     cleanUp();
     if (!ok) {
         qWarning() << "createSnapshot: script failed:" << error;

@@ -48,11 +48,17 @@ public:
     // stays beside the `keep` newest until a later purge.
     static void purgeOld(const QString& backupDir, int keep, const QString& spare = QString());
 
-    // Zips the data root (without logs, caches, backups, "*.log" files and a
-    // backup folder placed inside it) into a new snapshot in `backupDir`.
+    // Zips the data root (without logs, caches, backups, "*.log" files, a
+    // backup folder placed inside it, special files and names that are not
+    // valid UTF-8, see takeUncarriedNames) into a new snapshot in `backupDir`.
     // Returns the snapshot's path, or empty with `error` set.
     static QString createSnapshot(const QString& backupDir, const QString& dataRoot, QString& error, bool preRestore,
                                   const BackupProgress& progress, const std::atomic<bool>* cancel, bool* cancelled);
+
+    // Entries the snapshots of this process left out because their names
+    // are not valid UTF-8 (as the copy saw them), not handed out before:
+    // each is handed out once, for the user to be told once.
+    static QStringList takeUncarriedNames();
 
     // Writes the snapshot's files over the data root. The archive is checked
     // entry by entry and unpacked to a temporary folder first; a safety copy
@@ -106,8 +112,9 @@ public:
     // null) is read before each entry. Returns how many were removed.
     static int cleanupTempLeftovers(const QString& folder, const std::atomic_bool* stop);
 
-    // Removes partial snapshots ("<final>.<pid>.part") whose writer is gone
-    // and which are at least `maxAgeSecs` old. Returns how many.
+    // Removes partial snapshots ("<snapshot name>.<pid>.part", the id in
+    // 1..INT_MAX) whose writer is gone and which are at least `maxAgeSecs`
+    // old; every other "*.part" is left alone. Returns how many.
     static int removeStaleParts(const QString& backupDir, qint64 maxAgeSecs);
 
     // Copies a snapshot to `target` all or nothing.

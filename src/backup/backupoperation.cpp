@@ -78,6 +78,15 @@ QString backupOpLabel(int op)
     return labels[std::clamp(op, 0, 3)];
 }
 
+QString uncarriedNamesNotice(const QStringList& names)
+{
+    if (names.isEmpty())
+        return QString();
+    return translate("%1 个文件或文件夹的名称不是有效的 UTF-8，无法存入快照，已跳过：%2")
+        .arg(names.size())
+        .arg(QDir::toNativeSeparators(names.first()));
+}
+
 int rangedPercent(int lo, int hi, int percent)
 {
     return lo + std::clamp(percent, 0, 100) * (hi - lo) / 100;
@@ -100,6 +109,7 @@ BackupResult runBackupOperation(const BackupOpRequest& r, const BackupProgress& 
         if (!zip.isEmpty())
             BackupEngine::purgeOld(r.backupDir, r.retain);
         result.ok = !zip.isEmpty();
+        result.notice = uncarriedNamesNotice(BackupEngine::takeUncarriedNames());
         result.message = error;
         result.cancelled = cancelled;
         return result;
@@ -108,6 +118,7 @@ BackupResult runBackupOperation(const BackupOpRequest& r, const BackupProgress& 
         result.restoreOp = true;
         const QString pre = BackupEngine::createSnapshot(r.backupDir, r.dataDir, error, true,
                                                          ranged(0, kPreRestoreShare), cancel, &cancelled);
+        result.notice = uncarriedNamesNotice(BackupEngine::takeUncarriedNames());
         if (cancelled) {
             result.message = error;
             result.cancelled = true;

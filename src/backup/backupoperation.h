@@ -26,6 +26,7 @@ struct BackupResult {
     QString message;    // the engine's error text, may be empty
     bool restoreOp = false;
     bool cancelled = false;
+    QString notice;     // what the user should also be told, see uncarriedNamesNotice
 };
 
 struct BackupOpRequest {
@@ -41,6 +42,10 @@ struct BackupOpRequest {
 // The progress label of `op` (translated once, kept for the process): empty,
 // "正在创建备份快照…", "正在还原快照…", "正在导出备份…" for 0..3 (clamped).
 QString backupOpLabel(int op);
+
+// The user's text about entries left out of a snapshot because their names
+// cannot be stored (BackupEngine::takeUncarriedNames); empty for none.
+QString uncarriedNamesNotice(const QStringList& names);
 
 // `percent` (clamped to 0..100) mapped into lo..hi.
 int rangedPercent(int lo, int hi, int percent);

@@ -53,11 +53,16 @@ struct Dialect {
 // robocopy's Linux stand-in: the same exclusions (folder names compared
 // ignoring case at any depth, "*.log" files), links skipped, hidden entries
 // copied, and the backup folder placed inside the data root left out.
+// A FIFO would block the copy and a socket or device fail it, and a name
+// that is not valid UTF-8 reaches .NET altered, naming nothing: these are
+// left out and listed in $left ("S" special, "N" name, NUL-ended) so that
+// one odd entry does not fail the snapshot of everything else.
 void addCopyFunction(ScriptLines& s)
 {
     s.add(0, "function Copy-DataTree([string]$from, [string]$to) {");
     s.add(2, "[void][System.IO.Directory]::CreateDirectory($to)");
     s.add(2, "foreach ($e in @(Get-ChildItem -LiteralPath $from -Force)) {");
+    s.add(4, "if (-not $e.Exists -and $e.Name.Contains([char]0xFFFD)) { [System.IO.File]::AppendAllText($left, \"N$($e.FullName)`0\"); continue }");
     s.add(4, "if ($null -ne $e.LinkTarget) { continue }");
     s.add(4, "$target = [System.IO.Path]::Combine($to, $e.Name)");
     s.add(4, "if ($e.PSIsContainer) {");
@@ -65,6 +70,7 @@ void addCopyFunction(ScriptLines& s)
     s.add(6, "if ($skip -and ($e.FullName -ceq $skip)) { continue }");
     s.add(6, "Copy-DataTree $e.FullName $target");
     s.add(4, "} elseif (-not ($e.Name -like '*.log')) {");
+    s.add(6, "if ($e.UnixStat -and (($e.UnixStat.Mode -band 0xF000) -ne 0x8000)) { [System.IO.File]::AppendAllText($left, \"S$($e.FullName)`0\"); continue }");
     s.add(6, "[System.IO.File]::Copy($e.FullName, $target, $true)");
     s.add(4, "}");
     s.add(2, "}");
@@ -148,6 +154,7 @@ QString createScriptText(const CreateScriptValues& v, ScriptDialect dialect)
     s.add(0, QStringLiteral("$prog=") + psQuote(v.prog));
     if (d.linux_) {
         s.add(0, QStringLiteral("$skip=") + psQuote(v.skip));
+        s.add(0, QStringLiteral("$left=") + psQuote(v.left));
         addProgramWatch(s);
     }
     s.add(0, "$done=$false");
@@ -301,4 +308,20 @@ QString restoreScriptText(const RestoreScriptValues& v, ScriptDialect dialect)
     s.add(2, "try { if (Test-Path -LiteralPath \"$tmp\") { Remove-Item -LiteralPath \"$tmp\" -Recurse -Force } } catch { }");
     s.add(0, "}");
     return s.text();
+}
+
+LeftOutEntries leftOutEntries(const QByteArray& listing)
+{
+    LeftOutEntries out;
+    const QList<QByteArray> records = listing.split('\0');
+    for (const QByteArray& record : records) {
+        if (record.size() < 2)
+            continue;
+        const QString path = QString::fromUtf8(record.mid(1));
+        if (record.at(0) == 'S')
+            out.special << path;
+        else if (record.at(0) == 'N')
+            out.uncarried << path;
+    }
+    return out;
 }

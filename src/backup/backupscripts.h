@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The generated scripts of snapshot creation and restore. One generator
 // writes two dialects: the Windows text, and the Linux text that pwsh runs,
@@ -9,12 +10,14 @@
 // error records in the classic view, a backslash kept as a name character
 // (entries climbing out under either separator refused), symbolic-link
 // entries refused, drive-letter entry names refused in place of every ':'
-// (and refused at creation), .NET path calls in place of per-entry cmdlets,
-// and unpacked files moved rather than copied into the data root, after a
-// first pass that leaves out the backup folder ("Backups" and `keep`) and
-// refuses the whole restore, before anything is written, when a target or
-// one of its folders inside the data root is a symbolic link; and both stop
-// as soon as their standard input reports the program gone.
+// (and refused at creation), special files and names that are not valid
+// UTF-8 left out of the copy and listed, .NET path calls in place of
+// per-entry cmdlets, and unpacked files moved rather than copied into the
+// data root, after a first pass that leaves out the backup folder ("Backups"
+// and `keep`) and refuses the whole restore, before anything is written,
+// when a target or one of its folders inside the data root is a symbolic
+// link; and both stop as soon as their standard input reports the program
+// gone.
 enum class ScriptDialect { Windows, Linux };
 
 // The dialect of the scripts this build runs.
@@ -27,6 +30,7 @@ struct CreateScriptValues {
     QString tmp;   // the temporary copy of the data root
     QString prog;  // the progress file
     QString skip;  // Linux only: canonical folder inside the data root left out, or empty
+    QString left;  // Linux only: the list of entries the copy left out (see leftOutEntries)
 };
 
 struct RestoreScriptValues {
@@ -38,4 +42,13 @@ struct RestoreScriptValues {
 };
 
 QString createScriptText(const CreateScriptValues& values, ScriptDialect dialect);
+
+// What the creation script wrote to `left`: the full paths of the special
+// files (FIFOs, sockets, devices) and of the entries whose names cannot be
+// carried, each as the script saw it.
+struct LeftOutEntries {
+    QStringList special;
+    QStringList uncarried;
+};
+LeftOutEntries leftOutEntries(const QByteArray& listing);
 QString restoreScriptText(const RestoreScriptValues& values, ScriptDialect dialect);

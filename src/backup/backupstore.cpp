@@ -12,6 +12,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -153,18 +154,24 @@ int BackupEngine::removeStaleParts(const QString& backupDir, qint64 maxAgeSecs)
     const QDir dir(backupDir);
     if (!dir.exists())
         return 0;
+    // The backup folder may be one the user keeps other things in (a
+    // downloads folder): only a snapshot name followed by a writer's process
+    // id is ours; any other "*.part" belongs to someone else.
+    static const QRegularExpression partName(QStringLiteral("^(.+)\\.([0-9]{1,10})\\.part$"));
     const QDateTime now = QDateTime::currentDateTime();
     const qint64 ownPid = QCoreApplication::applicationPid();
     int removed = 0;
     const QFileInfoList files = dir.entryInfoList({ QStringLiteral("*.part") }, QDir::Files, QDir::Unsorted);
     for (const QFileInfo& fi : files) {
-        const QStringList parts = fi.fileName().split(QLatin1Char('.'));
-        if (parts.size() > 2) {
-            bool ok = false;
-            const qint64 pid = parts[parts.size() - 2].toLongLong(&ok);
-            if (ok && (pid == ownPid || (pid > 0 && isProcessAlive(pid))))
-                continue;
-        }
+        const QRegularExpressionMatch m = partName.match(fi.fileName());
+        if (!m.hasMatch() || !isSnapshotFileName(m.captured(1)))
+            continue;
+        // No process of ours can carry an id outside this range.
+        const qint64 pid = m.captured(2).toLongLong();
+        if (pid < 1 || pid > std::numeric_limits<int>::max())
+            continue;
+        if (pid == ownPid || isProcessAlive(pid))
+            continue;
         const QDateTime modified = fi.lastModified();
         if (modified.isValid() && modified.secsTo(now) < maxAgeSecs)
             continue;

@@ -30,7 +30,7 @@ BundleWrite writeUserDataBundle(const QString& path, const QJsonObject& bundle);
 
 enum class BundleRead { Ok, Unreadable, TooLarge, Invalid };
 // Reads and checks a bundle: "app" must be "TarnavelPanel" exactly and
-// "layout" an object; installed apps of "registry" must carry plain
+// "layout" and "settings" objects; installed apps of "registry" must carry plain
 // identifiers, since the market builds folder paths from them.
 BundleRead readUserDataBundle(const QString& path, QJsonObject& bundle);
 
@@ -58,8 +58,23 @@ enum class ImportResult {
     RollbackIncomplete,  // and at least one could not be put back
 };
 
-// Replaces every entry's file all or none: previous contents are read
-// first, then each file is written through its own save file; when one
-// fails, those already written get their old bytes back (or are removed
-// when they did not exist). `failedPath` names the entry that stopped it.
+// Replaces every entry's file all or none, also across a crash: previous
+// contents are read first; the new files and copies of the old ones are
+// written beside their targets ("<name>.import-new", "<name>.import-old"),
+// then "import-state.json" records the switch and the new files are moved
+// into place one by one. A failure before the record changes nothing; one
+// during the switch puts the old files back. `failedPath` names the entry
+// that stopped it. Only "layout.json", "settings.json" and
+// "apps_registry.json" directly in the data root are accepted as targets.
 ImportResult replaceUserDataFiles(QList<ImportEntry>& entries, const QString& dataRoot, QString* failedPath = nullptr);
+
+enum class ImportRecovery {
+    NothingToDo,
+    Dropped,    // an import died before its switch: its copies were removed, nothing had changed
+    Completed,  // it died during the switch: the imported files are all in place
+    RolledBack, // it died while putting the old files back: they are all back
+    Failed,     // the record is unreadable or a file could not be moved: left for the next start
+};
+// Run at start before the data root is read, and before each import:
+// finishes what an import cut short by a crash left.
+ImportRecovery finishInterruptedImport(const QString& dataRoot);

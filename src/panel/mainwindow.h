@@ -347,6 +347,8 @@ private:
     void toggleScreenMonitor();
     // The recorder paused for want of disk space; mainwindow_monitor.cpp.
     void onScreenMonitorDiskFull();
+    void onScreenMonitorFolderUnavailable(const QString& folder);
+    void onScreenMonitorResumed();
 
     // Protection and lock; mainwindow_protect.cpp.
 public:

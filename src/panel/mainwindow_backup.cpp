@@ -4,16 +4,20 @@
 #include "panel/mainwindow.h"
 
 #include "account/supportchatdialog.h"
+#include "app/appsettings.h"
 #include "app/asynctask.h"
+#include "app/configsafety.h"
 #include "app/lang.h"
 #include "app/logging.h"
 #include "app/paths.h"
 #include "backup/autobackup.h"
 #include "backup/backupengine.h"
+#include "backup/backupoperation.h"
 #include "backup/logexport.h"
 #include "backup/maintenancescripts.h"
 #include "backup/userdata.h"
 #include "market/appmarketdialog.h"
+#include "panel/layoutfile.h"
 #include "panel/autostart.h"
 #include "platform/process.h"
 #include "protect/screenmonitor.h"
@@ -84,6 +88,18 @@ const char* verdictName(RemovalVerdict v)
     return "?";
 }
 
+// Why the layout loader would not take a file of these bytes whole (set it
+// aside, or drop part of it); empty when it would.
+QString importedLayoutLoss(const QByteArray& bytes)
+{
+    if (bytes.size() > kMaxConfigFileBytes)
+        return QStringLiteral("larger than %1 bytes").arg(kMaxConfigFileBytes);
+    const LayoutRead r = parseLayout(bytes, QString());
+    if (r.state != LayoutFileState::Loaded || r.partlyRead)
+        return r.error.isEmpty() ? QStringLiteral("not loadable") : r.error;
+    return QString();
+}
+
 } // namespace
 
 QString MainWindow::maintenanceDataRoot() const
@@ -141,8 +157,12 @@ void MainWindow::onAutoBackupFinished()
     const QString error = autoBackupWatcher->future().result();
     if (!error.isEmpty()) {
         qWarning() << "auto backup failed:" << error;
+        showToast(translate("自动备份失败：%1").arg(translate(error)), 1);
         return;
     }
+    const QString notice = uncarriedNamesNotice(BackupEngine::takeUncarriedNames());
+    if (!notice.isEmpty())
+        showToast(notice, 1);
     settings.backupLastAt = QDateTime::currentDateTime().toString(Qt::ISODate);
     saveSettings();
     qInfo() << "auto backup done, next due in" << settings.backupIntervalDays << "days";
@@ -210,11 +230,8 @@ void MainWindow::importUserData()
     case BundleRead::Ok:
         break;
     }
-    if (!maintenanceUi.ask(this, translate("导入数据"),
-                           translate("导入将覆盖当前的分组图标、设置与已装应用清单；登录态不导入，需重新登录。是否继续？"),
-                           false))
-        return;
-
+    // What the loaders would drop or set aside would be lost with the files
+    // it replaces: such a bundle is refused whole, before anything changes.
     const QString settingsFile = settingsPath.isEmpty() ? cachedAppDataDir() + QStringLiteral("/settings.json") : settingsPath;
     UserDataFiles files;
     files.dataRoot = maintenanceDataRoot();
@@ -222,6 +239,23 @@ void MainWindow::importUserData()
     files.settings = settingsFile;
     files.registry = QFileInfo(settingsFile).absolutePath() + QStringLiteral("/apps_registry.json");
     QList<ImportEntry> entries = importEntriesFor(bundle, files);
+    const QString layoutLoss = importedLayoutLoss(entries.at(0).newContent);
+    if (!layoutLoss.isEmpty()) {
+        qWarning() << "importUserData: bundle refused, its layout would not load whole:" << layoutLoss;
+        showToast(translate("导入失败：备份中的分组布局有无法读取的内容，未导入任何数据"), 1);
+        return;
+    }
+    const QString settingsLoss = settingsBytesLoss(entries.at(1).newContent);
+    if (!settingsLoss.isEmpty()) {
+        qWarning() << "importUserData: bundle refused, its settings would not load whole:" << settingsLoss;
+        showToast(translate("导入失败：备份中的设置有无法读取的内容，未导入任何数据"), 1);
+        return;
+    }
+    if (!maintenanceUi.ask(this, translate("导入数据"),
+                           translate("导入将覆盖当前的分组图标、设置与已装应用清单；登录态不导入，需重新登录。是否继续？"),
+                           false))
+        return;
+
     switch (replaceUserDataFiles(entries, files.dataRoot)) {
     case ImportResult::UnsafeTarget:
         showToast(translate("导入失败：配置文件位置不安全，已中止导入"), 1);

@@ -7,6 +7,8 @@
 #include "settings/settingsdialog.h"
 #include "widgets/uibtn.h"
 
+#include <QDir>
+
 namespace {
 constexpr int kMonitorButton = uiBtnId(UiBtn::ScreenMonitor);
 } // namespace
@@ -15,6 +17,9 @@ void MainWindow::toggleScreenMonitor()
 {
     ScreenMonitor* monitor = ScreenMonitor::instance();
     connect(monitor, &ScreenMonitor::diskFull, this, &MainWindow::onScreenMonitorDiskFull, Qt::UniqueConnection);
+    connect(monitor, &ScreenMonitor::folderUnavailable, this, &MainWindow::onScreenMonitorFolderUnavailable,
+            Qt::UniqueConnection);
+    connect(monitor, &ScreenMonitor::recordingResumed, this, &MainWindow::onScreenMonitorResumed, Qt::UniqueConnection);
 
     if (monitor->isRunning()) {
         monitor->stop();
@@ -47,6 +52,19 @@ void MainWindow::onScreenMonitorDiskFull()
     // it paused until the user presses it again.
     setUiButtonLit(kMonitorButton, false);
     showToast(translate("磁盘剩余空间不足，录屏已暂停（腾出空间后会自动继续）"), 1);
+}
+
+void MainWindow::onScreenMonitorFolderUnavailable(const QString& folder)
+{
+    setUiButtonLit(kMonitorButton, false);
+    showToast(translate("录屏文件夹已不存在且无法重新创建，录屏已暂停：%1").arg(QDir::toNativeSeparators(folder)), 1);
+}
+
+void MainWindow::onScreenMonitorResumed()
+{
+    // Only a recorder still meant to run lights the button again.
+    if (ScreenMonitor::instance()->isRunning())
+        setUiButtonLit(kMonitorButton, true);
 }
 
 void MainWindow::openMonitorSettings()

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/prctl.h>
+#include <limits>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -91,7 +92,9 @@ bool killProcessGroup(qint64 leaderPid)
 
 bool isProcessAlive(qint64 pid)
 {
-    if (pid <= 0)
+    // A larger id would be cut to another process's (or to 0, the caller's
+    // own group) by the conversion below.
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
         return false;
     // EPERM: the process exists but belongs to someone else.
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;

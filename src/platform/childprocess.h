@@ -21,7 +21,8 @@ void startTiedToThisProcess(QProcess& process);
 // false when no such group exists (any more) or the signal was refused.
 bool killProcessGroup(qint64 leaderPid);
 
-// True while a process with this id exists (of any user), zombies included.
+// True while a process with this id exists (of any user), zombies included;
+// false for ids outside 1..the largest process id.
 bool isProcessAlive(qint64 pid);
 
 // When the live process `pid` started, in clock ticks since boot; 0 when

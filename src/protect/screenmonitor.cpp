@@ -4,6 +4,7 @@
 #include "platform/diskspace.h"
 #include "platform/inputactivity.h"
 #include "media/mediamodule.h"
+#include "platform/process.h"
 #include "platform/screencapture.h"
 
 #include <QDebug>
@@ -20,6 +21,11 @@ namespace {
 // so that a file cut short by a crash never passes for a finished one.
 const QString kPartSuffix = QStringLiteral(".part");
 constexpr qint64 kMiB = 1048576;
+// How often a recording segment checks that its file is still there.
+constexpr qint64 kPartCheckMs = 1000;
+// A part not written for this long has no writer: a live one grows with
+// every frame.
+constexpr qint64 kStalePartSecs = 600;
 
 qint64 steadyMs()
 {
@@ -113,6 +119,8 @@ bool ScreenMonitor::start()
     m_paused.store(false);
     m_retryAtMs.store(0);
     m_openFailing = false;
+    m_folderTold = false;
+    m_stallTold.store(false);
     m_activity = m_services.watchActivity ? m_services.watchActivity() : nullptr;
     if (!m_activity)
         qWarning() << "screen monitor: no keyboard or mouse activity can be read; nothing will be recorded";
@@ -159,6 +167,7 @@ void ScreenMonitor::captureLoop()
     // that comes late is made up at once; one that falls further behind
     // than a whole interval moves the schedule instead of bunching frames.
     Clock::time_point next = Clock::now();
+    removeStaleParts(folder());
     while (m_running.load()) {
         bool open = segmentOpen();
         if (userActive()) {
@@ -214,15 +223,81 @@ QString ScreenMonitor::nextSegmentPath() const
     return path;
 }
 
+// The folder may have been removed while recording (by the user, or with
+// the drive it was on); the segments need it back before anything opens,
+// or a failed MP4 open would turn the monitor to AVI for good.
+bool ScreenMonitor::ensureFolder(const QString& dir)
+{
+    if (QFileInfo(dir).isDir())
+        return true;
+    if (QDir().mkpath(dir)) {
+        qWarning() << "screen monitor: recording folder was gone, made again:" << QDir::toNativeSeparators(dir);
+        return true;
+    }
+    if (!m_folderTold) {
+        qWarning() << "screen monitor: recording folder cannot be made, retrying every 10 s:"
+                   << QDir::toNativeSeparators(dir);
+        m_folderTold = true;
+        m_stallTold.store(true);
+        Q_EMIT folderUnavailable(dir);
+    }
+    pauseUntilRetry();
+    return false;
+}
+
+// Leftovers of a recorder that was killed: an MP4 part has no index and
+// plays nowhere. An AVI part holds its frames and is left for the user, as
+// a segment that could not be completed is.
+void ScreenMonitor::removeStaleParts(const QString& dir)
+{
+    if (dir.isEmpty())
+        return;
+    const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-kStalePartSecs);
+    const QFileInfoList parts = QDir(dir).entryInfoList({ QStringLiteral("Screen_*.mp4") + kPartSuffix },
+                                                        QDir::Files | QDir::Hidden, QDir::Unsorted);
+    for (const QFileInfo& fi : parts) {
+        if (fi.isSymLink() || QString::number(fi.ownerId()) != currentUserKey() || fi.lastModified() >= cutoff)
+            continue;
+        if (QFile::remove(fi.absoluteFilePath()))
+            qInfo() << "screen monitor: unfinished segment of an earlier run removed:"
+                    << QDir::toNativeSeparators(fi.absoluteFilePath());
+    }
+}
+
+bool ScreenMonitor::segmentFileGone()
+{
+    const qint64 now = m_services.monotonicMs();
+    if (now - m_partCheckedMs < kPartCheckMs)
+        return false;
+    m_partCheckedMs = now;
+    return !QFileInfo::exists(m_partPath);
+}
+
+// The open file was removed (its folder with it): frames written there are
+// lost whatever happens, so the writer is dropped without a rename.
+void ScreenMonitor::abandonSegment()
+{
+    qWarning() << "screen monitor: the open segment was removed, starting a new one:"
+               << QDir::toNativeSeparators(m_partPath);
+    QString ignored;
+    m_writer->close(m_services.monotonicMs(), &ignored);
+    m_writer.reset();
+    setCurrentSegmentPath(QString());
+}
+
 bool ScreenMonitor::openSegment()
 {
     const QString dir = folder();
+    if (!dir.isEmpty() && !ensureFolder(dir))
+        return false;
+    m_folderTold = false;
     if (!dir.isEmpty() && m_services.availableBytes) {
         const qint64 free = m_services.availableBytes(dir);
         const qint64 threshold = freeSpaceThreshold(m_segmentMB.load());
         if (free >= 0 && free < threshold) {
             if (!m_paused.exchange(true)) {
                 qWarning() << "screen monitor paused: low disk space" << free << "<" << threshold;
+                m_stallTold.store(true);
                 Q_EMIT diskFull();
             }
             m_retryAtMs.store(m_services.monotonicMs() + kRetryMs);
@@ -252,6 +327,7 @@ bool ScreenMonitor::openSegment()
             m_partPath = path + kPartSuffix;
             setCurrentSegmentPath(path);
             m_openFailing = false;
+            segmentOpened();
             return true;
         }
         // Recording goes on as AVI until the monitor is configured again.
@@ -276,11 +352,23 @@ bool ScreenMonitor::openSegment()
     m_segmentBytes = m_writer->byteCount();
     setCurrentSegmentPath(path);
     m_openFailing = false;
+    segmentOpened();
     return true;
+}
+
+void ScreenMonitor::segmentOpened()
+{
+    m_partCheckedMs = m_services.monotonicMs();
+    if (m_stallTold.exchange(false))
+        Q_EMIT recordingResumed();
 }
 
 bool ScreenMonitor::captureFrame()
 {
+    if (segmentFileGone()) {
+        abandonSegment();
+        return openSegment();
+    }
     QImage frame;
     if (!m_capture || !m_capture->grab(&frame))
         return false;

@@ -92,6 +92,12 @@ Q_SIGNALS:
     // The disk ran low and recording paused; once per low-disk episode,
     // from the capture thread.
     void diskFull();
+    // The folder is gone and cannot be made again: recording paused, retried
+    // every 10 s; once per episode, from the capture thread.
+    void folderUnavailable(const QString& folder);
+    // A segment opened again after diskFull() or folderUnavailable(); from
+    // the capture thread.
+    void recordingResumed();
 
 private:
     void captureLoop();
@@ -103,6 +109,11 @@ private:
     QString nextSegmentPath() const;
     void setCurrentSegmentPath(const QString& path);
     void pauseUntilRetry();
+    bool ensureFolder(const QString& dir);
+    bool segmentFileGone();
+    void abandonSegment();
+    void segmentOpened();
+    void removeStaleParts(const QString& dir);
 
     Services m_services;
 
@@ -130,10 +141,14 @@ private:
     bool m_segmentIsMp4 = false;
     qint64 m_segmentBytes = 0;
     bool m_openFailing = false;
+    bool m_folderTold = false;
+    qint64 m_partCheckedMs = 0;
 
     mutable std::mutex m_pathMutex;
     QString m_currentPath;
 
+    // diskFull() or folderUnavailable() was sent and no segment opened since.
+    std::atomic<bool> m_stallTold{false};
     std::atomic<bool> m_paused{false};
     std::atomic<qint64> m_retryAtMs{0};
     std::atomic<quint64> m_framesWritten{0};

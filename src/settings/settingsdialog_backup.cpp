@@ -366,7 +366,8 @@ void SettingsDialog::onBackupOpFinished(const BackupResult& result)
         const char16_t* text = result.restoreOp ? u"已恢复快照，设置与分组布局已重新加载。"
                                : m_backupRunner->lastOp() == int(BackupOp::Create) ? u"已创建备份快照。"
                                                                                     : u"已导出备份文件。";
-        showInfoMessage(*m_prompts, this, title, translate(text));
+        const QString notice = result.notice.isEmpty() ? QString() : QStringLiteral("\n\n") + result.notice;
+        showInfoMessage(*m_prompts, this, title, translate(text) + notice);
     } else {
         const QString text = result.message.isEmpty() ? translate(u"操作失败，请稍后重试。") : translate(result.message);
         m_prompts->message(this, kMessageWarning, title, text, translate(u"确定"));

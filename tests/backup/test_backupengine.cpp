@@ -295,29 +295,50 @@ private Q_SLOTS:
         QVERIFY(BackupEngine::listSnapshots(m_dir + QStringLiteral("/none")).isEmpty());
     }
 
-    void staleParts()
+    // Only partial snapshots of this program, named with the id of a writer
+    // that is gone, are removed: the backup folder may be one the user keeps
+    // other downloads in.
+    void staleParts_data()
     {
-        const QString dir = m_dir + QStringLiteral("/Backups");
-        const QString base = dir + QStringLiteral("/Quillory-Auto-20240101-000000-000.zip.");
-        const QString own = base + QString::number(QCoreApplication::applicationPid()) + QStringLiteral(".part");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("old");
+        QTest::addColumn<bool>("removed");
         QProcess ended;
         ended.start(QStringLiteral("true"), {});
         QVERIFY(ended.waitForStarted());
-        const qint64 endedPid = ended.processId();
+        const QString endedPid = QString::number(ended.processId());
         QVERIFY(ended.waitForFinished());
-        const QString gone = base + QString::number(endedPid) + QStringLiteral(".part");
-        const QString bare = dir + QStringLiteral("/x.part");
-        const QString young = base + QStringLiteral("999999999.part");
-        for (const QString& p : { own, gone, bare })
-            QVERIFY(testsupport::writeFile(p, "p"));
-        for (const QString& p : { own, gone, bare })
-            QVERIFY(testsupport::setModificationTime(p, QDateTime::currentDateTime().addDays(-7)));
-        QVERIFY(testsupport::writeFile(young, "p"));
-        QCOMPARE(BackupEngine::removeStaleParts(dir, 21600), 2);
-        QVERIFY(QFileInfo::exists(own));
-        QVERIFY(QFileInfo::exists(young));
-        QVERIFY(!QFileInfo::exists(gone));
-        QVERIFY(!QFileInfo::exists(bare));
+        const QString own = QString::number(QCoreApplication::applicationPid());
+        const QString snap = QStringLiteral("Quillory-Auto-20240101-000000-000.zip.");
+        QTest::newRow("writer gone") << snap + endedPid + ".part" << true << true;
+        QTest::newRow("pre-restore, writer gone") << "Quillory-PreRestore-20240101-000000-000.zip." + endedPid + ".part" << true << true;
+        QTest::newRow("own writer") << snap + own + ".part" << true << false;
+        QTest::newRow("writer gone, young") << snap + endedPid + ".part" << false << false;
+        QTest::newRow("no id") << "x.part" << true << false;
+        QTest::newRow("snapshot without id") << "Quillory-Auto-20240101-000000-000.zip.part" << true << false;
+        QTest::newRow("download") << "ubuntu-24.04.iso.part" << true << false;
+        QTest::newRow("video download") << "movie.mkv.part" << true << false;
+        QTest::newRow("other program's id") << "thesis.docx." + endedPid + ".part" << true << false;
+        QTest::newRow("recorder segment") << "Screen_20240101_000000.mp4.part" << true << false;
+        QTest::newRow("id zero") << snap + "0.part" << true << false;
+        QTest::newRow("negative id") << snap + "-5.part" << true << false;
+        QTest::newRow("id with sign") << snap + "+" + endedPid + ".part" << true << false;
+        // Truncated to a process id these would name this process or init.
+        QTest::newRow("id above the range, low bits own") << snap + QString::number((qint64(1) << 32) + QCoreApplication::applicationPid()) + ".part" << true << false;
+        QTest::newRow("id above the range") << snap + "99999999999999.part" << true << false;
+    }
+    void staleParts()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, old);
+        QFETCH(bool, removed);
+        const QString dir = m_dir + QStringLiteral("/Backups");
+        const QString path = dir + QLatin1Char('/') + name;
+        QVERIFY(testsupport::writeFile(path, "p"));
+        if (old)
+            QVERIFY(testsupport::setModificationTime(path, QDateTime::currentDateTime().addDays(-7)));
+        QCOMPARE(BackupEngine::removeStaleParts(dir, 21600), removed ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(path), !removed);
     }
 
     void exporting()

@@ -81,6 +81,8 @@ private Q_SLOTS:
     void notDueStartsNothing();
     void dueRunSnapshotsAndMovesTheTime();
     void quitCancelsTheRunWithinBudget();
+    void autoBackupTellsTheUser_data();
+    void autoBackupTellsTheUser();
     void exportImportRoundTrip();
     void importRefusals_data();
     void importRefusals();
@@ -192,6 +194,40 @@ void TestMainWindowBackup::quitCancelsTheRunWithinBudget()
     QVERIFY(savedSettings().backupLastAt.isEmpty());
 }
 
+void TestMainWindowBackup::autoBackupTellsTheUser_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("toast");
+    QTest::addColumn<bool>("done");
+    QTest::newRow("failed") << QStringLiteral("failed") << QStringLiteral("自动备份失败：") << false;
+    QTest::newRow("names left out") << QStringLiteral("names")
+                                    << QStringLiteral("1 个文件或文件夹的名称不是有效的 UTF-8，无法存入快照，已跳过：") << true;
+}
+
+void TestMainWindowBackup::autoBackupTellsTheUser()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, toast);
+    QFETCH(bool, done);
+    if (powerShellProgram().isEmpty())
+        QSKIP("pwsh is not installed");
+    auto w = window();
+    w->settings.backupAuto = true;
+    if (kind == QStringLiteral("failed")) {
+        const QString blocker = testsupport::testRoot() + QStringLiteral("/not-a-folder");
+        QVERIFY(testsupport::writeFile(blocker, "x"));
+        w->settings.backupDir = blocker + QStringLiteral("/Backups");
+    } else {
+        QVERIFY(testsupport::writeFileAtRawPath(QFile::encodeName(root()) + "/files/bad\xff.txt", "b"));
+    }
+    w->runAutoBackupIfDue();
+    QVERIFY(w->autoBackupWatcher);
+    QTRY_VERIFY_WITH_TIMEOUT(toastText(*w).startsWith(toast), 300000);
+    QCOMPARE(QDateTime::fromString(w->settings.backupLastAt, Qt::ISODate).isValid(), done);
+    if (done)
+        QCOMPARE(BackupEngine::listSnapshots(backups()).size(), 1);
+}
+
 void TestMainWindowBackup::exportImportRoundTrip()
 {
     writeSettings([](AppSettings& s) { s.iconSize = 64; });
@@ -235,6 +271,18 @@ void TestMainWindowBackup::importRefusals_data()
     QTest::newRow("answered no") << QStringLiteral("no") << QString();
     QTest::newRow("layout file is a link") << QStringLiteral("link")
                                            << QStringLiteral("导入失败：配置文件位置不安全，已中止导入");
+    // Bundles the loaders would set aside or read only in part: importing
+    // them lost the user's groups and settings for an empty default.
+    const QString badLayout = QStringLiteral("导入失败：备份中的分组布局有无法读取的内容，未导入任何数据");
+    const QString badSettings = QStringLiteral("导入失败：备份中的设置有无法读取的内容，未导入任何数据");
+    QTest::newRow("groups is a text") << QStringLiteral("groups-text") << badLayout;
+    QTest::newRow("groups is a number") << QStringLiteral("groups-number") << badLayout;
+    QTest::newRow("items given as an object") << QStringLiteral("items-object") << badLayout;
+    QTest::newRow("an item without a path") << QStringLiteral("item-no-path") << badLayout;
+    QTest::newRow("deep nesting") << QStringLiteral("deep") << badLayout;
+    QTest::newRow("settings missing") << QStringLiteral("settings-missing") << QStringLiteral("导入失败：不是有效的备份文件");
+    QTest::newRow("settings not an object") << QStringLiteral("settings-array") << QStringLiteral("导入失败：不是有效的备份文件");
+    QTest::newRow("a setting of the wrong type") << QStringLiteral("settings-type") << badSettings;
 }
 
 void TestMainWindowBackup::importRefusals()
@@ -242,11 +290,41 @@ void TestMainWindowBackup::importRefusals()
     QFETCH(QString, kind);
     QFETCH(QString, toast);
     const QString bundle = testsupport::testRoot() + QStringLiteral("/in.json");
+    const QJsonObject item{ { QStringLiteral("path"), QStringLiteral("/usr/bin/true") } };
+    const QJsonObject group{ { QStringLiteral("name"), QStringLiteral("Imported") },
+                             { QStringLiteral("items"), QJsonArray{ item } } };
     QJsonObject b{ { QStringLiteral("app"), QStringLiteral("TarnavelPanel") },
-                   { QStringLiteral("layout"), QJsonObject{ { QStringLiteral("groups"), QJsonArray() } } } };
+                   { QStringLiteral("layout"), QJsonObject{ { QStringLiteral("groups"), QJsonArray{ group } } } },
+                   { QStringLiteral("settings"), QJsonObject{ { QStringLiteral("iconSize"), 64 } } } };
+    const auto setLayout = [&b](const QJsonValue& groups) {
+        b.insert(QStringLiteral("layout"), QJsonObject{ { QStringLiteral("groups"), groups } });
+    };
+    QByteArray bytes;
     if (kind == QStringLiteral("invalid"))
         b.insert(QStringLiteral("app"), QStringLiteral("Other"));
-    QVERIFY(testsupport::writeFile(bundle, QJsonDocument(b).toJson()));
+    else if (kind == QStringLiteral("groups-text"))
+        setLayout(QStringLiteral("x"));
+    else if (kind == QStringLiteral("groups-number"))
+        setLayout(5);
+    else if (kind == QStringLiteral("items-object"))
+        setLayout(QJsonArray{ QJsonObject{ { QStringLiteral("name"), QStringLiteral("G") }, { QStringLiteral("items"), item } } });
+    else if (kind == QStringLiteral("item-no-path"))
+        setLayout(QJsonArray{ QJsonObject{ { QStringLiteral("name"), QStringLiteral("G") },
+                                           { QStringLiteral("items"), QJsonArray{ item, QJsonObject{ { QStringLiteral("name"), QStringLiteral("n") } } } } } });
+    else if (kind == QStringLiteral("settings-missing"))
+        b.remove(QStringLiteral("settings"));
+    else if (kind == QStringLiteral("settings-array"))
+        b.insert(QStringLiteral("settings"), QJsonArray());
+    else if (kind == QStringLiteral("settings-type"))
+        b.insert(QStringLiteral("settings"), QJsonObject{ { QStringLiteral("iconSize"), QStringLiteral("big") } });
+    bytes = QJsonDocument(b).toJson();
+    if (kind == QStringLiteral("deep")) {
+        // The groups' first item nests 1,000 lists deep in its name.
+        const QByteArray name = QByteArray(1000, '[') + QByteArray(1000, ']');
+        bytes = "{\"app\":\"TarnavelPanel\",\"settings\":{},\"layout\":{\"groups\":[{\"name\":\"G\",\"items\":"
+                "[{\"path\":\"/usr/bin/true\",\"name\":" + name + "}]}]}}";
+    }
+    QVERIFY(testsupport::writeFile(bundle, bytes));
     auto w = window();
     const QString outside = testsupport::testRoot() + QStringLiteral("/outside.json");
     if (kind == QStringLiteral("link")) {

@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <cstdio>
+
 namespace {
 
 QByteArray json(const QJsonObject& o)
@@ -40,6 +42,9 @@ private Q_SLOTS:
     void failedWriteRollsBack();
     void unsafeTargetChangesNothing_data();
     void unsafeTargetChangesNothing();
+    void killedImportIsAllOrNone_data();
+    void killedImportIsAllOrNone();
+    void interruptedSwitchBackIsFinished();
 
 private:
     QString root;
@@ -94,6 +99,12 @@ void TestUserData::readRefuses_data()
     b = validBundle();
     b.insert(QStringLiteral("layout"), QJsonArray());
     QTest::newRow("layout is an array") << json(b) << int(BundleRead::Invalid);
+    // Imported as it was, a missing settings object reset every setting.
+    b = validBundle();
+    b.remove(QStringLiteral("settings"));
+    QTest::newRow("no settings") << json(b) << int(BundleRead::Invalid);
+    b.insert(QStringLiteral("settings"), QJsonArray());
+    QTest::newRow("settings is an array") << json(b) << int(BundleRead::Invalid);
     QTest::newRow("not json") << QByteArray("{{") << int(BundleRead::Invalid);
     b = validBundle();
     b.insert(QStringLiteral("registry"),
@@ -249,5 +260,127 @@ void TestUserData::unsafeTargetChangesNothing()
     QVERIFY(!QFileInfo::exists(files.registry));
 }
 
-QTEST_MAIN(TestUserData)
+namespace {
+
+// Large enough that writing one file takes a while, so that a kill can land
+// between the files; the two layouts differ in size so the switch shows.
+const qint64 kLayoutBytes = 4 * 1024 * 1024;
+const qint64 kSettingsBytes = 16 * 1024 * 1024;
+
+QList<ImportEntry> bulkEntries(const QString& dataRoot, char fill)
+{
+    ImportEntry layout;
+    layout.path = dataRoot + QStringLiteral("/layout.json");
+    layout.newContent = QByteArray(kLayoutBytes + (fill == 'B' ? 1 : 0), fill);
+    ImportEntry settings;
+    settings.path = dataRoot + QStringLiteral("/settings.json");
+    settings.newContent = QByteArray(kSettingsBytes, fill);
+    return { layout, settings };
+}
+
+// The child mode of this executable: imports the "B" files over `dataRoot`.
+int runImportChild(const QString& dataRoot)
+{
+    QList<ImportEntry> entries = bulkEntries(dataRoot, 'B');
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return replaceUserDataFiles(entries, dataRoot) == ImportResult::Done ? 0 : 1;
+}
+
+char firstByte(const QString& path)
+{
+    QFile f(path);
+    char c = 0;
+    return f.open(QIODevice::ReadOnly) && f.getChar(&c) ? c : 0;
+}
+
+} // namespace
+
+void TestUserData::killedImportIsAllOrNone_data()
+{
+    QTest::addColumn<QString>("killWhen");
+    QTest::newRow("the first file has been replaced") << QStringLiteral("layout");
+    QTest::newRow("the new files are being written") << QStringLiteral("staging");
+}
+
+// The process dies (a power cut, the OOM killer) between the files of an
+// import; the next start must find all of it or none of it.
+void TestUserData::killedImportIsAllOrNone()
+{
+    QFETCH(QString, killWhen);
+    for (const ImportEntry& e : bulkEntries(files.dataRoot, 'A'))
+        QVERIFY(testsupport::writeFile(e.path, e.newContent));
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--import-child"), files.dataRoot });
+    QVERIFY(child.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine() || child.state() == QProcess::NotRunning, 60000);
+    QElapsedTimer wait;
+    wait.start();
+    const auto reached = [&] {
+        if (killWhen == QStringLiteral("layout"))
+            return QFileInfo(files.layout).size() == kLayoutBytes + 1;
+        return !QDir(files.dataRoot).entryList({ QStringLiteral("*.import-new*") }, QDir::Files).isEmpty();
+    };
+    while (!reached() && child.state() != QProcess::NotRunning && wait.elapsed() < 60000)
+        QThread::usleep(100);
+    child.kill();
+    child.waitForFinished();
+
+    finishInterruptedImport(files.dataRoot);
+    const char layout = firstByte(files.layout);
+    QVERIFY(layout == 'A' || layout == 'B');
+    QCOMPARE(firstByte(files.settings), layout);
+    QCOMPARE(QFileInfo(files.layout).size(), kLayoutBytes + (layout == 'B' ? 1 : 0));
+    QCOMPARE(QFileInfo(files.settings).size(), kSettingsBytes);
+    // Nothing of the import is left beside the files.
+    QCOMPARE(QDir(files.dataRoot).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{ QStringLiteral("layout.json"), QStringLiteral("settings.json") }));
+    QCOMPARE(finishInterruptedImport(files.dataRoot), ImportRecovery::NothingToDo);
+}
+
+// A switch that failed half-way and was being undone when the process died:
+// the next start finishes the way back, not the import.
+void TestUserData::interruptedSwitchBackIsFinished()
+{
+    QVERIFY(testsupport::writeFile(files.layout, "old layout"));
+    QVERIFY(testsupport::writeFile(files.settings, "old settings"));
+    QList<ImportEntry> entries = importEntriesFor(validBundle(), files);
+    QCOMPARE(replaceUserDataFiles(entries, files.dataRoot), ImportResult::Done);
+    // The state such a run leaves: the record says "back", the first file is
+    // the imported one with its original kept beside it, the second was
+    // never switched.
+    QVERIFY(testsupport::writeFile(files.layout + QStringLiteral(".import-old"), "old layout"));
+    QVERIFY(testsupport::writeFile(files.settings, "old settings"));
+    QVERIFY(testsupport::writeFile(files.settings + QStringLiteral(".import-new"), entries.at(1).newContent));
+    QVERIFY(testsupport::writeFile(files.settings + QStringLiteral(".import-old"), "old settings"));
+    QVERIFY(testsupport::writeFile(files.dataRoot + QStringLiteral("/import-state.json"),
+                                   "{\"phase\":\"back\",\"files\":[{\"name\":\"layout.json\",\"existed\":true},"
+                                   "{\"name\":\"settings.json\",\"existed\":true},"
+                                   "{\"name\":\"apps_registry.json\",\"existed\":false}]}"));
+    QVERIFY(testsupport::writeFile(files.registry, "imported registry"));
+    QCOMPARE(finishInterruptedImport(files.dataRoot), ImportRecovery::RolledBack);
+    QCOMPARE(testsupport::readFile(files.layout), QByteArray("old layout"));
+    QCOMPARE(testsupport::readFile(files.settings), QByteArray("old settings"));
+    QCOMPARE(QDir(files.dataRoot).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{ QStringLiteral("layout.json"), QStringLiteral("settings.json") }));
+
+    // A record naming other files is not acted on.
+    QVERIFY(testsupport::writeFile(root + QStringLiteral("/victim.txt"), "not ours"));
+    QVERIFY(testsupport::writeFile(files.dataRoot + QStringLiteral("/import-state.json"),
+                                   "{\"phase\":\"back\",\"files\":[{\"name\":\"../victim.txt\",\"existed\":false}]}"));
+    QCOMPARE(finishInterruptedImport(files.dataRoot), ImportRecovery::Failed);
+    QCOMPARE(testsupport::readFile(root + QStringLiteral("/victim.txt")), QByteArray("not ours"));
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--import-child") == 0) {
+        QCoreApplication app(argc, argv);
+        return runImportChild(QString::fromLocal8Bit(argv[2]));
+    }
+    QApplication app(argc, argv);
+    TestUserData test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_userdata.moc"

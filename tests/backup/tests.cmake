@@ -2,6 +2,7 @@ set(D ${CMAKE_CURRENT_LIST_DIR})
 qy_add_test(test_backupengine SOURCES ${D}/test_backupengine.cpp LIBS qy_backup)
 # Real pwsh runs; pwsh takes seconds to start on a busy machine.
 qy_add_test(test_backuprun SOURCES ${D}/test_backuprun.cpp LIBS qy_backup TIMEOUT 1200)
+qy_add_test(test_snapshotentries SOURCES ${D}/test_snapshotentries.cpp LIBS qy_backup TIMEOUT 600)
 qy_add_test(test_backupprogress SOURCES ${D}/test_backupprogress.cpp LIBS qy_backup)
 qy_add_test(test_backupoperation SOURCES ${D}/test_backupoperation.cpp LIBS qy_backup)
 qy_add_test(test_logexport SOURCES ${D}/test_logexport.cpp LIBS qy_backup)

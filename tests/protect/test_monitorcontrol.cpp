@@ -109,23 +109,44 @@ private Q_SLOTS:
             QVERIFY2(!name.endsWith(QStringLiteral(".part")), qPrintable(name));
     }
 
-    void diskWarningUnlightsButKeepsRunning()
+    // A stall (low disk, a recording folder that cannot be made again) is
+    // told and unlights the button; recording that resumes by itself lights
+    // it again, so the button always says whether it records.
+    void stallUnlightsUntilRecordingResumes_data()
     {
+        QTest::addColumn<bool>("disk");
+        QTest::addColumn<QString>("toast");
+        QTest::newRow("low disk") << true << QStringLiteral("磁盘剩余空间不足，录屏已暂停（腾出空间后会自动继续）");
+        QTest::newRow("folder gone") << false
+                                     << QStringLiteral("录屏文件夹已不存在且无法重新创建，录屏已暂停：/gone/recordings");
+    }
+    void stallUnlightsUntilRecordingResumes()
+    {
+        QFETCH(bool, disk);
+        QFETCH(QString, toast);
         writeMonitorFolder(testsupport::testRoot() + QStringLiteral("/recordings"));
         MainWindow w;
         w.handleUiButton(kMonitorButton);
         ScreenMonitor* monitor = ScreenMonitor::instance();
         QVERIFY(monitor->isRunning());
-        // The signal comes from the capture thread; the window hears it
+        // The signals come from the capture thread; the window hears them
         // through its event loop.
-        std::thread([monitor] { Q_EMIT monitor->diskFull(); }).join();
-        QTRY_COMPARE(toastText(w), QStringLiteral("磁盘剩余空间不足，录屏已暂停（腾出空间后会自动继续）"));
+        std::thread([monitor, disk] {
+            if (disk)
+                Q_EMIT monitor->diskFull();
+            else
+                Q_EMIT monitor->folderUnavailable(QStringLiteral("/gone/recordings"));
+        }).join();
+        QTRY_COMPARE(toastText(w), toast);
         QVERIFY(!litAnywhere(w));
         QVERIFY(monitor->isRunning());
+        std::thread([monitor] { Q_EMIT monitor->recordingResumed(); }).join();
+        QTRY_VERIFY(lit(w));
         // Pressed again, the button stops the monitor that still runs.
         w.handleUiButton(kMonitorButton);
         QCOMPARE(toastText(w), QStringLiteral("屏幕监控已停止"));
         QVERIFY(!monitor->isRunning());
+        QVERIFY(!litAnywhere(w));
     }
 };
 

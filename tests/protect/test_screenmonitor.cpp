@@ -353,20 +353,85 @@ private Q_SLOTS:
         QVERIFY(QDir().rename(m_folder, kept));
         QVERIFY(testsupport::writeFile(m_folder, "not a folder"));
 
+        QSignalSpy unavailable(&monitor, &ScreenMonitor::folderUnavailable);
+        QSignalSpy resumed(&monitor, &ScreenMonitor::recordingResumed);
         QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("^screen monitor: cannot create a segment, retrying")));
+                             QRegularExpression(QStringLiteral("^screen monitor: recording folder cannot be made, retrying")));
         m_world->setActive(true);
         QTRY_VERIFY(monitor.isPaused());
+        QTRY_COMPARE(unavailable.count(), 1);
+        QCOMPARE(unavailable.at(0).at(0).toString(), m_folder);
         QTest::qWait(300);
         QCOMPARE(monitor.currentSegmentPath(), QString());
+        // Told once however often it is found again.
+        m_world->clockOffsetMs += 10001;
+        QTest::qWait(300);
+        QCOMPARE(unavailable.count(), 1);
+        QCOMPARE(resumed.count(), 0);
 
         QVERIFY(QFile::remove(m_folder));
         QVERIFY(QDir().mkpath(m_folder));
         m_world->clockOffsetMs += 10001;
         QTRY_COMPARE(monitor.currentSegmentPath(), m_base + QStringLiteral(".avi"));
+        QTRY_COMPARE(resumed.count(), 1);
         monitor.stop();
         verifyComplete(kept + QStringLiteral("/Screen_20240102_030405.avi"), -1, QSize(64, 48));
         verifyComplete(m_base + QStringLiteral(".avi"), -1, QSize(64, 48));
+    }
+
+    // The folder is removed with the open segment while recording: it is
+    // made again at once and recording goes on there in the chosen format;
+    // only the frames of the removed file are lost.
+    void folderRemovedWhileRecording_data()
+    {
+        QTest::addColumn<bool>("mp4");
+        QTest::newRow("avi") << false;
+        QTest::newRow("mp4") << true;
+    }
+    void folderRemovedWhileRecording()
+    {
+        QFETCH(bool, mp4);
+        m_world->show(gradient(QSize(64, 48)));
+        ScreenMonitor monitor(m_world->services());
+        QSignalSpy unavailable(&monitor, &ScreenMonitor::folderUnavailable);
+        monitor.configure(m_folder, 100, 30, 30, mp4 ? 1 : 0, 0);
+        QVERIFY(monitor.start());
+        QTRY_COMPARE(monitor.currentSegmentPath(), m_base + ext(mp4));
+        QTRY_VERIFY(monitor.framesWritten() >= 2);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^screen monitor: the open segment was removed")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^screen monitor: recording folder was gone, made again")));
+        QVERIFY(QDir(m_folder).removeRecursively());
+        QTRY_VERIFY(QFileInfo::exists(m_base + ext(mp4) + QStringLiteral(".part")));
+        QCOMPARE(monitor.recordsMp4(), mp4);
+        const quint64 before = monitor.framesWritten();
+        QTRY_VERIFY(monitor.framesWritten() >= before + 2);
+        monitor.stop();
+        verifyComplete(m_base + ext(mp4), -1, QSize(64, 48));
+        QCOMPARE(unavailable.count(), 0);
+    }
+
+    // What a killed recorder left: MP4 parts, which nothing can play, go at
+    // the next start; AVI parts keep their frames; other files and parts
+    // still being written are not touched.
+    void partsOfAKilledRunAreCleaned()
+    {
+        const QString oldMp4 = m_folder + QStringLiteral("/Screen_20230101_000000.mp4.part");
+        const QString oldAvi = m_folder + QStringLiteral("/Screen_20230101_000001.avi.part");
+        const QString freshMp4 = m_folder + QStringLiteral("/Screen_20230101_000002.mp4.part");
+        const QString other = m_folder + QStringLiteral("/movie.mp4.part");
+        for (const QString& p : { oldMp4, oldAvi, freshMp4, other })
+            QVERIFY(testsupport::writeFile(p, "x"));
+        for (const QString& p : { oldMp4, oldAvi, other })
+            QVERIFY(testsupport::setModificationTime(p, QDateTime::currentDateTime().addDays(-1)));
+        m_world->setActive(false);
+        ScreenMonitor monitor(m_world->services());
+        monitor.configure(m_folder, 100, 30, 30, 1, 0);
+        QVERIFY(monitor.start());
+        QTRY_VERIFY(!QFileInfo::exists(oldMp4));
+        monitor.stop();
+        for (const QString& p : { oldAvi, freshMp4, other })
+            QVERIFY2(QFileInfo::exists(p), qPrintable(p));
     }
 
     void writeFailure_data()

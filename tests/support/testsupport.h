@@ -38,6 +38,11 @@ QByteArray readFile(const QString& path);
 // Creates a FIFO at `path` (its folder must exist): a reader that opens it
 // without care waits for ever.
 bool makeFifo(const QString& path);
+// Creates a listening-free Unix socket file at `path` (its folder must exist).
+bool makeSocketFile(const QString& path);
+// Writes a file whose path is given as raw bytes (names that are not valid
+// UTF-8, which no QString can carry), creating missing folders on the way.
+bool writeFileAtRawPath(const QByteArray& path, const QByteArray& bytes);
 
 // A device that accepts `limit` bytes and then fails every write: shows what
 // a full disk does to a save.
