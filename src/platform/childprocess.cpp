@@ -4,13 +4,19 @@
 
 #include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 void startInOwnProcessGroup(QProcess& process)
 {
     // Runs in the forked child before exec: only async-signal-safe calls.
-    process.setChildProcessModifier([] { ::setsid(); });
+    // These children write the panel's own files (snapshots, restored data):
+    // whatever they create is private to the user.
+    process.setChildProcessModifier([] {
+        ::umask(077);
+        ::setsid();
+    });
 }
 
 bool killProcessGroup(qint64 leaderPid)
