@@ -4,6 +4,7 @@
 
 #include "app/agentmode.h"
 #include "app/agentserver.h"
+#include "app/asynctask.h"
 #include "app/crashhandler.h"
 #include "app/environment.h"
 #include "app/lang.h"
@@ -15,6 +16,7 @@
 #include "backup/backupengine.h"
 #include "icons/iconprobe.h"
 #include "panel/mainwindow.h"
+#include "platform/privatefolder.h"
 #include "platform/process.h"
 #include "platform/quitsignals.h"
 #include "platform/singleinstance.h"
@@ -156,6 +158,12 @@ int qMain(int argc, char** argv)
         // panel started without the lock could meet a restore in progress.
         BackupEngine::finishInterruptedRestore(cachedAppDataDir());
         startTempCleanupThread();
+        // Files earlier versions or other tools left readable by others;
+        // off the GUI thread, since the data root may hold installed apps.
+        QtConcurrent::run(AsyncTask::pool(), [root = cachedAppDataDir()] {
+            if (const int changed = tightenTree(root))
+                qInfo() << "data root: made" << changed << "entries private";
+        });
     }
 
     // A logout or `kill` quits through the event loop, so the quit handler
