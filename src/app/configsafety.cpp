@@ -39,9 +39,18 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
     QSaveFile file(path);
     // Writing in place would leave a half-written file behind on failure.
     file.setDirectWriteFallback(false);
+    // The save keeps the mode of the file it replaces; a new file is private
+    // to the user, whatever the umask would give it.
+    const bool fresh = pathKind(path) == PathKind::None;
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = QStringLiteral("cannot open for writing: ") + file.errorString();
+        return false;
+    }
+    if (fresh && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        if (error)
+            *error = QStringLiteral("cannot make private: ") + file.errorString();
+        file.cancelWriting();
         return false;
     }
     const qint64 written = file.write(bytes);

@@ -17,7 +17,9 @@ using ToastCallback = std::function<void(const QString& text, int kind)>;
 // file beside the target, which takes the target's place only when every
 // byte was written and the commit succeeds. On failure the old file stays as
 // it was, the temporary copy is discarded, false is returned and `error`
-// (may be null) says why, in English, for the log.
+// (may be null) says why, in English, for the log. A file that did not exist
+// before is made readable and writable by its owner only (0600); a replaced
+// file keeps its mode.
 bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
 
 // saveFileAtomically for the panel's own configuration files. It refuses to

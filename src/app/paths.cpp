@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -23,6 +24,11 @@ QString appDataDir()
         root.chop(1);
     if (!QDir().mkpath(root))
         std::fprintf(stderr, "appDataDir: mkpath failed: %s\n", root.toUtf8().constData());
+    // Settings hold the lock password's hash, the account its token: no
+    // other user may enter the data root (what lies below is tightened at
+    // start, see tightenTree).
+    else if (!QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        std::fprintf(stderr, "appDataDir: cannot make private: %s\n", root.toUtf8().constData());
     return root;
 }
 

@@ -4,7 +4,7 @@
 
 // The data root: "<exe dir>/data" when "portable.ini" lies beside the
 // executable, else the per-user application-local data folder. Created (with
-// parents) on every call; a failure is reported on stderr and the path is
+// parents) and made private to the user (0700) on every call; a failure is reported on stderr and the path is
 // still returned, so callers never silently fall back to another root.
 QString appDataDir();
 

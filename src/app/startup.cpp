@@ -4,6 +4,7 @@
 
 #include "app/agentmode.h"
 #include "app/agentserver.h"
+#include "app/asynctask.h"
 #include "app/crashhandler.h"
 #include "app/environment.h"
 #include "app/lang.h"
@@ -16,6 +17,7 @@
 #include "backup/userdata.h"
 #include "icons/iconprobe.h"
 #include "panel/mainwindow.h"
+#include "platform/privatefolder.h"
 #include "platform/process.h"
 #include "platform/quitsignals.h"
 #include "platform/singleinstance.h"
@@ -158,6 +160,12 @@ int qMain(int argc, char** argv)
         BackupEngine::finishInterruptedRestore(cachedAppDataDir());
         finishInterruptedImport(cachedAppDataDir());
         startTempCleanupThread();
+        // Files earlier versions or other tools left readable by others;
+        // off the GUI thread, since the data root may hold installed apps.
+        QtConcurrent::run(AsyncTask::pool(), [root = cachedAppDataDir()] {
+            if (const int changed = tightenTree(root))
+                qInfo() << "data root: made" << changed << "entries private";
+        });
     }
 
     // A logout or `kill` quits through the event loop, so the quit handler

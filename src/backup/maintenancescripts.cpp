@@ -1,12 +1,12 @@
 #include "backup/maintenancescripts.h"
 
 #include "app/configsafety.h"
+#include "platform/privatefolder.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -34,6 +34,27 @@ bool isSameOrAncestor(const QString& candidate, const QString& of)
     return of.startsWith(prefix);
 }
 
+// Where a data root that is a link leads; empty for a link that leads
+// nowhere. The guard of the link's own path has passed already.
+RemovalVerdict checkLinkedDataRoot(const MaintenanceContext& c, QString* target)
+{
+    *target = QFileInfo(c.dataRoot).canonicalFilePath();
+    if (target->isEmpty())
+        return RemovalVerdict::Allowed;
+    const RemovalVerdict v = checkRemovablePath(*target, c.home);
+    if (v != RemovalVerdict::Allowed)
+        return v;
+    const QString program = QFileInfo(c.programDir).canonicalFilePath();
+    if (!program.isEmpty() && isSameOrAncestor(*target, program))
+        return RemovalVerdict::HoldsProgram;
+    return RemovalVerdict::Allowed;
+}
+
+bool isLink(const QString& path)
+{
+    return QFileInfo(cleaned(path)).isSymLink();
+}
+
 // Waits for the panel by its id; a panel that outlives the wait is killed
 // by that id, and only while the id still runs our executable, so that a
 // process that took over the id after the panel ended is left alone.
@@ -57,6 +78,14 @@ QString awaitPanelLines(const MaintenanceContext& c)
                         "  while running && [ \"$n\" -lt 50 ]; do sleep 0.1; n=$((n + 1)); done\n"
                         "fi\n");
     return s;
+}
+
+// The script lies alone in a folder made for its run: both go once the work
+// is done. rmdir leaves a folder that holds anything else.
+QString removeOwnRunLines()
+{
+    return QStringLiteral("rm -f -- \"$0\"\n"
+                          "rmdir -- \"${0%/*}\" 2>/dev/null\n");
 }
 
 } // namespace
@@ -129,9 +158,14 @@ UninstallPlan planUninstall(const MaintenanceContext& c, bool full)
         RemovalVerdict data = checkRemovablePath(c.dataRoot, c.home);
         if (data == RemovalVerdict::Allowed && cleaned(c.dataRoot) != cleaned(c.knownDataRoot))
             data = RemovalVerdict::UnknownLocation;
+        QString target;
+        if (data == RemovalVerdict::Allowed && isLink(c.dataRoot))
+            data = checkLinkedDataRoot(c, &target);
         plan.dataVerdict = data;
-        if (data == RemovalVerdict::Allowed)
+        if (data == RemovalVerdict::Allowed) {
             plan.dataRoot = cleaned(c.dataRoot);
+            plan.dataTarget = target;
+        }
     }
 
     const QString shortcut = QStringLiteral("/Quillory.desktop");
@@ -157,10 +191,13 @@ QString uninstallScriptText(const MaintenanceContext& c, const UninstallPlan& pl
     }
     for (const QString& shortcut : plan.shortcuts)
         s += QStringLiteral("rm -f -- %1\n").arg(shQuote(shortcut));
+    if (!plan.dataTarget.isEmpty())
+        s += QStringLiteral("rm -rf -- %1\n").arg(shQuote(plan.dataTarget));
     if (!plan.dataRoot.isEmpty())
         s += QStringLiteral("rm -rf -- %1\n").arg(shQuote(plan.dataRoot));
     if (!plan.autostartEntry.isEmpty())
         s += QStringLiteral("rm -f -- %1\n").arg(shQuote(plan.autostartEntry));
+    s += removeOwnRunLines();
     return s;
 }
 
@@ -175,20 +212,24 @@ RemovalVerdict checkFactoryResetRoot(const MaintenanceContext& c)
         return RemovalVerdict::NotAFolder;
     if (cleaned(c.dataRoot) != cleaned(c.knownDataRoot))
         return RemovalVerdict::UnknownLocation;
-    return RemovalVerdict::Allowed;
+    QString target;
+    return isLink(c.dataRoot) ? checkLinkedDataRoot(c, &target) : RemovalVerdict::Allowed;
 }
 
 QString factoryResetScriptText(const MaintenanceContext& c)
 {
     QString s = QStringLiteral("#!/bin/sh\n");
     s += awaitPanelLines(c);
-    s += QStringLiteral("data=%1\n").arg(shQuote(cleaned(c.dataRoot)));
+    // Through a link the folder it leads to is emptied and the link kept,
+    // so that the data root stays where the user put it.
+    const QString target = isLink(c.dataRoot) ? QFileInfo(cleaned(c.dataRoot)).canonicalFilePath() : QString();
+    s += QStringLiteral("data=%1\n").arg(shQuote(target.isEmpty() ? cleaned(c.dataRoot) : target));
     // A second try for what a slow file system kept, then at least the
     // files; an empty data root is what the first run starts from.
     s += QStringLiteral("rm -rf -- \"$data\" 2>/dev/null\n"
                         "if [ -d \"$data\" ]; then rm -rf -- \"$data\" 2>/dev/null; fi\n"
                         "if [ -d \"$data\" ]; then find \"$data\" -type f -exec rm -f -- {} + 2>/dev/null; fi\n"
-                        "mkdir -p -- \"$data\" 2>/dev/null\n");
+                        "mkdir -p -m 700 -- \"$data\" 2>/dev/null\n");
     if (!c.autostartEntry.isEmpty())
         s += QStringLiteral("rm -f -- %1\n").arg(shQuote(cleaned(c.autostartEntry)));
     // The restarted panel leads a session of its own, detached from this
@@ -197,38 +238,32 @@ QString factoryResetScriptText(const MaintenanceContext& c)
                         "  setsid \"$exe\" </dev/null >/dev/null 2>&1 &\n"
                         "else\n"
                         "  \"$exe\" </dev/null >/dev/null 2>&1 &\n"
-                        "fi\n"
-                        "rm -f -- \"$0\"\n");
+                        "fi\n");
+    s += removeOwnRunLines();
     return s;
 }
 
-QString uninstallScriptPath()
+ScriptWrite writeMaintenanceScript(const QString& base, const QString& name, const QString& text, QString* path)
 {
-    return QDir::tempPath() + QStringLiteral("/Quillory_uninstall.sh");
-}
-
-QString factoryResetScriptPath()
-{
-    return QDir::tempPath() + QStringLiteral("/Quillory_factory_reset.sh");
-}
-
-ScriptWrite writeMaintenanceScript(const QString& path, const QString& text)
-{
-    const QFileInfo fi(path);
-    if ((fi.exists() || fi.isSymLink()) && !QFile::remove(path)) {
-        qWarning() << "maintenance script: cannot replace" << path;
+    QString why;
+    const QString folder = makeRunFolder(base, QStringLiteral("maintenance"), &why);
+    if (folder.isEmpty()) {
+        qWarning() << "maintenance script: no private folder:" << why;
         return ScriptWrite::OpenFailed;
     }
-    const QByteArray bytes = text.toUtf8();
-    // Unbuffered: a buffered save file would commit a script cut short by a
-    // full disk, since this Qt loses the error of the flush in commit().
-    QSaveFile f(path);
-    f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return ScriptWrite::OpenFailed;
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        f.cancelWriting();
+    const QString script = folder + QLatin1Char('/') + name;
+    if (!writeNewFile(script, text.toUtf8(), 0700, &why)) {
+        qWarning() << "maintenance script not written:" << why;
+        QDir(folder).removeRecursively();
         return ScriptWrite::Incomplete;
     }
-    return f.commit() ? ScriptWrite::Ok : ScriptWrite::Incomplete;
+    if (path)
+        *path = script;
+    return ScriptWrite::Ok;
+}
+
+void removeMaintenanceScript(const QString& path)
+{
+    QFile::remove(path);
+    QDir().rmdir(QFileInfo(path).absolutePath());
 }

@@ -22,6 +22,7 @@ enum class RemovalVerdict {
     NoInstallMarker, // a program folder without our install marker
     UnknownLocation, // a data root that is not where the data root belongs
     TooShortText,    // a data root of nine characters or fewer
+    HoldsProgram,    // a linked data root leads to the program folder or above it
 };
 
 // The guard every deletion passes: an absolute path, not "/", not `home` or
@@ -64,6 +65,7 @@ struct UninstallPlan {
     QString programDir;      // deleted when not empty
     RemovalVerdict programVerdict = RemovalVerdict::NoInstallMarker;
     QString dataRoot;        // deleted when not empty (full mode only)
+    QString dataTarget;      // the folder a linked data root leads to, deleted with it
     RemovalVerdict dataVerdict = RemovalVerdict::Allowed;
     QStringList shortcuts;   // "Quillory.desktop" on the desktop and in the menu
     QString autostartEntry;
@@ -74,17 +76,25 @@ struct UninstallPlan {
 UninstallPlan planUninstall(const MaintenanceContext& context, bool full);
 QString uninstallScriptText(const MaintenanceContext& context, const UninstallPlan& plan);
 
+// A data root reached through a link is the link plus the folder it leads
+// to: removing the link alone would leave every file in place. That folder
+// passes checkRemovablePath too and must not hold the program folder.
+
 // The factory reset's guard of the data root: an existing folder of more
 // than nine characters, at its known location, passing checkRemovablePath.
+// The reset empties the folder the data root leads to and keeps the link.
 RemovalVerdict checkFactoryResetRoot(const MaintenanceContext& context);
 QString factoryResetScriptText(const MaintenanceContext& context);
 
-// "Quillory_uninstall.sh" and "Quillory_factory_reset.sh" in the temporary
-// folder.
-QString uninstallScriptPath();
-QString factoryResetScriptPath();
+// The scripts' names.
+inline constexpr char kUninstallScriptName[] = "Quillory_uninstall.sh";
+inline constexpr char kFactoryResetScriptName[] = "Quillory_factory_reset.sh";
 
 enum class ScriptWrite { Ok, OpenFailed, Incomplete };
-// Writes the script all or nothing. Whatever lies at `path` is removed
-// first, so that a link planted there is replaced, never written through.
-ScriptWrite writeMaintenanceScript(const QString& path, const QString& text);
+// Writes the script named `name` into a folder made for this run alone
+// inside `base` (see makeRunFolder): a new file, never one that lay there
+// before and never through a link. `path` receives the script's path when
+// it is written. The scripts remove themselves and that folder when done;
+// a script that is never started is removed with removeMaintenanceScript.
+ScriptWrite writeMaintenanceScript(const QString& base, const QString& name, const QString& text, QString* path);
+void removeMaintenanceScript(const QString& path);

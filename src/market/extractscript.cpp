@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 namespace {
 
 // The text as the Windows panel runs it under powershell.exe: Windows
@@ -44,14 +46,22 @@ QString windowsCommand(const QString& zipPath, const QString& stagingDir)
 // refused, the whole archive is checked before the first byte is written,
 // the containment test is ordinal (Linux names are case-sensitive) and no
 // folder on the way to a file may be a link.
-QString linuxCommand(const QString& zipPath, const QString& stagingDir)
+// Sizes: the total the entries declare is checked before anything is
+// written; .NET never unpacks an entry past the size it declares, so the
+// limit holds while writing too.
+QString linuxCommand(const QString& zipPath, const QString& stagingDir, qint64 unpackLimit)
 {
     return QStringLiteral("$ErrorActionPreference='Stop';")
         + QStringLiteral("Add-Type -AssemblyName System.IO.Compression.FileSystem;")
         + QStringLiteral("$z=[System.IO.Compression.ZipFile]::OpenRead(") + psQuote(zipPath) + QStringLiteral(");")
         + QStringLiteral("$tmp=") + psQuote(stagingDir) + QStringLiteral(";")
+        + QStringLiteral("$cap=[long]") + QString::number(unpackLimit) + QStringLiteral(";")
         + QStringLiteral("try {")
         + QStringLiteral("  $entries=@($z.Entries | Where-Object { $_.Name -ne '' });")
+        + QStringLiteral("  $declared=[long]0;")
+        + QStringLiteral("  foreach ($e in $entries) { $declared+=$e.Length }")
+        + QStringLiteral("  if ($declared -gt $cap) { [Console]::Error.WriteLine(\"package too large: $declared bytes declared, $cap allowed\"); exit ")
+        + QString::number(kExtractTooLarge) + QStringLiteral(" }")
         + QStringLiteral("  foreach ($e in $entries) {")
         + QStringLiteral("    $raw=$e.FullName -replace '\\\\','/';")
         + QStringLiteral("    if ([string]::IsNullOrEmpty($raw)) { continue }")
@@ -81,10 +91,25 @@ QString linuxCommand(const QString& zipPath, const QString& stagingDir)
 
 } // namespace
 
-QString packageExtractCommand(const QString& zipPath, const QString& stagingDir, ExtractDialect dialect)
+QString packageExtractCommand(const QString& zipPath, const QString& stagingDir, ExtractDialect dialect,
+                              qint64 unpackLimit)
 {
     return dialect == ExtractDialect::Windows ? windowsCommand(zipPath, stagingDir)
-                                              : linuxCommand(zipPath, stagingDir);
+                                              : linuxCommand(zipPath, stagingDir, unpackLimit);
+}
+
+qint64 packageUnpackLimit(qint64 archiveBytes, qint64 freeBytes)
+{
+    constexpr qint64 MiB = 1024 * 1024;
+    constexpr qint64 kRatio = 100;
+    constexpr qint64 kFloor = 64 * MiB;
+    constexpr qint64 kCeiling = 4096 * MiB;
+    constexpr qint64 kKeepFree = 256 * MiB;
+    qint64 limit = std::max(kFloor, std::max<qint64>(archiveBytes, 0) * kRatio);
+    limit = std::min(limit, kCeiling);
+    if (freeBytes >= 0)
+        limit = std::min(limit, std::max<qint64>(freeBytes - kKeepFree, 0));
+    return limit;
 }
 
 QStringList packageExtractArguments(const QString& command)

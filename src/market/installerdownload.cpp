@@ -5,9 +5,11 @@
 #include "app/lang.h"
 #include "market/updatedialog.h"
 #include "market/updatehandoff.h"
+#include "platform/privatefolder.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -67,7 +69,17 @@ void PanelUpdater::downloadUpdate(const QString& url)
         return;
     }
     // The file is opened before anything is asked of the network, so that
-    // a data root that cannot be written costs no request.
+    // a data root that cannot be written costs no request. Each run gets a
+    // folder of its own that nobody else can enter, so that what is run
+    // later is what was written and checked here.
+    QString why;
+    runFolder = makeRunFolder(updateRunBase(), QStringLiteral("update"), &why);
+    if (runFolder.isEmpty()) {
+        qWarning() << "update download: no private folder:" << why;
+        forwardUpdateStatus(translate(u"无法写入临时文件"));
+        return;
+    }
+    installer = runFolder + QStringLiteral("/panel_update_setup.exe");
     auto d = std::make_shared<Download>(installer);
     // Unbuffered: a write the disk refuses fails at once, in the handler
     // that can still abort the transfer.
@@ -152,7 +164,7 @@ void PanelUpdater::onUpdateDownloadFinished()
     }
 
     // Checked before the file takes the installer's name: a file that fails
-    // here never appears there, and an earlier installer stays as it was.
+    // here never appears there.
     const QString expected = updateSha256.toLower();
     const QString actual = QString::fromLatin1(d->hash.result().toHex());
     const bool sizeOk = updateSize <= 0 || d->written == updateSize;
@@ -170,7 +182,6 @@ void PanelUpdater::onUpdateDownloadFinished()
     // cut installer over.
     if (QFileInfo(installer).size() != d->written) {
         qWarning() << "update download: tail write/commit failed: the installer on disk is short";
-        QFile::remove(installer);
         forwardUpdateStatus(translate(u"下载失败，磁盘空间不足或临时文件被占用"));
         return;
     }
@@ -188,30 +199,36 @@ void PanelUpdater::onUpdateDownloadFinished()
 
 bool PanelUpdater::startHandOff()
 {
-    QSaveFile script(scriptPath);
-    script.setDirectWriteFallback(false);
-    if (!script.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        forwardUpdateStatus(translate(u"无法写入更新脚本，请到官网手动下载新版"));
-        return false;
-    }
+    const QString scriptPath = runFolder + QStringLiteral("/Quillory_update.sh");
     const QByteArray text = updateHandOffScript(handOffPid, handOffExe, installer);
-    if (script.write(text) != text.size() || !script.commit()) {
-        script.cancelWriting();
+    QString why;
+    if (!writeNewFile(scriptPath, text, 0700, &why)) {
+        qWarning() << "update: hand-off script not written:" << why;
         forwardUpdateStatus(translate(u"更新脚本写入不完整，请检查磁盘空间后重试"));
         return false;
     }
-    QFile::setPermissions(scriptPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    // Through sh: a temporary folder mounted without execute rights still
-    // runs it.
-    if (!QProcess::startDetached(QStringLiteral("/bin/sh"), {scriptPath}, QFileInfo(scriptPath).absolutePath())) {
+    // Through sh: a data root mounted without execute rights still runs it.
+    // Not started in its own folder, which it removes at the end while the
+    // installer may have started the new panel from there.
+    if (!QProcess::startDetached(QStringLiteral("/bin/sh"), {scriptPath}, QDir::tempPath())) {
         forwardUpdateStatus(translate(u"无法启动安装程序，请到官网手动下载新版"));
         return false;
     }
     return true;
 }
 
+void PanelUpdater::discardRun()
+{
+    if (!runFolder.isEmpty() && !QDir(runFolder).removeRecursively())
+        qWarning() << "update: run folder left behind:" << runFolder;
+    runFolder.clear();
+    installer.clear();
+}
+
 void PanelUpdater::forwardUpdateStatus(const QString& text)
 {
+    // Every failure ends here: nothing of the run may stay behind.
+    discardRun();
     updateDownloading = false;
     if (hooks.resumeNoticePoll)
         hooks.resumeNoticePoll();

@@ -18,7 +18,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QUrlQuery>
 
 namespace {
 
@@ -157,16 +156,25 @@ void AppMarketDialog::beginNetworkDownload(AppRow& row)
         row.resumeRetried = false;
 
     QUrl url = serviceUrl(QStringLiteral("/api/download.php"));
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("app"), row.id);
+    // Every value fully percent-encoded: QUrlQuery leaves "+" as it is, and
+    // the service reads a bare "+" as a blank ("1.0.0+1", a token with "+").
+    QByteArray query;
+    const auto add = [&query](const char* key, const QString& value) {
+        if (!query.isEmpty())
+            query += '&';
+        query += key;
+        query += '=';
+        query += QUrl::toPercentEncoding(value);
+    };
+    add("app", row.id);
     const QString version = row.packageVersion();
     if (!version.isEmpty())
-        query.addQueryItem(QStringLiteral("ver"), version);
+        add("ver", version);
     const QString file = QUrl(row.packageUrl).fileName(QUrl::FullyDecoded);
     if (!file.isEmpty())
-        query.addQueryItem(QStringLiteral("file"), file);
-    query.addQueryItem(QStringLiteral("token"), token);
-    url.setQuery(query);
+        add("file", file);
+    add("token", token);
+    url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     if (a->resumeOffset > 0)

@@ -10,6 +10,7 @@
 #include "market/extractscript.h"
 #include "market/marketcatalogue.h"
 #include "market/packagecache.h"
+#include "platform/diskspace.h"
 
 #include <QDebug>
 #include <QDir>
@@ -147,8 +148,9 @@ void AppMarketDialog::startExtract(AppRow& row, const QString& zipPath)
     env.insert(QStringLiteral("DOTNET_CLI_TELEMETRY_OPTOUT"), QStringLiteral("1"));
     process->setProcessEnvironment(env);
     process->setProgram(powerShellProgram());
+    const qint64 limit = packageUnpackLimit(QFileInfo(run->zipPath).size(), availableDiskBytes(run->stagingDir));
     process->setArguments(packageExtractArguments(
-        packageExtractCommand(run->zipPath, run->stagingDir, ExtractDialect::Linux)));
+        packageExtractCommand(run->zipPath, run->stagingDir, ExtractDialect::Linux, limit)));
 
     QPointer<AppMarketDialog> self(this);
     connect(process, &QProcess::errorOccurred, process, [self, run](QProcess::ProcessError) {
@@ -209,7 +211,9 @@ void AppMarketDialog::onExtractFinished(const std::shared_ptr<ExtractRun>& run, 
         if (!isInsideCache(run->zipPath))
             removeFileLogged(run->zipPath, "install-temp");
         removeTree(run->stagingDir);
-        resetRowDownload(*row, translate(u"解压失败"));
+        resetRowDownload(*row, exitCode == kExtractTooLarge && status == QProcess::NormalExit
+                                   ? translate(u"安装包解压后过大或磁盘空间不足，已取消")
+                                   : translate(u"解压失败"));
         return;
     }
 

@@ -9,6 +9,8 @@
 #include "market/packagecache.h"
 #include "platform/desktopentry.h"
 #include "platform/launcher.h"
+#include "platform/privatefolder.h"
+#include "platform/regularfile.h"
 
 #include <QClipboard>
 #include <QCursor>
@@ -63,6 +65,20 @@ QString desktopShortcutBaseName(const QString& name)
     return base.isEmpty() ? translate(u"应用") : base;
 }
 
+namespace {
+
+// The panel's own earlier shortcut to the same program: a regular file, not
+// a link, whose command is exactly the one about to be written.
+bool isOwnShortcut(const QString& path, const QString& exec)
+{
+    if (pathKind(path) != PathKind::Regular)
+        return false;
+    DesktopEntry entry;
+    return readDesktopEntryFile(path, &entry) && entry.valid && entry.exec == exec;
+}
+
+} // namespace
+
 bool createDesktopShortcut(const QString& target, const QString& workingDir, const QString& name,
                            const QString& iconPath)
 {
@@ -73,8 +89,13 @@ bool createDesktopShortcut(const QString& target, const QString& workingDir, con
         desktop = QDir::homePath() + QStringLiteral("/Desktop");
     if (!QDir().mkpath(desktop))
         return false;
-    const QString path = QDir::toNativeSeparators(desktop + QLatin1Char('/') + desktopShortcutBaseName(name)
-                                                  + QStringLiteral(".desktop"));
+    const QString program = QDir::toNativeSeparators(target);
+    // "%" is written "%%" in Exec, but GLib loads an entry only when the
+    // first word, taken literally, names a program, and refuses one whose
+    // path holds "%%". Through env the path is an argument, which every
+    // reader expands alike.
+    const QString exec = program.contains(QLatin1Char('%')) ? QStringLiteral("env ") + quoteExecWord(program)
+                                                            : quoteExecWord(program);
     QList<std::pair<QByteArray, QString>> keys;
     keys.append({"Version", QStringLiteral("1.0")});
     keys.append({"Type", QStringLiteral("Application")});
@@ -82,20 +103,45 @@ bool createDesktopShortcut(const QString& target, const QString& workingDir, con
     // can start a line of its own.
     keys.append({"Name", name});
     keys.append({"Comment", name});
-    keys.append({"Exec", quoteExecWord(QDir::toNativeSeparators(target))});
+    keys.append({"Exec", exec});
     if (!workingDir.isEmpty())
         keys.append({"Path", QDir::toNativeSeparators(workingDir)});
     keys.append({"Icon", QDir::toNativeSeparators(iconPath.isEmpty() ? target : iconPath)});
     keys.append({"Terminal", QStringLiteral("false")});
-    QString error;
-    if (!saveFileAtomically(path, setDesktopEntryKeys(QByteArray(), keys), &error)) {
-        qWarning() << "desktop shortcut: cannot write" << path << error;
-        return false;
-    }
+    const QByteArray bytes = setDesktopEntryKeys(QByteArray(), keys);
     // File managers start only desktop entries marked executable.
-    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
-                                           | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup
-                                           | QFile::ReadOther | QFile::ExeOther);
+    constexpr int kEntryMode = 0755;
+
+    // A file of that name that the panel did not write (the user's own, a
+    // link to anywhere) keeps its place; the shortcut takes the next free
+    // name. Only the panel's own shortcut to this program is replaced.
+    const QString base = desktop + QLatin1Char('/') + desktopShortcutBaseName(name);
+    for (int n = 1; n < 100; ++n) {
+        const QString path = n == 1 ? base + QStringLiteral(".desktop")
+                                    : QStringLiteral("%1 (%2).desktop").arg(base).arg(n);
+        QString error;
+        if (pathKind(path) == PathKind::None) {
+            if (writeNewFile(path, bytes, kEntryMode, &error))
+                return true;
+            // Taken in the meantime: try the next name.
+            if (pathKind(path) != PathKind::None)
+                continue;
+            qWarning() << "desktop shortcut: cannot write" << path << error;
+            return false;
+        }
+        if (!isOwnShortcut(path, exec))
+            continue;
+        if (!saveFileAtomically(path, bytes, &error)) {
+            qWarning() << "desktop shortcut: cannot write" << path << error;
+            return false;
+        }
+        return QFile::setPermissions(path, QFileDevice::Permissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                                    | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser
+                                                                    | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                                                    | QFile::ExeOther));
+    }
+    qWarning() << "desktop shortcut: no free name for" << base;
+    return false;
 }
 
 bool AppMarketDialog::launchApp(const QString& id)

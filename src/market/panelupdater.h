@@ -53,8 +53,8 @@ public:
     bool offerIsBeta() const { return updateIsBeta; }
     UpdateDialog* dialog() const;
 
-    // "panel_update_setup.exe" in the data root.
-    static QString defaultInstallerPath();
+    // "panel_update_setup.exe" in the current download's private folder
+    // (see updateRunBase); empty before the first download.
     QString installerPath() const { return installer; }
 
     // Seams for tests: the version compared with the offer, the installer's
@@ -63,7 +63,6 @@ public:
     void setLocalVersion(const QString& v) { localVersion = v; }
     void setInstallerSizeLimit(qint64 bytes) { sizeLimit = bytes; }
     void setHandOffTarget(qint64 pid, const QString& exe);
-    void setScriptPath(const QString& path) { scriptPath = path; }
 
 private:
     struct Download;
@@ -83,6 +82,8 @@ private:
     // Writes and starts the script; false (status set) when it could not.
     bool startHandOff();
     void setDialogStatus(const QString& text);
+    // Removes the current run's folder with whatever it holds.
+    void discardRun();
     void toast(const QString& text, int kind);
 
     QWidget* window;
@@ -97,8 +98,8 @@ private:
     std::shared_ptr<Download> download;
 
     QString localVersion;
+    QString runFolder;
     QString installer;
-    QString scriptPath;
     qint64 sizeLimit;
     qint64 handOffPid;
     QString handOffExe;

@@ -51,19 +51,18 @@ PanelUpdater::PanelUpdater(QWidget* w, Hooks h)
       window(w),
       hooks(std::move(h)),
       localVersion(appVersionString()),
-      installer(defaultInstallerPath()),
-      scriptPath(updateScriptPath()),
       sizeLimit(kInstallerSizeLimit),
       handOffPid(QCoreApplication::applicationPid()),
       handOffExe(QCoreApplication::applicationFilePath())
 {
 }
 
-PanelUpdater::~PanelUpdater() = default;
-
-QString PanelUpdater::defaultInstallerPath()
+PanelUpdater::~PanelUpdater()
 {
-    return cachedAppDataDir() + QStringLiteral("/panel_update_setup.exe");
+    // A transfer still running has nothing anyone will use; after the
+    // hand-off the folder belongs to the script.
+    if (download)
+        discardRun();
 }
 
 UpdateDialog* PanelUpdater::dialog() const

@@ -1,7 +1,8 @@
 #include "market/updatehandoff.h"
 
+#include "app/paths.h"
+
 #include <QFile>
-#include <QStandardPaths>
 
 QByteArray shellQuoted(const QByteArray& value)
 {
@@ -61,11 +62,17 @@ QByteArray updateHandOffScript(qint64 pid, const QString& exe, const QString& in
          "    [ -n \"$left\" ] && kill -9 $left 2>/dev/null\n"
          "fi\n"
          "\n"
-         "exec \"$installer\" /SILENT /SUPPRESSMSGBOXES /NORESTART /CLOSEAPPLICATIONS /FORCECLOSEAPPLICATIONS\n";
+         "\"$installer\" /SILENT /SUPPRESSMSGBOXES /NORESTART /CLOSEAPPLICATIONS /FORCECLOSEAPPLICATIONS\n"
+         "status=$?\n"
+         // The installer and this script share their run's folder; rmdir
+         // leaves it when the installer put anything else there.
+         "rm -f -- \"$installer\" \"$0\"\n"
+         "rmdir -- \"${installer%/*}\" 2>/dev/null\n"
+         "exit \"$status\"\n";
     return s;
 }
 
-QString updateScriptPath()
+QString updateRunBase()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/Quillory_update.sh");
+    return cachedAppDataDir() + QStringLiteral("/cache");
 }

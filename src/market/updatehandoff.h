@@ -10,12 +10,16 @@
 //  2. ends every other process of this user whose executable is the file
 //     `exe` (found through /proc/<pid>/exe, so nothing is ever matched by
 //     name; asked to quit first, killed when it has not after about 3 s),
-//  3. runs the installer with the silent-install switches.
-// Every value is single-quoted.
+//  3. runs the installer with the silent-install switches,
+//  4. removes the installer and itself, and their folder when nothing else
+//     is left in it.
+// The script is meant to lie in the installer's folder. Every value is
+// single-quoted.
 QByteArray updateHandOffScript(qint64 pid, const QString& exe, const QString& installer);
 
 // `value` as one single-quoted sh word ("'" written as '\'').
 QByteArray shellQuoted(const QByteArray& value);
 
-// "Quillory_update.sh" in the user's temporary folder.
-QString updateScriptPath();
+// Where each update run makes its private folder for the installer and the
+// script: "cache" in the data root, which snapshots leave out.
+QString updateRunBase();

@@ -105,6 +105,13 @@ void setUpdatePublicKeyOverride(const QString& xHex, const QString& yHex)
 
 bool isManifestSignatureValid(const UpdateManifest& m)
 {
+    // The fields are joined with "|" as they are: with a "|" inside one, the
+    // same signed text could be split into other fields. No real manifest
+    // has one (a hash, a version, a time, an address that would encode it).
+    for (const QString* field : {&m.version, &m.sha256, &m.url, &m.time}) {
+        if (field->contains(QLatin1Char('|')))
+            return false;
+    }
     const QByteArray sig = QByteArray::fromBase64(m.sig.toLatin1());
     if (sig.size() != kRawSignatureBytes)
         return false;

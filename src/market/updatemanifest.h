@@ -32,7 +32,7 @@ QByteArray hexToBytes(const QString& hex);
 
 // True when the manifest carries an "ES256" signature (letter case ignored)
 // of exactly 64 bytes, r then s, that the built-in public key verifies over
-// the signed text.
+// the signed text, and no signed field holds a "|".
 bool isManifestSignatureValid(const UpdateManifest& m);
 
 // The public key's coordinates as 64 hexadecimal digits each: the override

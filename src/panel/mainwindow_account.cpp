@@ -166,6 +166,14 @@ void MainWindow::syncLockState()
 
 bool MainWindow::showLogin()
 {
+    // One sign-in at a time: a second request (the market, the chat) while
+    // a dialog is up brings that one forward instead of stacking another;
+    // its answer reaches every window through the token.
+    if (LoginDialog* open = findChild<LoginDialog*>(QString(), Qt::FindDirectChildrenOnly)) {
+        open->raise();
+        open->activateWindow();
+        return false;
+    }
     // On the heap and guarded: the window may go away while the dialog's
     // own event loop runs.
     QPointer<LoginDialog> dialog = new LoginDialog(this);

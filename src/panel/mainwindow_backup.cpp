@@ -19,7 +19,9 @@
 #include "market/appmarketdialog.h"
 #include "panel/layoutfile.h"
 #include "panel/autostart.h"
+#include "platform/privatefolder.h"
 #include "platform/process.h"
+#include "platform/regularfile.h"
 #include "protect/screenmonitor.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
@@ -84,6 +86,7 @@ const char* verdictName(RemovalVerdict v)
     case RemovalVerdict::NoInstallMarker: return "no install marker";
     case RemovalVerdict::UnknownLocation: return "not the data root's own location";
     case RemovalVerdict::TooShortText: return "path too short";
+    case RemovalVerdict::HoldsProgram: return "a link to the program folder or above it";
     }
     return "?";
 }
@@ -196,7 +199,16 @@ void MainWindow::exportUserData()
     files.settings = settingsFile;
     files.registry = QFileInfo(settingsFile).absolutePath() + QStringLiteral("/apps_registry.json");
     const QJsonObject bundle = buildUserDataBundle(files, appVersionString(), QDateTime::currentDateTime());
-    switch (writeUserDataBundle(path, bundle)) {
+    // The bundle holds the settings with the lock password's hash. The save
+    // keeps the mode of the file it replaces, so that file is made private
+    // first: an empty one of this user's when nothing lies there yet.
+    const bool placeholder = pathKind(path) == PathKind::None && writeNewFile(path, QByteArray(), 0600);
+    if (!placeholder)
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const BundleWrite written = writeUserDataBundle(path, bundle);
+    if (written != BundleWrite::Ok && placeholder)
+        QFile::remove(path);
+    switch (written) {
     case BundleWrite::OpenFailed:
         showToast(translate("导出失败：无法写入文件"), 1);
         return;
@@ -332,11 +344,19 @@ void MainWindow::uninstallApp(bool full)
     const UninstallPlan plan = planUninstall(context, full);
     if (plan.programDir.isEmpty())
         qWarning() << "uninstall: program folder kept:" << context.programDir << verdictName(plan.programVerdict);
-    if (full && plan.dataRoot.isEmpty())
+    if (full && plan.dataRoot.isEmpty()) {
         qWarning() << "uninstall: data root kept:" << context.dataRoot << verdictName(plan.dataVerdict);
+        // The question above promised the data would go: say what stays.
+        const QString where = QFileInfo(context.dataRoot).isSymLink()
+            ? QStringLiteral("%1 -> %2").arg(context.dataRoot, QFileInfo(context.dataRoot).canonicalFilePath())
+            : context.dataRoot;
+        if (!maintenanceUi.ask(this, title, translate("数据目录无法自动删除，将保留在原处：\n%1\n仍要卸载程序吗？").arg(where), true))
+            return;
+    }
 
-    const QString script = uninstallScriptPath();
-    switch (writeMaintenanceScript(script, uninstallScriptText(context, plan))) {
+    QString script;
+    switch (writeMaintenanceScript(runtimeDirectory(), QLatin1String(kUninstallScriptName),
+                                   uninstallScriptText(context, plan), &script)) {
     case ScriptWrite::OpenFailed:
         showToast(translate("卸载失败：无法写临时脚本"), 1);
         return;
@@ -347,6 +367,7 @@ void MainWindow::uninstallApp(bool full)
         break;
     }
     if (!maintenanceUi.start(QStringLiteral("/bin/sh"), { script }, QDir::tempPath())) {
+        removeMaintenanceScript(script);
         showToast(translate("卸载失败：无法启动卸载脚本，请手动卸载"), 1);
         return;
     }
@@ -375,8 +396,9 @@ void MainWindow::factoryReset()
     }
     qInfo() << "factory reset requested, data dir:" << context.dataRoot;
 
-    const QString script = factoryResetScriptPath();
-    switch (writeMaintenanceScript(script, factoryResetScriptText(context))) {
+    QString script;
+    switch (writeMaintenanceScript(runtimeDirectory(), QLatin1String(kFactoryResetScriptName),
+                                   factoryResetScriptText(context), &script)) {
     case ScriptWrite::OpenFailed:
         showToast(translate("初始化失败：无法写临时脚本"), 1);
         return;
@@ -387,6 +409,7 @@ void MainWindow::factoryReset()
         break;
     }
     if (!maintenanceUi.start(QStringLiteral("/bin/sh"), { script }, QDir::tempPath())) {
+        removeMaintenanceScript(script);
         showToast(translate("初始化失败：无法启动重置脚本，请手动清理数据目录"), 1);
         return;
     }

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <sys/prctl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -68,13 +69,19 @@ int liveMembers(qint64 group)
 void startInOwnProcessGroup(QProcess& process)
 {
     // Runs in the forked child before exec: only async-signal-safe calls.
-    process.setChildProcessModifier([] { ::setsid(); });
+    // These children write the panel's own files (snapshots, restored data):
+    // whatever they create is private to the user.
+    process.setChildProcessModifier([] {
+        ::umask(077);
+        ::setsid();
+    });
 }
 
 void startTiedToThisProcess(QProcess& process)
 {
     const pid_t parent = ::getpid();
     process.setChildProcessModifier([parent] {
+        ::umask(077);
         ::setsid();
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         // The parent may have died before the signal was asked for.

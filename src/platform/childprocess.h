@@ -8,7 +8,8 @@ class QProcess;
 
 // Makes `process` start its program as the leader of a new session and
 // process group, so that killProcessGroup() reaches every descendant that
-// did not leave the group on purpose. Call before QProcess::start().
+// did not leave the group on purpose. What the child creates is private to
+// the user (umask 077). Call before QProcess::start().
 void startInOwnProcessGroup(QProcess& process);
 
 // startInOwnProcessGroup(), and the child is also killed by the kernel when

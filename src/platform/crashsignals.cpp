@@ -285,7 +285,7 @@ void appendCrashLine(const siginfo_t* info, const ucontext_t* uc, const Civil& n
     if (path.size >= sizeof path.data)
         return;
     path.data[path.size] = '\0';
-    const int fd = ::open(path.data, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(path.data, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
     Text line;

@@ -63,7 +63,7 @@ AppendResult appendToFile(const QString& path, const QByteArray& bytes)
     const QByteArray native = QFile::encodeName(path);
     int fd;
     do {
-        fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return AppendResult::OpenFailed;

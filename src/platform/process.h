@@ -24,7 +24,7 @@ QString runtimeDirectory();
 bool isOwnExecutableOfThisUser(qint64 pid);
 
 // Appends `bytes` to `path` in a single write on a file opened for appending
-// (created 0644 when missing), so that lines of concurrent writers are never
+// (created 0600 when missing), so that lines of concurrent writers are never
 // interleaved. Tells whether opening or writing failed.
 enum class AppendResult { Ok, OpenFailed, ShortWrite };
 AppendResult appendToFile(const QString& path, const QByteArray& bytes);

@@ -42,6 +42,25 @@ private Q_SLOTS:
         QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("layout.json")});
     }
 
+    // A file the save makes is private to the user; one it replaces keeps
+    // the mode it had.
+    void newFilesArePrivate()
+    {
+        QTemporaryDir dir;
+        const QString fresh = dir.path() + QStringLiteral("/auth.json");
+        QVERIFY(saveFileAtomically(fresh, "{}", nullptr));
+        QCOMPARE(QFileInfo(fresh).permissions() & 0x0077, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(fresh).permissions() & 0x7000, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+        const QString shared = dir.path() + QStringLiteral("/notes.desktop");
+        QVERIFY(testsupport::writeFile(shared, "old"));
+        const QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+            | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        QVERIFY(QFile::setPermissions(shared, mode));
+        QVERIFY(saveFileAtomically(shared, "new", nullptr));
+        QCOMPARE(QFileInfo(shared).permissions() & 0x7077, mode);
+    }
+
     void failedSaveLeavesTheOldFile_data()
     {
         QTest::addColumn<int>("size");

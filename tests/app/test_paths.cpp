@@ -44,6 +44,13 @@ private Q_SLOTS:
         QCOMPARE(root, qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tarnavel/TarnavelPanel"));
         QVERIFY(QFileInfo(root).isDir());
         QVERIFY(!root.endsWith(QLatin1Char('/')));
+        // Private to the user, also when an earlier version left it open.
+        const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        QCOMPARE(QFileInfo(root).permissions() & 0x7077, owner);
+        QVERIFY(QFile::setPermissions(root, owner | QFileDevice::ReadGroup | QFileDevice::ExeGroup
+                                                | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        QCOMPARE(appDataDir(), root);
+        QCOMPARE(QFileInfo(root).permissions() & 0x7077, owner);
     }
     void cachedRootIsStable()
     {

@@ -59,6 +59,8 @@ private:
     // Runs the copy with `action` in the sandbox's environment; its exit code.
     int runPanel(const QString& action);
     QString dataRootOf(bool portable) const;
+    // The start of every folder a maintenance script runs from.
+    QString runFolders() const { return sandbox + QStringLiteral("/runtime/maintenance-"); }
 
     QString sandbox;
     QString program;
@@ -159,11 +161,14 @@ void TestMaintenanceSandbox::uninstall()
     QVERIFY(testsupport::writeFile(sandbox + QStringLiteral("/home/keep.txt"), "home"));
     QVERIFY(testsupport::writeFile(sandbox + QStringLiteral("/opt/Other/keep.txt"), "neighbour"));
     QVERIFY(testsupport::writeFile(sandbox + QStringLiteral("/data/Tarnavel/Other/keep.txt"), "other program"));
+    // Where the script's name once lay in the shared temporary folder, a
+    // link to a file of the user's.
+    QVERIFY(QFile::link(sandbox + QStringLiteral("/home/keep.txt"), sandbox + QStringLiteral("/tmp/Quillory_uninstall.sh")));
     const Tree before = treeOf(sandbox);
 
     QCOMPARE(runPanel(full ? QStringLiteral("--uninstall-full") : QStringLiteral("--uninstall-keep")), 0);
-    const QByteArray script = QFile::encodeName(sandbox + QStringLiteral("/tmp/Quillory_uninstall.sh"));
-    QTRY_VERIFY_WITH_TIMEOUT(!anyProcessMentions(script), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!anyProcessMentions(QFile::encodeName(runFolders())), 30000);
+    QVERIFY(QDir(sandbox + QStringLiteral("/runtime")).entryList({ QStringLiteral("maintenance-*") }, QDir::AllEntries | QDir::Hidden).isEmpty());
 
     QCOMPARE(!QFileInfo::exists(program), programGone);
     QCOMPARE(!QFileInfo::exists(data), dataGone);
@@ -213,7 +218,8 @@ void TestMaintenanceSandbox::factoryResetStartsAFreshPanel()
     QVERIFY(!layout.contains("Mine"));
     QCOMPARE(testsupport::readFile(sandbox + QStringLiteral("/home/keep.txt")), QByteArray("home"));
     QVERIFY(QFileInfo::exists(executable));
-    QVERIFY(!QFileInfo::exists(sandbox + QStringLiteral("/tmp/Quillory_factory_reset.sh")));
+    QTRY_VERIFY_WITH_TIMEOUT(!anyProcessMentions(QFile::encodeName(runFolders())), 30000);
+    QVERIFY(QDir(sandbox + QStringLiteral("/runtime")).entryList({ QStringLiteral("maintenance-*") }, QDir::AllEntries | QDir::Hidden).isEmpty());
 }
 
 QTEST_MAIN(TestMaintenanceSandbox)

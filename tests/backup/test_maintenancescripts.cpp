@@ -27,11 +27,15 @@ Tree without(Tree tree, const QStringList& removed)
     return tree;
 }
 
-// Runs a script text with sh and waits for its end.
-bool runScript(const QString& path, const QString& text)
+// Writes a script text as the panel does, into a run folder of its own in
+// `base`, runs it with sh and waits for its end.
+bool runScript(const QString& base, const QString& name, const QString& text, QString* written = nullptr)
 {
-    if (writeMaintenanceScript(path, text) != ScriptWrite::Ok)
+    QString path;
+    if (writeMaintenanceScript(base, name, text, &path) != ScriptWrite::Ok)
         return false;
+    if (written)
+        *written = path;
     QProcess sh;
     sh.start(QStringLiteral("/bin/sh"), { path });
     return sh.waitForFinished(60000) && sh.exitStatus() == QProcess::NormalExit;
@@ -71,7 +75,9 @@ private Q_SLOTS:
     void factoryResetEmptiesAndRestarts();
     void factoryResetGuard_data();
     void factoryResetGuard();
-    void scriptWriteReplacesAPlantedLink();
+    void scriptLiesInAFolderOfItsOwn();
+    void linkedDataRoot_data();
+    void linkedDataRoot();
 
 private:
     // A sandbox with a home, XDG folders, an installed program folder and a
@@ -245,7 +251,7 @@ void TestMaintenanceScripts::uninstallRemovesExactlyItsFiles()
     const Tree before = treeOf(sandbox);
     const UninstallPlan plan = planUninstall(context, full);
     QCOMPARE(plan.programDir, program);
-    QVERIFY(runScript(sandbox + QStringLiteral("/tmp/Quillory_uninstall.sh"), uninstallScriptText(context, plan)));
+    QVERIFY(runScript(sandbox + QStringLiteral("/tmp"), QLatin1String(kUninstallScriptName), uninstallScriptText(context, plan)));
     // The panel ended on its own: awaited, not killed.
     QVERIFY(processes.first()->waitForFinished(5000));
     QCOMPARE(processes.first()->exitStatus(), QProcess::NormalExit);
@@ -258,6 +264,8 @@ void TestMaintenanceScripts::uninstallRemovesExactlyItsFiles()
     const Tree after = without(treeOf(sandbox), { QStringLiteral("tmp") });
     const Tree expected = without(before, removed + QStringList{ QStringLiteral("tmp") });
     QVERIFY2(after == expected, qPrintable(diffKeys(expected, after).join(QLatin1Char(' '))));
+    // The script took itself and its folder away.
+    QVERIFY(QDir(sandbox + QStringLiteral("/tmp")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
 }
 
 void TestMaintenanceScripts::refusedPathsStayInPlace_data()
@@ -311,7 +319,7 @@ void TestMaintenanceScripts::refusedPathsStayInPlace()
     if (kind == QStringLiteral("elsewhere"))
         QCOMPARE(plan.dataVerdict, RemovalVerdict::UnknownLocation);
     context.pid = 0;
-    QVERIFY(runScript(sandbox + QStringLiteral("/tmp/Quillory_uninstall.sh"), uninstallScriptText(context, plan)));
+    QVERIFY(runScript(sandbox + QStringLiteral("/tmp"), QLatin1String(kUninstallScriptName), uninstallScriptText(context, plan)));
 
     const Tree after = without(treeOf(sandbox), { QStringLiteral("tmp") });
     const Tree expected = without(before, removed + QStringList{ QStringLiteral("tmp") });
@@ -326,7 +334,7 @@ void TestMaintenanceScripts::panelOutlivingTheWaitIsEndedByPid()
     const UninstallPlan plan = planUninstall(context, false);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(runScript(sandbox + QStringLiteral("/tmp/Quillory_uninstall.sh"), uninstallScriptText(context, plan)));
+    QVERIFY(runScript(sandbox + QStringLiteral("/tmp"), QLatin1String(kUninstallScriptName), uninstallScriptText(context, plan)));
     QVERIFY(processes.first()->waitForFinished(5000));
     QCOMPARE(processes.first()->exitStatus(), QProcess::CrashExit);
     QVERIFY(clock.elapsed() < 20000);
@@ -343,7 +351,7 @@ void TestMaintenanceScripts::anotherProgramOnThePidIsLeftAlone()
     QVERIFY(other->waitForStarted(5000));
     context.pid = other->processId();
     context.waitTenths = 3;
-    QVERIFY(runScript(sandbox + QStringLiteral("/tmp/Quillory_uninstall.sh"),
+    QVERIFY(runScript(sandbox + QStringLiteral("/tmp"), QLatin1String(kUninstallScriptName),
                       uninstallScriptText(context, planUninstall(context, false))));
     QCOMPARE(other->state(), QProcess::Running);
 }
@@ -366,9 +374,12 @@ void TestMaintenanceScripts::factoryResetEmptiesAndRestarts()
     QCOMPARE(checkFactoryResetRoot(context), RemovalVerdict::Allowed);
 
     const Tree before = treeOf(sandbox);
-    const QString script = sandbox + QStringLiteral("/tmp/Quillory_factory_reset.sh");
-    QVERIFY(runScript(script, factoryResetScriptText(context)));
-    QVERIFY(!QFileInfo::exists(script));
+    QString script;
+    QVERIFY(runScript(sandbox + QStringLiteral("/tmp"), QLatin1String(kFactoryResetScriptName),
+                      factoryResetScriptText(context), &script));
+    // The script and the folder made for it are gone.
+    QVERIFY(!QFileInfo::exists(QFileInfo(script).absolutePath()));
+    QVERIFY(QDir(sandbox + QStringLiteral("/tmp")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(started), 10000);
 
     QVERIFY(QFileInfo(data).isDir());
@@ -414,17 +425,94 @@ void TestMaintenanceScripts::factoryResetGuard()
     QCOMPARE(int(checkFactoryResetRoot(context)), verdict);
 }
 
-void TestMaintenanceScripts::scriptWriteReplacesAPlantedLink()
+void TestMaintenanceScripts::scriptLiesInAFolderOfItsOwn()
 {
+    // A link planted where the script's name once lay in a shared folder
+    // is neither followed nor replaced.
+    const QString base = sandbox + QStringLiteral("/tmp");
     const QString victim = sandbox + QStringLiteral("/home/notes.txt");
-    const QString script = sandbox + QStringLiteral("/tmp/Quillory_uninstall.sh");
-    QVERIFY(QFile::link(victim, script));
-    QCOMPARE(writeMaintenanceScript(script, QStringLiteral("#!/bin/sh\n")), ScriptWrite::Ok);
-    QVERIFY(!QFileInfo(script).isSymLink());
-    QCOMPARE(testsupport::readFile(script), QByteArray("#!/bin/sh\n"));
+    const QString planted = base + QLatin1Char('/') + QLatin1String(kUninstallScriptName);
+    QVERIFY(QFile::link(victim, planted));
+    QString first, second;
+    QCOMPARE(writeMaintenanceScript(base, QLatin1String(kUninstallScriptName), QStringLiteral("#!/bin/sh\n"), &first),
+             ScriptWrite::Ok);
+    QCOMPARE(writeMaintenanceScript(base, QLatin1String(kUninstallScriptName), QStringLiteral("#!/bin/sh\n"), &second),
+             ScriptWrite::Ok);
     QCOMPARE(testsupport::readFile(victim), QByteArray("home"));
-    QCOMPARE(writeMaintenanceScript(sandbox + QStringLiteral("/no-such/x.sh"), QStringLiteral("x")),
+    QCOMPARE(QFileInfo(planted).symLinkTarget(), victim);
+    for (const QString& script : { first, second }) {
+        const QFileInfo folder(QFileInfo(script).absolutePath());
+        QCOMPARE(folder.absolutePath(), base);
+        QVERIFY(!folder.isSymLink());
+        QCOMPARE(folder.permissions() & 0x0077, QFileDevice::Permissions());
+        QCOMPARE(testsupport::readFile(script), QByteArray("#!/bin/sh\n"));
+    }
+    QVERIFY(QFileInfo(first).absolutePath() != QFileInfo(second).absolutePath());
+    removeMaintenanceScript(first);
+    QVERIFY(!QFileInfo::exists(QFileInfo(first).absolutePath()));
+
+    // A base that cannot hold a folder: nothing is written.
+    QVERIFY(testsupport::writeFile(sandbox + QStringLiteral("/not-a-folder"), "x"));
+    QString none;
+    QCOMPARE(writeMaintenanceScript(sandbox + QStringLiteral("/not-a-folder"), QLatin1String(kUninstallScriptName),
+                                    QStringLiteral("x"), &none),
              ScriptWrite::OpenFailed);
+    QVERIFY(none.isEmpty());
+}
+
+void TestMaintenanceScripts::linkedDataRoot_data()
+{
+    QTest::addColumn<bool>("reset");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("verdict");
+    QTest::newRow("uninstall, another disk") << false << QStringLiteral("disk/panel-data") << int(RemovalVerdict::Allowed);
+    QTest::newRow("reset, another disk") << true << QStringLiteral("disk/panel-data") << int(RemovalVerdict::Allowed);
+    QTest::newRow("uninstall, to home") << false << QStringLiteral("home") << int(RemovalVerdict::RootOrHome);
+    QTest::newRow("reset, to home") << true << QStringLiteral("home") << int(RemovalVerdict::RootOrHome);
+    QTest::newRow("uninstall, above the program") << false << QStringLiteral("opt") << int(RemovalVerdict::HoldsProgram);
+    QTest::newRow("reset, above the program") << true << QStringLiteral("opt") << int(RemovalVerdict::HoldsProgram);
+}
+
+// The data root is a link to a folder elsewhere: deleting only the link
+// would leave every file there while the user was told they were gone.
+void TestMaintenanceScripts::linkedDataRoot()
+{
+    QFETCH(bool, reset);
+    QFETCH(QString, target);
+    QFETCH(int, verdict);
+    const QString real = sandbox + QLatin1Char('/') + target;
+    QVERIFY(testsupport::writeFile(real + QStringLiteral("/layout.json"), "{}"));
+    QVERIFY(testsupport::writeFile(real + QStringLiteral("/logs/app.log"), "log"));
+    QVERIFY(QDir(data).removeRecursively());
+    QVERIFY(QFile::link(real, data));
+    const Tree before = treeOf(sandbox);
+
+    if (reset) {
+        QCOMPARE(int(checkFactoryResetRoot(context)), verdict);
+        if (verdict != int(RemovalVerdict::Allowed))
+            return;
+        context.executable = QStringLiteral("/bin/true");
+        QVERIFY(runScript(sandbox + QStringLiteral("/tmp"), QLatin1String(kFactoryResetScriptName),
+                          factoryResetScriptText(context)));
+        // The link stays where the user put it and leads to an empty,
+        // private folder.
+        QVERIFY(QFileInfo(data).isSymLink());
+        QCOMPARE(QFileInfo(data).canonicalFilePath(), QFileInfo(real).canonicalFilePath());
+        QVERIFY(QDir(real).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+        QCOMPARE(QFileInfo(real).permissions() & 0x0077, QFileDevice::Permissions());
+        return;
+    }
+
+    const UninstallPlan plan = planUninstall(context, true);
+    QCOMPARE(int(plan.dataVerdict), verdict);
+    QVERIFY(runScript(sandbox + QStringLiteral("/tmp"), QLatin1String(kUninstallScriptName), uninstallScriptText(context, plan)));
+    QStringList removed{ QStringLiteral("opt/Quillory"), QStringLiteral("home/Desktop/Quillory.desktop"),
+                         QStringLiteral("share/applications/Quillory.desktop"),
+                         QStringLiteral("config/autostart/TarnavelPanel.desktop"), QStringLiteral("tmp") };
+    if (verdict == int(RemovalVerdict::Allowed))
+        removed << QStringLiteral("data/Tarnavel/TarnavelPanel ->") << target;
+    const Tree after = without(treeOf(sandbox), { QStringLiteral("tmp") });
+    QVERIFY2(after == without(before, removed), qPrintable(diffKeys(without(before, removed), after).join(QLatin1Char(' '))));
 }
 
 QTEST_MAIN(TestMaintenanceScripts)

@@ -553,6 +553,23 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(partPath("ff")));
     }
 
+    // A "+" in a version or a token reaches the service as a "+", not as
+    // the blank a bare "+" in a query stands for; so do "&", "=" and "/".
+    void queryValuesArriveAsSent()
+    {
+        publish("pv", packageBytes(), obj({{"version", "1.0.0+1"}}));
+        setPage({appEntry("pv", "1.0.0+1")});
+        const QString token = QStringLiteral("t+k/n=a&b c");
+        openMarket(token);
+        click("pv", AppMarketDialog::kActionButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!downloads().isEmpty(), 20000);
+        const QJsonObject sent = downloads().first().toObject();
+        QCOMPARE(sent.value("ver").toString(), QStringLiteral("1.0.0+1"));
+        QCOMPARE(sent.value("token").toString(), token);
+        QCOMPARE(sent.value("app").toString(), QStringLiteral("pv"));
+        QVERIFY(waitIdle("pv"));
+    }
+
     // The manifest's version names the package when the catalogue lags.
     void manifestVersionWins()
     {

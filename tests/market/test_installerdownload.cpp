@@ -16,18 +16,20 @@ using namespace updatertest;
 
 namespace {
 
-const char kQuietInstaller[] = "#!/bin/sh\n: > \"$0.ran\"\n";
-const QString kOlderInstaller = QStringLiteral("an installer from an earlier download");
+// Leaves a copy of itself beside its run's folder, where the script's
+// clean-up does not reach.
+const char kQuietInstaller[] = "#!/bin/sh\ncat \"$0\" > \"${0%/*}/../installer.ran.part\"\n"
+                               "mv \"${0%/*}/../installer.ran.part\" \"${0%/*}/../installer.ran\"\n";
 
-QString installerPath()
-{
-    return PanelUpdater::defaultInstallerPath();
-}
-
-// The files the stand-in installer leaves beside itself.
 QString ranFile()
 {
-    return installerPath() + QStringLiteral(".ran");
+    return updateRunBase() + QStringLiteral("/installer.ran");
+}
+
+// The folders of update runs that are still there.
+QStringList runFolders()
+{
+    return QDir(updateRunBase()).entryList({QStringLiteral("update-*")}, QDir::AllEntries | QDir::Hidden);
 }
 
 bool copyExecutable(const QString& from, const QString& to)
@@ -62,7 +64,6 @@ class TestInstallerDownload : public QObject {
     void confine(UpdaterHarness& h)
     {
         h.updater->setHandOffTarget(0, sandbox.filePath(QStringLiteral("nothing-runs-this/TarnavelPanel")));
-        h.updater->setScriptPath(sandbox.filePath(QStringLiteral("Quillory_update.sh")));
     }
 
     bool clickAndWait(UpdaterHarness& h)
@@ -87,7 +88,6 @@ private Q_SLOTS:
         svc.control(QStringLiteral("clear_faults"));
         svc.control(QStringLiteral("clear_log"));
         svc.control(QStringLiteral("update.history"));
-        QFile::remove(installerPath());
         QFile::remove(ranFile());
     }
 
@@ -120,7 +120,6 @@ private Q_SLOTS:
         QFETCH(qint64, announced);
         QFETCH(qint64, limit);
         QFETCH(QString, status);
-        QVERIFY(testsupport::writeFile(installerPath(), kOlderInstaller.toUtf8()));
         const QJsonObject file = svc.control(QStringLiteral("update.installer"),
                                              {{QStringLiteral("name"), QStringLiteral("setup.bin")},
                                               {QStringLiteral("bytes"), 4096}});
@@ -156,11 +155,8 @@ private Q_SLOTS:
         QCOMPARE(h.noticeStops, 1);
         QCOMPARE(h.noticeResumes, 1);
         QCOMPARE(h.updater->dialog()->status(), status);
-        QCOMPARE(testsupport::readFile(installerPath()), kOlderInstaller.toUtf8());
-        QCOMPARE(QDir(QFileInfo(installerPath()).absolutePath())
-                     .entryList({QStringLiteral("panel_update_setup*")}, QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("panel_update_setup.exe")});
-        QVERIFY(!QFile::exists(sandbox.filePath(QStringLiteral("Quillory_update.sh"))));
+        // Nothing of the failed run stays behind.
+        QVERIFY2(runFolders().isEmpty(), qPrintable(runFolders().join(QLatin1Char(' '))));
         if (where == QLatin1String("http"))
             QVERIFY(svc.requestsTo(QStringLiteral("/update/files/setup.bin")).isEmpty());
 
@@ -229,12 +225,13 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^update download rejected: http =")));
         QVERIFY(clickAndWait(h));
         QCOMPARE(h.endCalls, 0);
-        QVERIFY(!QFile::exists(installerPath()));
+        QVERIFY(runFolders().isEmpty());
         QCOMPARE(h.updater->dialog()->status(), translate(u"下载失败，请检查网络后重试"));
     }
 
-    // The accepted installer is kept under its name, executable, and the
-    // hand-off script is written and started before the process ends.
+    // The accepted installer is run by the hand-off script, which is
+    // written and started before the process ends; both are removed after
+    // use.
     void handOff_data()
     {
         QTest::addColumn<bool>("upperCaseDigest");
@@ -259,12 +256,10 @@ private Q_SLOTS:
         QCOMPARE(h.endCalls, 1);
         QCOMPARE(h.noticeResumes, 0);
         QCOMPARE(h.updater->dialog()->status(), translate(u"准备安装…"));
-        QCOMPARE(testsupport::readFile(installerPath()), QByteArray(kQuietInstaller));
-        QVERIFY(QFileInfo(installerPath()).isExecutable());
-        const QByteArray script = testsupport::readFile(sandbox.filePath(QStringLiteral("Quillory_update.sh")));
-        QVERIFY(script.contains(shellQuoted(QFile::encodeName(installerPath()))));
         // The script runs the installer at once: nothing it waits for runs.
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ranFile()), 30000);
+        QCOMPARE(testsupport::readFile(ranFile()), QByteArray(kQuietInstaller));
+        QTRY_VERIFY_WITH_TIMEOUT(runFolders().isEmpty(), 30000);
     }
 
     // The script itself, run detached in the sandbox: it waits for the
@@ -291,14 +286,15 @@ private Q_SLOTS:
         for (const QProcess* p : {&panel, &sibling, &decoy})
             installer += QStringLiteral("  readlink /proc/%1/exe >/dev/null 2>&1 && echo alive || echo gone\n")
                              .arg(p->processId());
-        installer += QStringLiteral("} > \"$0.ran\"\n");
+        const QString ran = sandbox.filePath(QStringLiteral("handoff.ran"));
+        QFile::remove(ran);
+        installer += QStringLiteral("} > %1.part && mv %1.part %1\n").arg(QString::fromUtf8(shellQuoted(QFile::encodeName(ran))));
         const QJsonObject file = svc.control(QStringLiteral("update.installer"),
                                              {{QStringLiteral("name"), QStringLiteral("setup.sh.bin")},
                                               {QStringLiteral("text"), installer}});
 
         UpdaterHarness h;
         h.updater->setHandOffTarget(panel.processId(), panelExe);
-        h.updater->setScriptPath(sandbox.filePath(QStringLiteral("Quillory_update.sh")));
         // The panel's process ends a moment after the script started: the
         // script must wait for it.
         h.onEnd = [&panel] { QTimer::singleShot(1000, &panel, [&panel] { panel.kill(); }); };
@@ -308,8 +304,8 @@ private Q_SLOTS:
         QVERIFY(clickAndWait(h));
         QCOMPARE(h.endCalls, 1);
 
-        QTRY_VERIFY_WITH_TIMEOUT(testsupport::readFile(ranFile()).count('\n') == 8, 60000);
-        const QStringList lines = QString::fromUtf8(testsupport::readFile(ranFile())).split(QLatin1Char('\n'),
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ran), 60000);
+        const QStringList lines = QString::fromUtf8(testsupport::readFile(ran)).split(QLatin1Char('\n'),
                                                                                           Qt::SkipEmptyParts);
         QCOMPARE(lines, (QStringList{QStringLiteral("/SILENT"), QStringLiteral("/SUPPRESSMSGBOXES"),
                                      QStringLiteral("/NORESTART"), QStringLiteral("/CLOSEAPPLICATIONS"),
@@ -321,6 +317,44 @@ private Q_SLOTS:
         decoy.kill();
         decoy.waitForFinished();
         panel.waitForFinished();
+    }
+
+    // The real default: a link planted in the shared temporary folder under
+    // the name the script once had is never written through, and the
+    // script and installer run from a folder only this user can enter,
+    // which is gone once the installer has ended.
+    void handOffIgnoresAPlantedLink()
+    {
+        const QString victim = sandbox.filePath(QStringLiteral("victim/.profile"));
+        QVERIFY(testsupport::writeFile(victim, "export PATH=/usr/bin\n"));
+        const QString planted = QDir::tempPath() + QStringLiteral("/Quillory_update.sh");
+        QFile::remove(planted);
+        QVERIFY(QFile::link(victim, planted));
+        const QString ran = sandbox.filePath(QStringLiteral("planted-link.ran"));
+        QFile::remove(ran);
+        // The installer notes where it lies and who may enter that folder.
+        const QString text = QStringLiteral("#!/bin/sh\nstat -c '%a %n' \"${0%/*}\" > %1.part && mv %1.part %1\n")
+                                 .arg(QString::fromUtf8(shellQuoted(QFile::encodeName(ran))));
+        const QJsonObject file = svc.control(QStringLiteral("update.installer"),
+                                             {{QStringLiteral("name"), QStringLiteral("noting.bin")},
+                                              {QStringLiteral("text"), text}});
+        UpdaterHarness h;
+        h.updater->setHandOffTarget(0, sandbox.filePath(QStringLiteral("nothing-runs-this/TarnavelPanel")));
+        QVERIFY(offer(h, fileUrl(file.value(QStringLiteral("path")).toString()),
+                      file.value(QStringLiteral("sha256")).toString(), file.value(QStringLiteral("size")).toInteger()));
+        QTest::ignoreMessage(QtInfoMsg, "update: installer launched, hard-exiting process");
+        QVERIFY(clickAndWait(h));
+        QCOMPARE(h.endCalls, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ran), 30000);
+
+        QCOMPARE(testsupport::readFile(victim), QByteArray("export PATH=/usr/bin\n"));
+        QCOMPARE(QFileInfo(victim).permissions() & QFileDevice::ExeOwner, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(planted).symLinkTarget(), victim);
+        const QString line = QString::fromUtf8(testsupport::readFile(ran)).trimmed();
+        const QString folder = line.section(QLatin1Char(' '), 1);
+        QCOMPARE(line.section(QLatin1Char(' '), 0, 0), QStringLiteral("700"));
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(folder), 30000);
+        QFile::remove(planted);
     }
 
     // Values reach sh as one word whatever they hold.

@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QJsonArray>
 #include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QMenu>
 #include <QWheelEvent>
 #include <QSignalSpy>
@@ -263,10 +265,80 @@ private Q_SLOTS:
         QStringList argv;
         QString error;
         QVERIFY2(splitDesktopExec(entry.exec, &argv, &error), qPrintable(error));
-        QCOMPARE(argv, QStringList{target});
+        // A "%" in the path: started through env, so that GLib, which looks
+        // the first word up as written, takes the entry too.
+        QCOMPARE(argv, (QStringList{QStringLiteral("env"), target}));
+        const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+        if (!gio.isEmpty()) {
+            QVERIFY(testsupport::writeFile(target, "#!/bin/sh\n: > \"$0.ran\"\n"));
+            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            QProcess launch;
+            launch.setProcessChannelMode(QProcess::ForwardedChannels);
+            launch.start(gio, {QStringLiteral("launch"), file});
+            QVERIFY(launch.waitForFinished(20000));
+            QCOMPARE(launch.exitCode(), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(target + QStringLiteral(".ran")), 20000);
+        }
         QCOMPARE(QFileInfo(file).permissions() & 0x7777,
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
                      | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    }
+
+    // A file of the shortcut's name that the panel did not write keeps its
+    // place and its bytes, a link is never written through, and the
+    // shortcut takes the next free name; only the panel's own shortcut to
+    // the same program is replaced.
+    void shortcutLeavesOtherFilesAlone_data()
+    {
+        QTest::addColumn<QString>("existing");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("the user's own entry") << "file" << "Notes (2).desktop";
+        QTest::newRow("link into autostart") << "link" << "Notes (2).desktop";
+        QTest::newRow("link to nothing") << "dangling" << "Notes (2).desktop";
+        QTest::newRow("a folder") << "folder" << "Notes (2).desktop";
+        QTest::newRow("the panel's own shortcut") << "own" << "Notes.desktop";
+    }
+    void shortcutLeavesOtherFilesAlone()
+    {
+        QFETCH(QString, existing);
+        QFETCH(QString, expected);
+        const QString desktop = QDir::homePath() + QStringLiteral("/Desktop");
+        QDir(desktop).removeRecursively();
+        QVERIFY(QDir().mkpath(desktop));
+        const QString dir = testsupport::testRoot() + QStringLiteral("/shortcut-apps");
+        const QString target = dir + QStringLiteral("/notes.sh");
+        QVERIFY(testsupport::writeFile(target, "#!/bin/sh\n"));
+        const QString autostart = testsupport::testRoot() + QStringLiteral("/autostart/Mail.desktop");
+        const QByteArray theirs = "[Desktop Entry]\nType=Application\nName=Mine\nExec=mine\n";
+        QVERIFY(testsupport::writeFile(autostart, theirs));
+        const QString taken = desktop + QStringLiteral("/Notes.desktop");
+        if (existing == QLatin1String("file"))
+            QVERIFY(testsupport::writeFile(taken, theirs));
+        else if (existing == QLatin1String("link"))
+            QVERIFY(QFile::link(autostart, taken));
+        else if (existing == QLatin1String("dangling"))
+            QVERIFY(QFile::link(testsupport::testRoot() + QStringLiteral("/nowhere/Mail.desktop"), taken));
+        else if (existing == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(taken));
+        else
+            QVERIFY(createDesktopShortcut(target, dir, QStringLiteral("Notes"), QString()));
+        const testsupport::FileTree before = testsupport::treeOf(desktop);
+
+        QVERIFY(createDesktopShortcut(target, dir, QStringLiteral("Notes"), QString()));
+        QCOMPARE(testsupport::readFile(autostart), theirs);
+        QVERIFY(!QFileInfo::exists(testsupport::testRoot() + QStringLiteral("/nowhere")));
+        const testsupport::FileTree after = testsupport::treeOf(desktop);
+        for (auto it = before.begin(); it != before.end(); ++it) {
+            if (existing != QLatin1String("own"))
+                QCOMPARE(after.value(it.key()), it.value());
+        }
+        QCOMPARE(after.size(), before.size() + (existing == QLatin1String("own") ? 0 : 1));
+        DesktopEntry entry;
+        QVERIFY(readDesktopEntryFile(desktop + QLatin1Char('/') + expected, &entry));
+        QStringList argv;
+        QVERIFY(splitDesktopExec(entry.exec, &argv, nullptr));
+        QCOMPARE(argv, QStringList{target});
+        QVERIFY(QFileInfo(desktop + QLatin1Char('/') + expected).isExecutable());
     }
 
     void shortcutNames_data()

@@ -19,12 +19,16 @@ struct Run {
     QByteArray output;
 };
 
-Run runExtract(const QString& zip, const QString& staging)
+// The limit the market would set, with the disk's free space unknown,
+// unless the test gives one.
+Run runExtract(const QString& zip, const QString& staging, qint64 limit = -1)
 {
+    if (limit < 0)
+        limit = packageUnpackLimit(QFileInfo(zip).size(), -1);
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(powerShellProgram(),
-            packageExtractArguments(packageExtractCommand(zip, staging, ExtractDialect::Linux)));
+            packageExtractArguments(packageExtractCommand(zip, staging, ExtractDialect::Linux, limit)));
     Run r;
     r.started = p.waitForStarted(30000);
     if (r.started && p.waitForFinished(120000)) {
@@ -69,7 +73,7 @@ private Q_SLOTS:
     {
         const QString root = QStringLiteral("C:/Users/O'Neil/AppData/Local/Tarnavel/TarnavelPanel/apps/");
         const QString text = packageExtractCommand(root + QStringLiteral("demo.package.zip"),
-                                                   root + QStringLiteral("demo.__new"), ExtractDialect::Windows);
+                                                   root + QStringLiteral("demo.__new"), ExtractDialect::Windows, 0);
         QCOMPARE(text.toUtf8(),
                  testsupport::readFile(testsupport::sourceDir() + QStringLiteral("/tests/market/golden/extract_windows.txt")));
     }
@@ -128,6 +132,65 @@ private Q_SLOTS:
         // Nothing was written: the whole archive is checked first.
         QCOMPARE(filesUnder(base), before);
         QVERIFY(!QFileInfo::exists(QFileInfo(base).path() + QStringLiteral("/evil.txt")));
+    }
+
+    // Sizes are checked before anything is written: a package whose
+    // entries declare more than the limit (a compression bomb, more than the
+    // disk has room for) writes nothing.
+    void refusesOversizedPackages_data()
+    {
+        QTest::addColumn<QList<ZipEntry>>("entries");
+        QTest::addColumn<qint64>("limit");
+        const ZipEntry good{QStringLiteral("good.txt"), "good", 0100644};
+        const QByteArray zeros(70 * 1024 * 1024, '\0');
+        QTest::newRow("compression bomb")
+            << QList<ZipEntry>{good, {QStringLiteral("zeros.bin"), zeros, 0100644, true}} << qint64(-1);
+        QTest::newRow("more than the disk has room for")
+            << QList<ZipEntry>{good, {QStringLiteral("big.bin"), QByteArray(4096, 'x'), 0100644}} << qint64(1000);
+    }
+    void refusesOversizedPackages()
+    {
+        QFETCH(QList<ZipEntry>, entries);
+        QFETCH(qint64, limit);
+        const QString zip = base + QStringLiteral("/p.zip");
+        QVERIFY(testsupport::writeFile(zip, testsupport::makeZip(entries)));
+        const QStringList before = filesUnder(base);
+        const Run r = runExtract(zip, base + QStringLiteral("/stage"), limit);
+        QVERIFY(r.started);
+        QVERIFY2(r.exitCode == kExtractTooLarge, r.output.constData());
+        QCOMPARE(filesUnder(base), before);
+    }
+
+    // An entry that holds more than it declares is cut at its declared
+    // size, so the checked total bounds what is written.
+    void lyingEntryStopsAtItsDeclaredSize()
+    {
+        const QString zip = base + QStringLiteral("/p.zip");
+        QVERIFY(testsupport::writeFile(zip, testsupport::makeZip({
+            {QStringLiteral("liar.bin"), QByteArray(70 * 1024 * 1024, '\0'), 0100644, true, 16}})));
+        const Run r = runExtract(zip, base + QStringLiteral("/stage"));
+        QVERIFY(r.started);
+        QVERIFY(QFileInfo(base + QStringLiteral("/stage/liar.bin")).size() <= 16);
+    }
+
+    void unpackLimit_data()
+    {
+        QTest::addColumn<qint64>("archive");
+        QTest::addColumn<qint64>("free");
+        QTest::addColumn<qint64>("limit");
+        const qint64 MiB = 1024 * 1024;
+        QTest::newRow("small archive: the floor") << qint64(1000) << qint64(-1) << 64 * MiB;
+        QTest::newRow("ratio") << 10 * MiB << qint64(-1) << 1000 * MiB;
+        QTest::newRow("ceiling") << 100 * MiB << qint64(-1) << 4096 * MiB;
+        QTest::newRow("free space less the reserve") << 10 * MiB << 300 * MiB << 44 * MiB;
+        QTest::newRow("disk nearly full") << 10 * MiB << 100 * MiB << qint64(0);
+    }
+    void unpackLimit()
+    {
+        QFETCH(qint64, archive);
+        QFETCH(qint64, free);
+        QFETCH(qint64, limit);
+        QCOMPARE(packageUnpackLimit(archive, free), limit);
     }
 
     void refusesBadArchive()

@@ -60,6 +60,12 @@ private Q_SLOTS:
         QTest::newRow("63-byte signature") << QJsonObject{{QStringLiteral("sign"), QStringLiteral("short")}};
         QTest::newRow("another key") << QJsonObject{{QStringLiteral("sign"), QStringLiteral("other")}};
         QTest::newRow("unsigned") << QJsonObject{{QStringLiteral("sign"), QStringLiteral("none")}};
+        // The same signed text split into other fields: the time moved into
+        // the address.
+        QTest::newRow("field boundary moved")
+            << QJsonObject{{QStringLiteral("tamper"),
+                            QJsonObject{{QStringLiteral("url"), QStringLiteral("https://example.invalid/setup.bin|2024-05-01 10:00:00")},
+                                        {QStringLiteral("time"), QString()}}}};
         QTest::newRow("body not JSON") << QJsonObject{{QStringLiteral("raw"), QStringLiteral("<html>oops</html>")}};
         QTest::newRow("body a JSON array") << QJsonObject{{QStringLiteral("raw"), QStringLiteral("[1,2]")}};
     }

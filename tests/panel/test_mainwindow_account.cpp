@@ -453,6 +453,27 @@ private Q_SLOTS:
         QCOMPARE(svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("login")).size(), 0);
     }
 
+    // A second request to sign in (the market, the chat) while the card is
+    // up brings that card forward instead of stacking another.
+    void oneSignInAtATime()
+    {
+        MainWindow w;
+        int cards = 0;
+        int secondAnswer = -1;
+        testsupport::whenWidget([] { return qobject_cast<LoginDialog*>(QApplication::activeModalWidget()); },
+                                [&](QWidget* first) {
+                                    secondAnswer = w.showLogin() ? 1 : 0;
+                                    cards = int(w.findChildren<LoginDialog*>().size());
+                                    QTest::mouseClick(first, Qt::LeftButton, {},
+                                                      static_cast<LoginDialog*>(first)->layout().close.center());
+                                },
+                                10000, &w);
+        QVERIFY(!w.showLogin());
+        QCOMPARE(secondAnswer, 0);
+        QCOMPARE(cards, 1);
+        QVERIFY(w.findChildren<LoginDialog*>().isEmpty());
+    }
+
     // Signed out from another PC while the panel runs: one signed-out card;
     // signing in again here (past the device limit, after confirming)
     // closes it. Declining the limit keeps the panel signed out.

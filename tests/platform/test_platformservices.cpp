@@ -1,3 +1,4 @@
+#include "platform/childprocess.h"
 #include "platform/process.h"
 #include "platform/quitsignals.h"
 #include "platform/registry.h"
@@ -96,7 +97,25 @@ private Q_SLOTS:
         QCOMPARE(appendToFile(path, "one\n"), AppendResult::Ok);
         QCOMPARE(appendToFile(path, "two\n"), AppendResult::Ok);
         QCOMPARE(testsupport::readFile(path), QByteArray("one\ntwo\n"));
+        // Logs are the user's alone.
+        QCOMPARE(QFileInfo(path).permissions() & 0x0077, QFileDevice::Permissions());
         QCOMPARE(appendToFile(testsupport::testRoot() + QStringLiteral("/append/missing/b.log"), "x"), AppendResult::OpenFailed);
+    }
+
+    // What a script child (a snapshot, a restore) creates is private to the
+    // user, whatever the panel's own umask.
+    void childProcessFilesArePrivate()
+    {
+        const QString dir = testsupport::testRoot() + QStringLiteral("/child-umask");
+        QVERIFY(QDir().mkpath(dir));
+        QProcess sh;
+        startInOwnProcessGroup(sh);
+        sh.setWorkingDirectory(dir);
+        sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("echo x > snapshot.zip && mkdir folder")});
+        QVERIFY(sh.waitForFinished(10000));
+        QCOMPARE(sh.exitCode(), 0);
+        QCOMPARE(QFileInfo(dir + QStringLiteral("/snapshot.zip")).permissions() & 0x0077, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(dir + QStringLiteral("/folder")).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
     void ownExecutableCheck()
