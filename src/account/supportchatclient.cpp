@@ -349,8 +349,7 @@ void SupportChatDialog::postApi(const QString& action, QJsonObject requestBody,
     requestBody.insert(QStringLiteral("device"), deviceId());
     requestBody.insert(QStringLiteral("as_user"), 1);
     QNetworkReply* reply = postOnline(networkManager(), serviceActionUrl(QStringLiteral("/api/support.php"), action),
-                                      QJsonDocument(requestBody).toJson(QJsonDocument::Compact), kRequestTimeoutMs,
-                                      true);
+                                      QJsonDocument(requestBody).toJson(QJsonDocument::Compact), kRequestTimeoutMs);
     QPointer<SupportChatDialog> self(this);
     QObject::connect(reply, &QNetworkReply::finished, reply, [self, reply, callback = std::move(callback)] {
         reply->deleteLater();
