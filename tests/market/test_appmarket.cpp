@@ -553,6 +553,46 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(partPath("ff")));
     }
 
+    // The download address carries the token: a redirect may not take it
+    // to another host, port or scheme.
+    void downloadRedirectStaysOnTheServiceHost()
+    {
+        StandInService other;
+        QString error;
+        QVERIFY2(other.start(&error), qPrintable(error));
+        setServiceHostOverride(svc.host());
+        publish("rd", packageBytes());
+        setPage({appEntry("rd")});
+        svc.fault(obj({{"path", "/api/download.php"}, {"mode", "redirect"}, {"status", 307},
+                       {"location", QString("https://" + other.host() + "/api/download.php?app=rd&token=tok")}}));
+        openMarket();
+        click("rd", AppMarketDialog::kActionButton);
+        QVERIFY(waitIdle("rd", 20000));
+        QVERIFY(!row("rd")->error.isEmpty());
+        QCOMPARE(other.requests().size(), 0);
+        QVERIFY(!QFileInfo::exists(partPath("rd")));
+    }
+
+    // An icon is cut off at its cap while it arrives, not buffered whole.
+    void endlessIconStopsAtItsCap()
+    {
+        QJsonObject a = appEntry("big");
+        a.insert("icon", QString("https://" + svc.host() + "/icons/big.png"));
+        setPage({a});
+        svc.fault(obj({{"path", "/icons/big.png"}, {"mode", "endless"}, {"chunk", 65536},
+                       {"content_type", "image/png"}}));
+        openMarket();
+        auto entry = [&] {
+            const QJsonArray seen = svc.requestsTo("/icons/big.png");
+            return seen.isEmpty() ? QJsonObject() : seen.at(0).toObject();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(entry().value("ended").toBool(), 30000);
+        // The cap of 2 MiB and what the sockets held beside it.
+        QVERIFY2(entry().value("sent").toDouble() < 18.0 * 1024 * 1024,
+                 qPrintable(QString::number(entry().value("sent").toDouble())));
+        QVERIFY(row("big")->icon.isNull());
+    }
+
     // The manifest's version names the package when the catalogue lags.
     void manifestVersionWins()
     {
