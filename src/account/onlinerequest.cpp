@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 
+#include <QDebug>
 #include <QTimer>
 
 #include <limits>
@@ -22,6 +23,9 @@ void endReply(QNetworkReply* reply, const char* why)
     if (reply->isFinished())
         return;
     reply->setProperty(why, true);
+    // Without the query, which may hold the token.
+    qWarning() << "online reply ended:" << (why == kOverCapProperty ? "over its cap" : "time-out")
+               << reply->url().adjusted(QUrl::RemoveQuery | QUrl::RemoveUserInfo).toString();
     reply->abort();
 }
 
