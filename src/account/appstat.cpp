@@ -23,7 +23,7 @@ void reportAppStat(const QString& appId, const QString& event, const QString& to
         o.insert(QStringLiteral("token"), token);
     static QNetworkAccessManager* const nam = new QNetworkAccessManager();
     QNetworkReply* reply = postOnline(nam, serviceUrl(QStringLiteral("/api/appstat.php")),
-                                      QJsonDocument(o).toJson(QJsonDocument::Compact), 10000, false);
+                                      QJsonDocument(o).toJson(QJsonDocument::Compact), 10000);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

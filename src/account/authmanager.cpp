@@ -49,6 +49,8 @@ QString networkErrorText(QNetworkReply* reply)
         return translate(u"网络错误：");
     if (timedOut(reply))
         return translate(u"连接服务器超时，请稍后重试");
+    if (overCap(reply))
+        return translate(u"服务端返回格式异常，请稍后重试");
     return networkErrorTextFor(reply->error(), statusOf(reply), reply->errorString());
 }
 
@@ -131,7 +133,7 @@ QNetworkAccessManager* AuthManager::manager()
 
 void AuthManager::postJson(const QUrl& url, const QByteArray& body, Callback callback)
 {
-    QNetworkReply* reply = postOnline(manager(), url, body, kAuthTimeoutMs, true);
+    QNetworkReply* reply = postOnline(manager(), url, body, kAuthTimeoutMs);
     QPointer<AuthManager> self(this);
     connect(reply, &QNetworkReply::finished, reply, [self, reply, callback] {
         reply->deleteLater();
@@ -149,7 +151,6 @@ void AuthManager::postJson(const QUrl& url, const QByteArray& body, Callback cal
 void AuthManager::fetchCaptcha(CaptchaCallback callback)
 {
     QNetworkRequest req(serviceActionUrl(QStringLiteral("/api/auth.php"), QStringLiteral("captcha")));
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = getOnline(manager(), req, kAuthTimeoutMs);
     QPointer<AuthManager> self(this);
     connect(reply, &QNetworkReply::finished, reply, [self, reply, callback] {
@@ -219,6 +220,6 @@ void AuthManager::reportHost(const QString& token)
     o.insert(QStringLiteral("host"), deviceDisplayName());
     QNetworkReply* reply =
         postOnline(manager(), serviceActionUrl(QStringLiteral("/api/uc.php"), QStringLiteral("report_host")),
-                   QJsonDocument(o).toJson(QJsonDocument::Compact), 10000, false);
+                   QJsonDocument(o).toJson(QJsonDocument::Compact), 10000);
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }

@@ -194,7 +194,7 @@ void NoticeDialog::reportAction(const QString& action)
         + ",\"action\":" + jsonString(action) + '}';
     QNetworkReply* reply = postOnline(reportManager(), serviceActionUrl(QStringLiteral("/api/notice.php"),
                                                                         QStringLiteral("report")),
-                                      body, kReportTimeoutMs, false);
+                                      body, kReportTimeoutMs);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

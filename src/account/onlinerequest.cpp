@@ -2,15 +2,43 @@
 
 #include "app/lang.h"
 
+#include <QDebug>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
+
 int timeoutOverride = 0;
+int deadlineOverride = 0;
+
+const char kTimedOutProperty[] = "qyTimedOut";
+const char kOverCapProperty[] = "qyOverCap";
+
+// Enough for a steady transfer without holding more than a moment of it.
+constexpr qint64 kStreamBufferBytes = 1024 * 1024;
+
+void endReply(QNetworkReply* reply, const char* why)
+{
+    if (reply->isFinished())
+        return;
+    reply->setProperty(why, true);
+    // Without the query, which may hold the token.
+    qWarning() << "online reply ended:" << (why == kOverCapProperty ? "over its cap" : "time-out")
+               << reply->url().adjusted(QUrl::RemoveQuery | QUrl::RemoveUserInfo).toString();
+    reply->abort();
 }
+
+} // namespace
 
 void setOnlineTimeoutOverride(int ms)
 {
     timeoutOverride = ms;
+}
+
+void setOnlineDeadlineOverride(int ms)
+{
+    deadlineOverride = ms;
 }
 
 int onlineTimeout(int ms)
@@ -18,37 +46,84 @@ int onlineTimeout(int ms)
     return timeoutOverride > 0 ? timeoutOverride : ms;
 }
 
-QNetworkRequest jsonPostRequest(const QUrl& url, bool noLessSafeRedirects)
+ReplyLimits answerLimits(int silenceMs)
+{
+    ReplyLimits limits;
+    limits.silenceMs = silenceMs;
+    limits.deadlineMs = 2 * silenceMs;
+    return limits;
+}
+
+int transferDeadlineMs(qint64 bytes)
+{
+    const qint64 ms = 60000 + qMax<qint64>(bytes, 0) / 32;
+    return int(qMin<qint64>(ms, std::numeric_limits<int>::max()));
+}
+
+QNetworkRequest withRedirects(QNetworkRequest request, Redirects redirects)
+{
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         redirects == Redirects::SameOrigin ? QNetworkRequest::SameOriginRedirectPolicy
+                                                            : QNetworkRequest::NoLessSafeRedirectPolicy);
+    return request;
+}
+
+QNetworkRequest jsonPostRequest(const QUrl& url)
 {
     QNetworkRequest req(url);
     req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json; charset=utf-8"));
-    if (noLessSafeRedirects)
-        req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    return req;
+    return withRedirects(req, Redirects::SameOrigin);
 }
 
-namespace {
-const char kTimedOutProperty[] = "qyTimedOut";
-}
-
-void watchInactivity(QNetworkReply* reply, int ms)
+void limitReply(QNetworkReply* reply, const ReplyLimits& limits)
 {
-    auto* timer = new QTimer(reply);
-    timer->setSingleShot(true);
-    timer->setInterval(onlineTimeout(ms));
-    QObject::connect(timer, &QTimer::timeout, reply, [reply] {
-        if (reply->isFinished())
+    const qint64 cap = qMax<qint64>(limits.maxBytes, 0);
+    // Qt stops reading from the connection while this much waits unread:
+    // a body that is read whole needs room for one byte beyond the cap,
+    // which tells it is too large.
+    reply->setReadBufferSize(limits.streamed ? qMin(kStreamBufferBytes, cap + 1) : cap + 1);
+
+    auto* silence = new QTimer(reply);
+    silence->setSingleShot(true);
+    silence->setInterval(onlineTimeout(limits.silenceMs));
+    QObject::connect(silence, &QTimer::timeout, reply, [reply] { endReply(reply, kTimedOutProperty); });
+    auto restart = [silence] { silence->start(); };
+    QObject::connect(reply, &QNetworkReply::downloadProgress, silence, restart);
+    QObject::connect(reply, &QNetworkReply::uploadProgress, silence, restart);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, silence, restart);
+    QObject::connect(reply, &QNetworkReply::encrypted, silence, restart);
+    QObject::connect(reply, &QNetworkReply::finished, silence, &QTimer::stop);
+    silence->start();
+
+    // A trickle is never silent: only the deadline ends it.
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    deadline->setInterval(deadlineOverride > 0 ? deadlineOverride : qMax(limits.deadlineMs, 1));
+    QObject::connect(deadline, &QTimer::timeout, reply, [reply] { endReply(reply, kTimedOutProperty); });
+    QObject::connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
+    deadline->start();
+
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, cap] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!length.isValid() || length.toLongLong() <= cap)
             return;
-        reply->setProperty(kTimedOutProperty, true);
-        reply->abort();
+        reply->setProperty(kOverCapProperty, true);
+        // Not from inside the header signal, which Qt does not expect.
+        QMetaObject::invokeMethod(
+            reply, [reply] { endReply(reply, kOverCapProperty); }, Qt::QueuedConnection);
     });
-    auto restart = [timer] { timer->start(); };
-    QObject::connect(reply, &QNetworkReply::downloadProgress, timer, restart);
-    QObject::connect(reply, &QNetworkReply::uploadProgress, timer, restart);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, timer, restart);
-    QObject::connect(reply, &QNetworkReply::encrypted, timer, restart);
-    QObject::connect(reply, &QNetworkReply::finished, timer, &QTimer::stop);
-    timer->start();
+    // The progress signal is throttled and may hold back the last piece; a
+    // body read whole is all still buffered, so readyRead sees each piece.
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, cap](qint64 received, qint64) {
+        if (received > cap)
+            endReply(reply, kOverCapProperty);
+    });
+    if (!limits.streamed) {
+        QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, cap] {
+            if (reply->bytesAvailable() > cap)
+                endReply(reply, kOverCapProperty);
+        });
+    }
 }
 
 bool timedOut(const QNetworkReply* reply)
@@ -56,19 +131,35 @@ bool timedOut(const QNetworkReply* reply)
     return reply && reply->property(kTimedOutProperty).toBool();
 }
 
-QNetworkReply* postOnline(QNetworkAccessManager* nam, const QUrl& url, const QByteArray& json, int timeoutMs,
-                          bool noLessSafeRedirects)
+bool overCap(const QNetworkReply* reply)
 {
-    QNetworkReply* reply = nam->post(jsonPostRequest(url, noLessSafeRedirects), json);
-    watchInactivity(reply, timeoutMs);
+    return reply && reply->property(kOverCapProperty).toBool();
+}
+
+QNetworkReply* postOnline(QNetworkAccessManager* nam, const QUrl& url, const QByteArray& json,
+                          const ReplyLimits& limits)
+{
+    QNetworkReply* reply = nam->post(jsonPostRequest(url), json);
+    limitReply(reply, limits);
+    return reply;
+}
+
+QNetworkReply* postOnline(QNetworkAccessManager* nam, const QUrl& url, const QByteArray& json, int timeoutMs)
+{
+    return postOnline(nam, url, json, answerLimits(timeoutMs));
+}
+
+QNetworkReply* getOnline(QNetworkAccessManager* nam, const QNetworkRequest& request, const ReplyLimits& limits,
+                         Redirects redirects)
+{
+    QNetworkReply* reply = nam->get(withRedirects(request, redirects));
+    limitReply(reply, limits);
     return reply;
 }
 
 QNetworkReply* getOnline(QNetworkAccessManager* nam, const QNetworkRequest& request, int timeoutMs)
 {
-    QNetworkReply* reply = nam->get(request);
-    watchInactivity(reply, timeoutMs);
-    return reply;
+    return getOnline(nam, request, answerLimits(timeoutMs));
 }
 
 QString networkErrorTextFor(QNetworkReply::NetworkError error, int status, const QString& errorString)

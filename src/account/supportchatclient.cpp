@@ -18,14 +18,22 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kRequestTimeoutMs = 15000;
 constexpr int kPictureTimeoutMs = 20000;
 constexpr int kMaxMessages = 500;
+// Pictures fetched at the same time; the rest wait their turn.
+constexpr int kMaxPictureRequests = 4;
+// A poll may bring up to the whole kept conversation at once.
+constexpr qint64 kMaxChatAnswerBytes = 64 * 1024 * 1024;
+// What a bubble shows of a very long text: laying out and painting more
+// would hold the window for seconds without telling the reader anything.
+constexpr int kMaxShownChars = 2000;
 constexpr int kPollIntervalMs = 3000;
 constexpr int kLoginPromptDelayMs = 150;
-const char kTooLargeProperty[] = "qyChatTooLarge";
 
 qint64 messageId(const QJsonValue& v)
 {
@@ -107,6 +115,7 @@ void SupportChatDialog::reloadAfterLogin()
 void SupportChatDialog::clearConversation()
 {
     messages.clear();
+    pictureQueue.clear();
     sentIds.clear();
     lastId = 0;
     // A poll still under way asked for the old list; its answer is dropped
@@ -138,7 +147,7 @@ void SupportChatDialog::onPollReply(const QJsonObject& r, quint64 serial)
     pollInFlight = false;
     if (!isOk(r) || !isVisible())
         return;
-    int added = 0;
+    QList<ChatMessage> fresh;
     const QJsonArray list = r.value(QStringLiteral("messages")).toArray();
     for (const QJsonValue& v : list) {
         const QJsonObject o = v.toObject();
@@ -163,14 +172,17 @@ void SupportChatDialog::onPollReply(const QJsonObject& r, quint64 serial)
             lastId = qMax(lastId, id);
             continue;
         }
-        if (!m.img.isEmpty())
-            fetchImage(m.img);
-        messages.append(m);
+        if (m.text.size() > kMaxShownChars)
+            m.text = m.text.left(kMaxShownChars) + QStringLiteral("…");
+        fresh.append(std::move(m));
         lastId = qMax(lastId, id);
-        ++added;
     }
-    if (added == 0)
+    if (fresh.isEmpty())
         return;
+    // Only the newest fit; their pictures are asked for when they are laid out.
+    if (fresh.size() > kMaxMessages)
+        fresh.remove(0, fresh.size() - kMaxMessages);
+    messages.append(fresh);
     trim();
     changed();
     markRead();
@@ -346,11 +358,12 @@ void SupportChatDialog::onSendReply(const QJsonObject& r, const QImage& keptPict
 void SupportChatDialog::postApi(const QString& action, QJsonObject requestBody,
                                 std::function<void(const QJsonObject&)> callback)
 {
+    ReplyLimits chatLimits = answerLimits(kRequestTimeoutMs);
+    chatLimits.maxBytes = kMaxChatAnswerBytes;
     requestBody.insert(QStringLiteral("device"), deviceId());
     requestBody.insert(QStringLiteral("as_user"), 1);
     QNetworkReply* reply = postOnline(networkManager(), serviceActionUrl(QStringLiteral("/api/support.php"), action),
-                                      QJsonDocument(requestBody).toJson(QJsonDocument::Compact), kRequestTimeoutMs,
-                                      true);
+                                      QJsonDocument(requestBody).toJson(QJsonDocument::Compact), chatLimits);
     QPointer<SupportChatDialog> self(this);
     QObject::connect(reply, &QNetworkReply::finished, reply, [self, reply, callback = std::move(callback)] {
         reply->deleteLater();
@@ -380,31 +393,34 @@ void SupportChatDialog::postApi(const QString& action, QJsonObject requestBody,
 void SupportChatDialog::fetchImage(const QString& name)
 {
     if (!isFetchableImageName(name) || imageCache.contains(name) || imagesRequested.contains(name)
-        || imagesFailed.contains(name))
+        || imagesFailed.contains(name) || pictureQueue.contains(name))
         return;
+    if (imageReplies.size() >= kMaxPictureRequests) {
+        pictureQueue.append(name);
+        return;
+    }
     imagesRequested.insert(name);
+    ReplyLimits limits = answerLimits(kPictureTimeoutMs);
+    limits.maxBytes = kChatImageMaxBytes;
     QNetworkReply* reply =
-        getOnline(networkManager(), QNetworkRequest(serviceUrl(QStringLiteral("/uploads/") + name)), kPictureTimeoutMs);
+        getOnline(networkManager(), QNetworkRequest(serviceUrl(QStringLiteral("/uploads/") + name)), limits);
     imageReplies.insert(reply);
-    // The limit holds during the transfer: a picture that announces or
-    // delivers more is cut off there and then, not buffered first.
-    auto refuse = [reply](qint64 bytes) {
-        reply->setProperty(kTooLargeProperty, bytes);
-        reply->abort();
-    };
-    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, refuse] {
-        const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (declared > kChatImageMaxBytes)
-            refuse(declared);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, name] {
+        onImageReply(reply, name);
+        fetchQueuedPicture();
     });
-    // Nothing is read before the end, so what is buffered is what arrived;
-    // readyRead comes with every piece, while the progress signal is
-    // throttled and may hold back the last one until the transfer ends.
-    connect(reply, &QNetworkReply::readyRead, this, [reply, refuse] {
-        if (reply->bytesAvailable() > kChatImageMaxBytes)
-            refuse(reply->bytesAvailable());
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, name] { onImageReply(reply, name); });
+}
+
+void SupportChatDialog::fetchQueuedPicture()
+{
+    while (!pictureQueue.isEmpty() && imageReplies.size() < kMaxPictureRequests) {
+        const QString name = pictureQueue.takeFirst();
+        // A message trimmed away meanwhile needs its picture no more.
+        const bool shown = std::any_of(messages.cbegin(), messages.cend(),
+                                       [&name](const ChatMessage& m) { return m.img == name; });
+        if (shown)
+            fetchImage(name);
+    }
 }
 
 void SupportChatDialog::onImageReply(QNetworkReply* reply, const QString& name)
@@ -412,14 +428,9 @@ void SupportChatDialog::onImageReply(QNetworkReply* reply, const QString& name)
     imageReplies.remove(reply);
     imagesRequested.remove(name);
     reply->deleteLater();
-    const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-    if (declared > kChatImageMaxBytes) {
-        qWarning() << "support image too large, rejected:" << name << declared;
-        imagesFailed.insert(name);
-        return;
-    }
-    if (reply->property(kTooLargeProperty).isValid()) {
-        qWarning() << "support image too large, rejected:" << name << reply->property(kTooLargeProperty).toLongLong();
+    if (overCap(reply)) {
+        qWarning() << "support image too large, rejected:" << name
+                   << reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
         imagesFailed.insert(name);
         return;
     }

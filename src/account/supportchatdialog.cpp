@@ -104,10 +104,15 @@ int SupportChatDialog::hitTest(const QPoint& pos) const
 
 void SupportChatDialog::layoutMessages()
 {
-    // Laying out asks for the pictures the bubbles show.
-    for (const ChatMessage& m : std::as_const(messages)) {
-        if (!m.img.isEmpty())
-            fetchImage(m.img);
+    // Laying out asks for the pictures the bubbles show, newest first and
+    // no more than the cache keeps: asking for more would fetch, evict and
+    // fetch again without end.
+    QSet<QString> wanted;
+    for (auto it = messages.crbegin(); it != messages.crend() && wanted.size() < ChatImageCache::kCapacity; ++it) {
+        if (it->img.isEmpty() || wanted.contains(it->img))
+            continue;
+        wanted.insert(it->img);
+        fetchImage(it->img);
     }
     m_layout = layoutChatMessages(messages, chatFont(12), [this](const QString& name) {
         return imageCache.contains(name) ? imageCache.value(name).size() : QSize();

@@ -67,6 +67,8 @@ public:
     const ChatImageCache& pictures() const { return imageCache; }
     bool pictureFailed(const QString& name) const { return imagesFailed.contains(name); }
     bool pictureRequested(const QString& name) const { return imagesRequested.contains(name); }
+    bool pictureQueued(const QString& name) const { return pictureQueue.contains(name); }
+    int picturesInFlight() const { return int(imageReplies.size()); }
     int hitTest(const QPoint& pos) const;
     // Index of the message whose picture lies under `pos`, or -1.
     int imageAt(const QPoint& pos);
@@ -92,6 +94,7 @@ private:
     void onSendReply(const QJsonObject& reply, const QImage& keptPicture, const QString& keptB64, bool hadPicture,
                      const QString& sentText);
     void onImageReply(QNetworkReply* reply, const QString& name);
+    void fetchQueuedPicture();
     void requestWelcome();
     void appendNotice(const QString& text);
     void clearConversation();
@@ -142,6 +145,8 @@ private:
     QSet<QString> imagesRequested;
     QSet<QString> imagesFailed;
     QSet<QNetworkReply*> imageReplies;
+    // Pictures waiting for a free request, oldest first.
+    QStringList pictureQueue;
 
     std::unique_ptr<QTimer> pollTimer;
     QNetworkAccessManager* nam = nullptr;

@@ -117,11 +117,12 @@ void AppMarketDialog::openAndRefresh(const QString& newToken)
     fetchIndex(1);
 }
 
-void AppMarketDialog::sendGet(const QUrl& url, std::function<void(QNetworkReply*)> callback)
+void AppMarketDialog::sendGet(const QUrl& url, std::function<void(QNetworkReply*)> callback, qint64 maxBytes,
+                              Redirects redirects)
 {
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply* reply = getOnline(networkManager(), request, kGetTimeoutMs);
+    ReplyLimits limits = answerLimits(kGetTimeoutMs);
+    limits.maxBytes = maxBytes;
+    QNetworkReply* reply = getOnline(networkManager(), QNetworkRequest(url), limits, redirects);
     QPointer<AppMarketDialog> self(this);
     connect(reply, &QNetworkReply::finished, reply, [self, reply, callback = std::move(callback)] {
         if (self) {
@@ -168,7 +169,7 @@ void AppMarketDialog::fetchIcon(AppRow& row)
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299)
             return;
-        // One byte more than allowed tells a body that is too large.
+        // The cap held during the transfer; this is the last word on it.
         const QByteArray body = reply->read(kMaxIconBytes + 1);
         if (body.isEmpty() || body.size() > kMaxIconBytes)
             return;
@@ -195,7 +196,7 @@ void AppMarketDialog::fetchIcon(AppRow& row)
         scaled.setDevicePixelRatio(dpr);
         r->icon = scaled;
         update();
-    });
+    }, kMaxIconBytes, Redirects::NoLessSafe);
 }
 
 void AppMarketDialog::fetchManifest(AppRow& row)

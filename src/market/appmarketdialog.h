@@ -1,5 +1,6 @@
 #pragma once
 
+#include "account/onlinerequest.h"
 #include "market/marketrow.h"
 
 #include <QHash>
@@ -54,7 +55,10 @@ public:
     void openAndRefresh(const QString& token);
     void setToken(const QString& token);
     void fetchIndex(int page);
-    void sendGet(const QUrl& url, std::function<void(QNetworkReply*)> callback);
+    // A service answer by default; an icon gives its own cap and, for an
+    // address of the catalogue, lets redirects leave the service host.
+    void sendGet(const QUrl& url, std::function<void(QNetworkReply*)> callback, qint64 maxBytes = kMaxAnswerBytes,
+                 Redirects redirects = Redirects::SameOrigin);
     void fetchIcon(AppRow& row);
     void fetchManifest(AppRow& row);
     AppRow* findRow(const QString& id);

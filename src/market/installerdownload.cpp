@@ -87,9 +87,16 @@ void PanelUpdater::downloadUpdate(const QString& url)
         forwardUpdateStatus(translate(u"无法写入临时文件"));
         return;
     }
-    QNetworkRequest req(target);
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    d->reply = getOnline(hooks.network(), req, kDownloadTimeoutMs);
+    // Read piece by piece onto the disk: Qt holds no more than its small
+    // buffer whatever the speed. The address comes from the signed manifest
+    // and the request carries nothing of the user's, so a redirect may lead
+    // to another https host.
+    ReplyLimits limits;
+    limits.silenceMs = kDownloadTimeoutMs;
+    limits.deadlineMs = transferDeadlineMs(updateSize > 0 ? updateSize : sizeLimit);
+    limits.maxBytes = sizeLimit;
+    limits.streamed = true;
+    d->reply = getOnline(hooks.network(), QNetworkRequest(target), limits, Redirects::NoLessSafe);
     download = d;
     connect(d->reply, &QNetworkReply::readyRead, this, &PanelUpdater::onUpdateDownloadReadyRead);
     connect(d->reply, &QNetworkReply::downloadProgress, this, &PanelUpdater::onUpdateDownloadProgress);

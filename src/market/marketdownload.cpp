@@ -176,10 +176,15 @@ void AppMarketDialog::beginNetworkDownload(AppRow& row)
     add("token", token);
     url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     if (a->resumeOffset > 0)
         request.setRawHeader("Range", "bytes=" + QByteArray::number(a->resumeOffset) + '-');
-    QNetworkReply* reply = getOnline(networkManager(), request, kDownloadTimeoutMs);
+    // The address carries the token: it stays on the service host.
+    ReplyLimits limits;
+    limits.silenceMs = kDownloadTimeoutMs;
+    limits.deadlineMs = transferDeadlineMs(row.size > 0 ? row.size : kMaxPackageBytes);
+    limits.maxBytes = kMaxPackageBytes;
+    limits.streamed = true;
+    QNetworkReply* reply = getOnline(networkManager(), request, limits, Redirects::SameOrigin);
     a->reply = reply;
     row.reply = reply;
     row.received = a->resumeOffset;
@@ -237,7 +242,7 @@ void AppMarketDialog::onDownloadMetaData(const std::shared_ptr<DownloadAttempt>&
 void AppMarketDialog::onDownloadData(const std::shared_ptr<DownloadAttempt>& a)
 {
     QNetworkReply* reply = a->reply;
-    if (a->overCap) {
+    if (a->overCap || overCap(reply)) {
         reply->readAll();
         return;
     }

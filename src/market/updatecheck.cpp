@@ -28,9 +28,7 @@ constexpr qint64 kInstallerSizeLimit = 536870912;
 
 QNetworkRequest updateRequest(const QString& path)
 {
-    QNetworkRequest req(serviceUrl(path));
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    return req;
+    return QNetworkRequest(serviceUrl(path));
 }
 
 int httpStatus(const QNetworkReply* reply)

@@ -367,6 +367,10 @@ public:
     // The account whose lock epochs are compared; set by the sign-in.
     QString lockSyncUser;
     bool lockSyncPending = false;
+    // The pending lock-sync request and the token it asked with: its
+    // deadline ends it, a sign-in meanwhile replaces it.
+    QPointer<QNetworkReply> lockSyncReply;
+    QString lockSyncToken;
 private:
     void showStartupLockOverlay();
     void showUnlockPrompt();

@@ -153,14 +153,26 @@ void MainWindow::reportHostIfNewSession()
 
 void MainWindow::syncLockState()
 {
-    if (auth.token.isEmpty() || lockSyncPending)
+    if (auth.token.isEmpty())
         return;
+    if (lockSyncPending) {
+        // A request of this session ends by its deadline at the latest; one
+        // asked for another session says nothing about this one and gives way.
+        if (!lockSyncReply || lockSyncToken == auth.token)
+            return;
+        QNetworkReply* old = lockSyncReply;
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+    }
     lockSyncPending = true;
+    lockSyncToken = auth.token;
     QJsonObject o;
     o.insert(QStringLiteral("token"), auth.token);
     QNetworkReply* reply =
         postOnline(onlineManager(), serviceActionUrl(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")),
-                   QJsonDocument(o).toJson(QJsonDocument::Compact), 12000, true);
+                   QJsonDocument(o).toJson(QJsonDocument::Compact), 12000);
+    lockSyncReply = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onLockSyncReply(reply); });
 }
 

@@ -36,7 +36,7 @@ void MainWindow::fetchLatestNotice()
         o.insert(QStringLiteral("token"), auth.token);
     QNetworkReply* reply = postOnline(onlineManager(),
                                       serviceActionUrl(QStringLiteral("/api/notice.php"), QStringLiteral("latest")),
-                                      QJsonDocument(o).toJson(QJsonDocument::Compact), kNoticeTimeoutMs, false);
+                                      QJsonDocument(o).toJson(QJsonDocument::Compact), kNoticeTimeoutMs);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { showLatestNotice(reply); });
 }
 

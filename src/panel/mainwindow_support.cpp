@@ -47,7 +47,7 @@ void MainWindow::pollSupportUnread()
     o.insert(QStringLiteral("as_user"), 1);
     QNetworkReply* reply = postOnline(onlineManager(),
                                       serviceActionUrl(QStringLiteral("/api/support.php"), QStringLiteral("unread")),
-                                      QJsonDocument(o).toJson(QJsonDocument::Compact), kUnreadTimeoutMs, true);
+                                      QJsonDocument(o).toJson(QJsonDocument::Compact), kUnreadTimeoutMs);
     unreadReply = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onUnreadReply(reply); });
 }

@@ -337,6 +337,93 @@ private Q_SLOTS:
         QVERIFY(!called);
     }
 
+    // A redirect may lead only to the same scheme, host and port: the body
+    // with the user name and password never reaches another server.
+    void redirectsStayOnTheServiceHost_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("sameHost");
+        QTest::newRow("307 to another port") << 307 << false;
+        QTest::newRow("308 to another port") << 308 << false;
+        QTest::newRow("302 to another port") << 302 << false;
+        QTest::newRow("307 on the same host") << 307 << true;
+        QTest::newRow("308 on the same host") << 308 << true;
+    }
+    void redirectsStayOnTheServiceHost()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, sameHost);
+        StandInService other;
+        QString error;
+        QVERIFY2(other.start(&error), qPrintable(error));
+        setServiceHostOverride(svc.host());
+        const QString target = (sameHost ? svc.host() : other.host());
+        svc.fault({{QStringLiteral("path"), QStringLiteral("/api/auth.php")},
+                   {QStringLiteral("action"), QStringLiteral("login")},
+                   {QStringLiteral("mode"), QStringLiteral("redirect")},
+                   {QStringLiteral("status"), status},
+                   {QStringLiteral("location"),
+                    QStringLiteral("https://%1/api/auth.php?action=login").arg(target)}});
+        other.control(QStringLiteral("account.add"), {{QStringLiteral("username"), QStringLiteral("ada")},
+                                                      {QStringLiteral("password"), QStringLiteral("pw-1")}});
+        AuthManager m;
+        const AuthManager::Result r = waitFor([&](auto cb) {
+            m.loginOrRegister(QStringLiteral("login"), QStringLiteral("ada"), QStringLiteral("pw-1"), QString(), cb);
+        });
+        QCOMPARE(other.requests().size(), 0);
+        QCOMPARE(r.ok, sameHost);
+        QCOMPARE(r.token.isEmpty(), !sameHost);
+        if (!sameHost)
+            QVERIFY(!r.msg.isEmpty());
+    }
+
+    // Every answer has a cap checked while it arrives and a deadline over
+    // the whole exchange, so a hostile server neither fills the memory nor
+    // holds the caller: an endless body, a declared one beyond the cap, one
+    // that trickles in (never silent long enough for the silence time-out).
+    void endlessOrSlowAnswersEnd_data()
+    {
+        QTest::addColumn<QJsonObject>("fault");
+        QTest::addColumn<int>("deadlineMs");
+        QTest::addColumn<QString>("msg");
+        const QString format = translate(u"服务端返回格式异常，请稍后重试");
+        QTest::newRow("endless") << QJsonObject{{QStringLiteral("chunk"), 65536}} << 60000 << format;
+        QTest::newRow("declared too large")
+            << QJsonObject{{QStringLiteral("declared"), 1LL << 31}, {QStringLiteral("chunk"), 1024},
+                           {QStringLiteral("gap"), 0.5}}
+            << 60000 << format;
+        QTest::newRow("trickle") << QJsonObject{{QStringLiteral("chunk"), 1}, {QStringLiteral("gap"), 0.2},
+                                                {QStringLiteral("head"), QStringLiteral("{\"ok\":0,\"pad\":\"")}}
+                                 << 2500 << translate(u"连接服务器超时，请稍后重试");
+    }
+    void endlessOrSlowAnswersEnd()
+    {
+        QFETCH(QJsonObject, fault);
+        QFETCH(int, deadlineMs);
+        QFETCH(QString, msg);
+        setOnlineTimeoutOverride(1000);
+        setOnlineDeadlineOverride(deadlineMs);
+        fault.insert(QStringLiteral("path"), QStringLiteral("/api/auth.php"));
+        fault.insert(QStringLiteral("action"), QStringLiteral("login"));
+        fault.insert(QStringLiteral("mode"), QStringLiteral("endless"));
+        svc.fault(fault);
+        AuthManager m;
+        const AuthManager::Result r = waitFor([&](auto cb) {
+            m.loginOrRegister(QStringLiteral("login"), QStringLiteral("ada"), QStringLiteral("pw-1"), QString(), cb);
+        });
+        setOnlineDeadlineOverride(0);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.code == QLatin1String("SERVER") || r.code == QLatin1String("NETWORK"), qPrintable(r.code));
+        QCOMPARE(r.msg, msg);
+        // The client hung up near the cap (what the sockets still held aside).
+        auto sent = [&] {
+            return svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("login")).at(0).toObject();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(sent().value(QStringLiteral("ended")).toBool(), 10000);
+        QVERIFY2(sent().value(QStringLiteral("sent")).toDouble() < double(kMaxAnswerBytes + 16 * 1024 * 1024),
+                 qPrintable(QString::number(sent().value(QStringLiteral("sent")).toDouble())));
+    }
+
     void hostReport()
     {
         AuthManager m;

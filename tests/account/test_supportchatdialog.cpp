@@ -489,6 +489,43 @@ private Q_SLOTS:
         QCOMPARE(texts(dlg).first(), QStringLiteral("n1"));
         QCOMPARE(texts(dlg).last(), QStringLiteral("n500"));
     }
+
+    // A poll that brings a flood is cut to the kept 500 before anything is
+    // asked for: only pictures of kept messages are fetched, a few at a
+    // time, never more than the picture cache holds.
+    void floodOfPicturesIsCutFirst()
+    {
+        svc.control(QStringLiteral("support.flood"), {{QStringLiteral("username"), user},
+                                                      {QStringLiteral("count"), 20000},
+                                                      {QStringLiteral("img_prefix"), QStringLiteral("f")}});
+        svc.fault({{QStringLiteral("path_prefix"), QStringLiteral("/uploads/")},
+                   {QStringLiteral("mode"), QStringLiteral("delay")},
+                   {QStringLiteral("seconds"), 0.3},
+                   {QStringLiteral("count"), -1}});
+        SupportChatDialog dlg;
+        open(dlg);
+        QTRY_COMPARE_WITH_TIMEOUT(texts(dlg).size(), 500, 20000);
+        QVERIFY(texts(dlg).first().startsWith(QStringLiteral("19500 ")));
+        auto pictureRequests = [&] {
+            QStringList names;
+            for (const QJsonValue& v : svc.requests()) {
+                const QString path = v.toObject().value(QStringLiteral("path")).toString();
+                if (path.startsWith(QStringLiteral("/uploads/")))
+                    names << path.mid(9);
+            }
+            return names;
+        };
+        // The stand-in has none of these pictures: each fails and the next
+        // waiting one is asked for, until every wanted one has had its turn.
+        QTRY_COMPARE_WITH_TIMEOUT(pictureRequests().size(), ChatImageCache::kCapacity, 30000);
+        QVERIFY(dlg.picturesInFlight() <= 4);
+        const QStringList names = pictureRequests();
+        for (const QString& name : names) {
+            const int n = name.mid(1).chopped(4).toInt();
+            QVERIFY2(n >= 20000 - ChatImageCache::kCapacity, qPrintable(name));
+        }
+        QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), names.size());
+    }
 };
 
 QTEST_MAIN(TestSupportChatDialog)

@@ -146,6 +146,8 @@ private Q_SLOTS:
         QFile::remove(authFile());
         QFile::remove(settingsFile());
         qunsetenv("KRV_TOKEN_HEARTBEAT_SEC");
+        setOnlineTimeoutOverride(0);
+        setOnlineDeadlineOverride(0);
         svc.control(QStringLiteral("clear_faults"));
         svc.control(QStringLiteral("clear_log"));
         svc.control(QStringLiteral("account.add"), {{QStringLiteral("username"), QStringLiteral("ada")},
@@ -310,6 +312,39 @@ private Q_SLOTS:
         loadAppSettings(settingsFile(), saved, &size);
         QCOMPARE(saved.protectPasswordHash, QString());
         QCOMPARE(saved.progUnlockEpoch, 5);
+    }
+
+    // A lock sync that trickles in for ever ends at its deadline; the
+    // heartbeat's next sync goes out and brings the account's unlock.
+    void stuckLockSyncGivesWay()
+    {
+        qputenv("KRV_TOKEN_HEARTBEAT_SEC", "1");
+        setOnlineTimeoutOverride(1000);
+        setOnlineDeadlineOverride(2000);
+        AppSettings s;
+        s.protectPasswordHash = QStringLiteral("s$") + QString(64, QLatin1Char('0'));
+        s.progUnlockEpochUser = QStringLiteral("ada");
+        s.progUnlockEpoch = 0;
+        QString error;
+        QVERIFY2(saveAppSettings(settingsFile(), s, QSize(800, 500), &error), qPrintable(error));
+        const QString token = signInElsewhere(QStringLiteral("this-pc"));
+        writeAuth(AuthState{token, QStringLiteral("ada"), QString(), false, false});
+        svc.fault({{QStringLiteral("path"), QStringLiteral("/api/uc.php")},
+                   {QStringLiteral("action"), QStringLiteral("lock_sync")},
+                   {QStringLiteral("mode"), QStringLiteral("endless")},
+                   {QStringLiteral("chunk"), 1},
+                   {QStringLiteral("gap"), 0.3}});
+        svc.control(QStringLiteral("account.unlock"), {{QStringLiteral("username"), QStringLiteral("ada")}});
+        MainWindow w;
+        QTRY_VERIFY_WITH_TIMEOUT(svc.requestsTo(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")).size() >= 1,
+                                 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(toastText(w), translate(u"已通过账户解除程序锁定"), 20000);
+        setOnlineTimeoutOverride(0);
+        setOnlineDeadlineOverride(0);
+        AppSettings saved;
+        QSize size;
+        loadAppSettings(settingsFile(), saved, &size);
+        QCOMPARE(saved.protectPasswordHash, QString());
     }
 
     void lockSyncAndHostReportAreNotRepeated()

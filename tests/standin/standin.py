@@ -9,10 +9,10 @@ updates) is a module beside this file with a register(app) function.
 Control commands (stdin): {"cmd": "<name>", ...}
   log            -> {"requests": [...]}   requests seen, oldest first
   clear_log      -> {}
-  fault          -> {}  script a fault: match on "path" (and "action"), with
+  fault          -> {}  script a fault: match on "path" or "path_prefix" (and "action"), with
                    "mode" (status, delay, stall, hangup, false_length,
-                   oversize, corrupt, trickle, chunked), "count" (default 1, -1 = always)
-                   and the mode's values
+                   oversize, corrupt, trickle, chunked, redirect, endless),
+                   "count" (default 1, -1 = always) and the mode's values
   clear_faults   -> {}
   quit           -> {} and the process ends
   <area>.<name>  -> handled by the area's module
@@ -84,6 +84,8 @@ class App:
             for f in self.faults:
                 if f.get("path") not in (None, path):
                     continue
+                if not path.startswith(f.get("path_prefix", "")):
+                    continue
                 if f.get("action") not in (None, action):
                     continue
                 count = f.get("count", 1)
@@ -144,6 +146,7 @@ def make_handler(app):
                      "time": time.time()}
             with app.lock:
                 app.log.append(entry)
+            self.entry = entry
             fault = app.take_fault(parts.path, req.action())
             try:
                 reply = self.dispatch(req)
@@ -186,6 +189,12 @@ def make_handler(app):
                               content_type="text/html")
             if mode == "oversize":
                 reply = Reply(200, raw=b"x" * int(fault.get("bytes", 1 << 20)), content_type="application/octet-stream")
+            if mode == "redirect":
+                self.send_redirect(fault)
+                return
+            if mode == "endless":
+                self.send_endless(fault, method)
+                return
             raw = reply.raw
             if mode == "chunked":
                 self.send_chunked(reply, fault, method)
@@ -247,6 +256,48 @@ def make_handler(app):
                     self.connection.shutdown(socket.SHUT_RDWR)
                 except OSError:
                     pass
+        def send_redirect(self, fault):
+            """A redirect to "location" (another host, port or scheme)."""
+            self.send_response(int(fault.get("status", 307)))
+            self.send_header("Location", fault["location"])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            self.wfile.flush()
+
+        def send_endless(self, fault, method):
+            """A body that never ends: pieces of "chunk" bytes "gap" seconds
+            apart until the client hangs up; "declared" sends that
+            Content-Length, otherwise none is sent. The request's log entry
+            gets "sent" (bytes of body so far) and "ended" once the client
+            has gone."""
+            self.send_response(int(fault.get("status", 200)))
+            self.send_header("Content-Type", fault.get("content_type", "application/json; charset=utf-8"))
+            if "declared" in fault:
+                self.send_header("Content-Length", str(int(fault["declared"])))
+            self.send_header("Connection", "close")
+            self.close_connection = True
+            self.end_headers()
+            if method == "HEAD":
+                return
+            step = int(fault.get("chunk", 65536))
+            gap = float(fault.get("gap", 0))
+            piece = (fault.get("fill", "x") * step).encode("utf-8")[:step]
+            sent = 0
+            try:
+                if "head" in fault:
+                    head = fault["head"].encode("utf-8")
+                    self.wfile.write(head)
+                    sent += len(head)
+                while not app.stopping.is_set():
+                    self.wfile.write(piece)
+                    self.wfile.flush()
+                    sent += len(piece)
+                    self.entry["sent"] = sent
+                    if gap and app.stopping.wait(gap):
+                        return
+            except OSError:
+                self.entry["ended"] = True  # the client gave up, which is the point
+
         def send_chunked(self, reply, fault, method):
             """The body without a length, in chunks; with "after" the transfer
             stops there and the connection stays open for "seconds"."""

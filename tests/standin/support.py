@@ -131,6 +131,18 @@ def register(app, Reply):
         with app.lock:
             return add_message(msg["username"], msg.get("text", ""), True, msg.get("img", ""))
 
+    @app.command("support.flood")
+    def flood(msg):
+        """Customer service writes "count" messages at once, each "text_bytes"
+        long; with "img_prefix" each names the picture <prefix><n>.png."""
+        size = int(msg.get("text_bytes", 8))
+        prefix = msg.get("img_prefix", "")
+        with app.lock:
+            for n in range(int(msg["count"])):
+                text = ("%d " % n + "x" * size)[:max(size, len(str(n)))]
+                add_message(msg["username"], text, True, "%s%d.png" % (prefix, n) if prefix else "")
+        return {"last": next_id[0]}
+
     @app.command("support.upload")
     def upload(msg):
         """Stores a picture: "b64" bytes, or "size" bytes of filler."""

@@ -89,7 +89,8 @@ bool StandInService::start(QString* error, Trust trust)
         return false;
     }
     while (!m_proc.canReadLine()) {
-        if (!m_proc.waitForReadyRead(15000)) {
+        // Generous: a loaded machine starts Python and makes keys slowly.
+        if (!m_proc.waitForReadyRead(60000)) {
             *error = QStringLiteral("the stand-in service did not report its port");
             return false;
         }
