@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QPixmap>
+#include <QPoint>
 #include <QPointer>
 #include <QProcess>
 #include <QRect>
@@ -157,6 +158,9 @@ private:
     int visibleCount = 0;
     int hoverId = -1;
     int pressId = -1;
+    // Moving the window by its header without the window manager.
+    bool windowDragging = false;
+    QPoint windowDragOffset;
     bool indexLoaded = false;
     bool indexFailed = false;
     int indexGeneration = 0;
