@@ -1,7 +1,11 @@
 #include "account/authstore.h"
 
+#include "app/configsafety.h"
 #include "app/jsonutil.h"
+#include "platform/regularfile.h"
 #include "platform/secretstore.h"
+
+#include <QDebug>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -117,4 +121,18 @@ AuthLoad applyAuthFile(const QByteArray& bytes, AuthState& state, SecretStore& s
     if (state.remember)
         state.password = unprotectPassword(o.value(QStringLiteral("pass")).toString(), store);
     return AuthLoad::Loaded;
+}
+
+AuthLoad loadAuthFile(const QString& path, AuthState& state, SecretStore& store)
+{
+    const RegularFileRead file = readRegularFile(path, kMaxConfigFileBytes);
+    if (file.status != RegularFileRead::Ok) {
+        if (file.status != RegularFileRead::Missing)
+            qWarning().noquote() << "auth file not read:" << path << "-" << file.error;
+        state.username.clear();
+        state.remember = false;
+        state.autologin = false;
+        return AuthLoad::Missing;
+    }
+    return applyAuthFile(file.bytes, state, store);
 }

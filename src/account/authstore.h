@@ -44,3 +44,8 @@ enum class AuthLoad { Missing, BadJson, Loaded };
 // remember and autologin are reset first; token and password are replaced
 // only from a file that parses (the password only when remember is on).
 AuthLoad applyAuthFile(const QByteArray& bytes, AuthState& state, SecretStore& store);
+// Reads the file at `path` as the configuration files are read: a regular
+// file only (a FIFO or a device there never blocks), of bounded size; what
+// is not one (logged) counts as Missing, with username, remember and
+// autologin reset.
+AuthLoad loadAuthFile(const QString& path, AuthState& state, SecretStore& store);

@@ -1,11 +1,13 @@
 #include "app/agentserver.h"
 
+#include "account/authstore.h"
 #include "app/agentrequestreader.h"
 #include "app/jsonutil.h"
 #include "app/paths.h"
 #include "platform/localsocketlistener.h"
 #include "platform/privatefolder.h"
 #include "platform/process.h"
+#include "platform/secretstore.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -29,22 +31,13 @@ QJsonObject errorReply(const QString& code, const QString& msg)
 
 } // namespace
 
-QString readAuthJson(const QString& key)
+StoredSignIn storedSignIn()
 {
     // Its own once-computed root, apart from the entry function's.
     static const QString root = appDataDir();
-    QFile file(root + QStringLiteral("/auth.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QJsonObject object;
-    if (!parseJsonObject(file.readAll(), object))
-        return QString();
-    return object.value(key).toString();
-}
-
-QString currentUsername()
-{
-    return readAuthJson(QStringLiteral("username"));
+    AuthState state;
+    loadAuthFile(root + QStringLiteral("/auth.json"), state, userSecretStore());
+    return StoredSignIn{!state.token.isEmpty(), state.username};
 }
 
 QString agentServerName()
@@ -158,13 +151,12 @@ void AgentServer::handleRequest(QLocalSocket* socket, const QJsonObject& request
     qInfo() << "agent request: cmd =" << cmd << "app =" << app;
     Q_EMIT activity();
     if (cmd == QLatin1String("ping")) {
+        const StoredSignIn stored = storedSignIn();
         sendReply(socket, QJsonObject { { QStringLiteral("v"), 1 },
                                         { QStringLiteral("ok"), true },
                                         { QStringLiteral("cmd"), cmd },
-                                        // The stored token is only readable once the
-                                        // account's secret store exists.
-                                        { QStringLiteral("logged_in"), false },
-                                        { QStringLiteral("user"), currentUsername() },
+                                        { QStringLiteral("logged_in"), stored.signedIn },
+                                        { QStringLiteral("user"), stored.username },
                                         { QStringLiteral("panel"), appVersionString() } });
     } else if (cmd == QLatin1String("show")) {
         sendReply(socket, QJsonObject { { QStringLiteral("v"), 1 },

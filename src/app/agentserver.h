@@ -61,10 +61,14 @@ private:
 // the per-user runtime folder; empty when there is no such folder.
 QString agentServerName();
 
-// A text value of "auth.json" in the data root; empty when the file is
-// missing, damaged (logged) or lacks the key.
-QString readAuthJson(const QString& key);
-QString currentUsername();
+// The sign-in stored in "auth.json" of the data root, read as the panel
+// reads it; signed out when the file is missing, damaged or not a regular
+// file.
+struct StoredSignIn {
+    bool signedIn = false;
+    QString username;
+};
+StoredSignIn storedSignIn();
 
 // Asks a running agent to open the panel: sends {"cmd":"show"} and waits
 // (at most 1.5 s each) for the connection and for the agent's answer.

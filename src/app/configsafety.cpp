@@ -34,7 +34,7 @@ QString stampedName(const QString& path, const QDateTime& at)
 
 } // namespace
 
-bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+AtomicSave saveFileAtomicallyDetailed(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
     // Writing in place would leave a half-written file behind on failure.
@@ -45,7 +45,7 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = QStringLiteral("cannot open for writing: ") + file.errorString();
-        return false;
+        return AtomicSave::OpenFailed;
     }
     if (fresh && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         if (error)
@@ -59,7 +59,7 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
             *error = QStringLiteral("short write (%1 of %2 bytes): %3")
                          .arg(written).arg(bytes.size()).arg(file.errorString());
         file.cancelWriting();
-        return false;
+        return AtomicSave::Incomplete;
     }
     // The commit does not notice a failed flush of buffered bytes (a full
     // disk at the last block) and would put a truncated file in place.
@@ -67,14 +67,19 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
         if (error)
             *error = QStringLiteral("flush failed: ") + file.errorString();
         file.cancelWriting();
-        return false;
+        return AtomicSave::Incomplete;
     }
     if (!file.commit()) {
         if (error)
             *error = QStringLiteral("commit failed: ") + file.errorString();
-        return false;
+        return AtomicSave::Incomplete;
     }
-    return true;
+    return AtomicSave::Ok;
+}
+
+bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+{
+    return saveFileAtomicallyDetailed(path, bytes, error) == AtomicSave::Ok;
 }
 
 std::atomic<int>& configSaveHolds()

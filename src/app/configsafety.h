@@ -21,6 +21,10 @@ using ToastCallback = std::function<void(const QString& text, int kind)>;
 // before is made readable and writable by its owner only (0600); a replaced
 // file keeps its mode.
 bool saveFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+// The same, telling a target that cannot be opened from a write that did
+// not complete (a full disk: short write, failed flush or commit).
+enum class AtomicSave { Ok, OpenFailed, Incomplete };
+AtomicSave saveFileAtomicallyDetailed(const QString& path, const QByteArray& bytes, QString* error);
 
 // saveFileAtomically for the panel's own configuration files. It refuses to
 // touch a file that is damaged and could not be set aside (see

@@ -28,6 +28,8 @@
 #include <QDebug>
 #include <QThread>
 
+#include <cstdio>
+
 namespace {
 
 const QString kLockName = QStringLiteral("TarnavelPanel_SingleInstanceMutex");
@@ -91,6 +93,14 @@ HandOver handOverToRunningInstance(SingleInstanceLock& lock)
     }
 }
 
+// A start that must not run: said on standard error and in the log.
+int refuseToStart(const QString& why)
+{
+    qWarning().noquote() << "startup refused:" << why;
+    std::fprintf(stderr, "TarnavelPanel: %s\n", why.toLocal8Bit().constData());
+    return 1;
+}
+
 } // namespace
 
 int qMain(int argc, char** argv)
@@ -119,9 +129,6 @@ int qMain(int argc, char** argv)
     initCrashHandler();
 
     std::unique_ptr<SingleInstanceLock> lock = createSingleInstanceLock(kLockName);
-    // False only for a panel started beside a holder that answers nothing:
-    // the leftovers it would clean may belong to that holder.
-    bool firstInstance = true;
     switch (lock->tryAcquire()) {
     case SingleInstanceLock::Result::HeldElsewhere:
         if (agentMode) {
@@ -135,38 +142,34 @@ int qMain(int argc, char** argv)
             qInfo() << "second instance: the running instance ended, starting as the first";
             break;
         case HandOver::NobodyAnswers:
-            // Exiting would leave the user without a panel for as long as the
-            // holder lives; a second panel is the smaller harm.
-            qWarning() << "second instance: no panel window and no agent answer within" << kHandOverWaitMs
-                       << "ms, starting the panel without the single-instance lock";
-            firstInstance = false;
-            break;
+            // A second panel would write the same settings and layout files
+            // as the holder.
+            return refuseToStart(QStringLiteral("another instance holds the single-instance lock but shows no "
+                                                "panel window and answers no request within %1 ms; not starting "
+                                                "a second panel")
+                                     .arg(kHandOverWaitMs));
         }
         break;
     case SingleInstanceLock::Result::Failed:
-        qWarning() << "single-instance mutex creation failed" << lock->errorText();
-        break;
+        return refuseToStart(QStringLiteral("the single-instance lock cannot be made (%1); not starting a panel "
+                                            "that could run beside another")
+                                 .arg(lock->errorText()));
     case SingleInstanceLock::Result::Acquired:
         break;
     }
-    // Only the lock holder may clear a socket file a killed process left.
-    if (lock->isHeld())
-        AgentServer::removeStaleSocket();
+    AgentServer::removeStaleSocket();
 
-    if (firstInstance) {
-        // A restore cut short by a kill or a crash is rolled back before
-        // anything of the data root is read. Only the lock holder may: a
-        // panel started without the lock could meet a restore in progress.
-        BackupEngine::finishInterruptedRestore(cachedAppDataDir());
-        finishInterruptedImport(cachedAppDataDir());
-        startTempCleanupThread();
-        // Files earlier versions or other tools left readable by others;
-        // off the GUI thread, since the data root may hold installed apps.
-        QtConcurrent::run(AsyncTask::pool(), [root = cachedAppDataDir()] {
-            if (const int changed = tightenTree(root))
-                qInfo() << "data root: made" << changed << "entries private";
-        });
-    }
+    // A restore or an import cut short by a kill or a crash is finished or
+    // rolled back before anything of the data root is read.
+    BackupEngine::finishInterruptedRestore(cachedAppDataDir());
+    finishInterruptedImport(cachedAppDataDir());
+    startTempCleanupThread();
+    // Files earlier versions or other tools left readable by others; off
+    // the GUI thread, since the data root may hold installed apps.
+    QtConcurrent::run(AsyncTask::pool(), [root = cachedAppDataDir()] {
+        if (const int changed = tightenTree(root))
+            qInfo() << "data root: made" << changed << "entries private";
+    });
 
     // A logout or `kill` quits through the event loop, so the quit handler
     // saves as it does for the user's own close.
@@ -180,7 +183,7 @@ int qMain(int argc, char** argv)
     }
 
     // The lock lives until the hard exit; it is never destroyed.
-    SingleInstanceLock* held = lock->isHeld() ? lock.release() : nullptr;
+    SingleInstanceLock* held = lock.release();
     if (agentMode)
         runAgentMode(held);
     runPanelMode(held);

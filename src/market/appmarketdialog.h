@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QPixmap>
+#include <QPoint>
 #include <QPointer>
 #include <QProcess>
 #include <QRect>
@@ -161,6 +162,9 @@ private:
     int visibleCount = 0;
     int hoverId = -1;
     int pressId = -1;
+    // Moving the window by its header without the window manager.
+    bool windowDragging = false;
+    QPoint windowDragOffset;
     bool indexLoaded = false;
     bool indexFailed = false;
     int indexGeneration = 0;

@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -24,6 +25,10 @@ QPoint roundedPos(const QPointF& p)
 
 void AppMarketDialog::mouseMoveEvent(QMouseEvent* event)
 {
+    if (windowDragging) {
+        move(event->globalPosition().toPoint() - windowDragOffset);
+        return;
+    }
     const int id = hitTest(roundedPos(event->position()));
     if (id != hoverId) {
         hoverId = id;
@@ -43,8 +48,12 @@ void AppMarketDialog::mousePressEvent(QMouseEvent* event)
         return;
     }
     pressId = -1;
-    if (pos.y() <= 44 && windowHandle())
-        windowHandle()->startSystemMove();
+    // The window manager moves the window when it can; without one, or when
+    // it refuses, the dialog moves itself.
+    if (pos.y() <= 44 && (!windowHandle() || !windowHandle()->startSystemMove())) {
+        windowDragging = true;
+        windowDragOffset = event->globalPosition().toPoint() - this->pos();
+    }
 }
 
 void AppMarketDialog::wheelEvent(QWheelEvent* event)
@@ -59,6 +68,8 @@ void AppMarketDialog::wheelEvent(QWheelEvent* event)
 void AppMarketDialog::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
+        return;
+    if (std::exchange(windowDragging, false))
         return;
     const int id = hitTest(roundedPos(event->position()));
     const int pressed = std::exchange(pressId, -1);

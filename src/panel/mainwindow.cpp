@@ -217,7 +217,8 @@ MainWindow::~MainWindow()
     stopBackgroundWork();
     // Deleted at once: deferred deletions would never run after the window.
     qDeleteAll(std::exchange(floatIcons, {}));
-    // An open settings dialog is released here once it exists.
+    // Its callbacks point into this window.
+    delete std::exchange(settingsDialog, nullptr);
 }
 
 void MainWindow::updateTitle()
@@ -302,10 +303,9 @@ void MainWindow::layoutChildren()
         lockOverlay->setGeometry(0, 0, w, h);
     if (borderFrame) {
         borderFrame->setGeometry(0, 0, w, h);
-        if (borderFrame->titleHeight != BorderFrame::kTitleHeight) {
-            borderFrame->titleHeight = BorderFrame::kTitleHeight;
-            borderFrame->update();
-        }
+        // The lock screen hides the divider under the header; a resize or a
+        // re-apply of the settings must not bring it back over it.
+        setHeaderDividerHidden(lockOverlay != nullptr);
         borderFrame->raise();
     }
     layoutSearchPanel();

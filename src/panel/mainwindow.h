@@ -132,8 +132,10 @@ public:
     void ensureIcon(const QString& path);
 
     // Opens an item's target (or its obfuscation substitute) as the user or
-    // elevated, through the platform launcher. Failures are logged there.
-    void launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin);
+    // elevated, through the platform launcher. A target that cannot be
+    // opened (no handler, no elevation helper, no terminal) gets the
+    // failure toast; false then and while the panel is locked.
+    bool launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin);
 
     // The item menu (mainwindow_itemmenu.cpp). fillItemMenu builds it for
     // item `itemIndex` of the current group, each action carrying its
@@ -178,7 +180,8 @@ public:
     const AppSettings& currentSettings() const { return settings; }
     QString layoutFilePath() const { return layoutPath; }
     int queuedIconRequests() const { return int(iconRequestQueue.size()); }
-    // The paths marked missing by the last check that came back.
+    // The paths of the items marked missing by the last check that came
+    // back (another item of the same path may be fine).
     const QSet<QString>& missingItems() const { return missingPaths; }
     // Appearance, docking and tray state, for the owners of views and tests.
     const PanelLook& appearance() const { return look; }
@@ -208,6 +211,9 @@ public:
     void onMoveSizeFinished();
     void pollDockState();
     void toggleOrientation();
+    // Everything drawn at the device pixel ratio again, the lock screen's
+    // background included (the ratio changed).
+    void rerenderForPixelRatio();
 
     // Tray.
     void hideToTray();
@@ -282,6 +288,8 @@ protected:
     // message box.
     std::function<bool(const QString&)> absentVolumeProbe;
     std::function<int(int offlineCount)> askRemoveOffline;
+    // The new target of "relocate"; empty: the file dialog.
+    std::function<QString()> chooseRelocation;
 
 private:
     void layoutChildren();
@@ -291,7 +299,9 @@ private:
     void refreshModelViews();
     void showSettingsDialogBeside(QWidget* dialog);
     void toggleDarkTheme();
-    void applyMissingItems(const QSet<QString>& found);
+    void applyMissingItems(const QSet<quint64>& found);
+    // The index in the current group of the item with `key`, or -1.
+    int currentItemIndexByKey(quint64 key) const;
     void connectModelViews();
     // Moves a group and keeps the current index on the group it showed;
     // false when the indexes were refused.
@@ -308,12 +318,18 @@ private:
     // The lit state of a button in both bars.
     void setUiButtonLit(int ub, bool on);
     void closeFloatIcon(FloatIcon* f);
+    QPixmap floatPictureOf(const PanelItem& item) const;
+    // The item with `key` in any group, or null.
+    const PanelItem* itemByKey(quint64 key) const;
+    // The float tiles of `item` show it as it is now.
+    void refreshFloatIconsOf(const PanelItem& item);
+    // The refusal of an item action whose item left the panel meanwhile.
+    void refuseGoneItem();
 
     // Neighbouring subsystems (account, notices, updates, backup, docking,
     // appearance, lock, desktop sync); mainwindow_services.cpp.
     void fitIntoScreen();
     void snapToEdgeAfterMove();
-    void rerenderForPixelRatio();
     // Appearance; mainwindow_appearance.cpp, mainwindow_background.cpp.
     bool rescaleBackground();
     void scheduleBackgroundRescale();
@@ -407,6 +423,8 @@ private:
     FrameInteraction* frameInteraction = nullptr;
 
     bool pinned = false;
+    // The "start pinned" value last applied; -1 before the first apply.
+    int appliedStartPinned = -1;
     bool portraitMode = false;
     bool compactGroups = false;
     bool quitRequested = false;
@@ -430,6 +448,7 @@ private:
     QSet<QString> iconRequestsPending;
 
     QSet<QString> missingPaths;
+    QSet<quint64> missingKeys;
     bool missingCheckRunning = false;
 
     // Search; mainwindow_search.cpp.

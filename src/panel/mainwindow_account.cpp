@@ -61,17 +61,15 @@ void MainWindow::startAccountSession()
 
 void MainWindow::loadAuth()
 {
-    const QString path = authFilePath();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        auth.username.clear();
-        auth.remember = false;
-        auth.autologin = false;
+    switch (loadAuthFile(authFilePath(), auth, userSecretStore())) {
+    case AuthLoad::Missing:
         return;
-    }
-    const QByteArray bytes = f.read(kMaxConfigFileBytes);
-    if (applyAuthFile(bytes, auth, userSecretStore()) == AuthLoad::BadJson)
+    case AuthLoad::BadJson:
         qWarning() << "loadAuth: bad JSON, ignored";
+        break;
+    case AuthLoad::Loaded:
+        break;
+    }
     lockSyncUser = auth.username;
 }
 

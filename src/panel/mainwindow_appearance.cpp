@@ -7,6 +7,7 @@
 #include "panel/autostart.h"
 #include "panel/borderframe.h"
 #include "platform/windowstate.h"
+#include "settings/settingsdialog.h"
 #include "widgets/bottombar.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
@@ -54,7 +55,12 @@ void MainWindow::applyAllSettings()
     QString why;
     if (setAutoStart(settings.autoStart, QString(), &why) != 0)
         qWarning().noquote() << "autostart entry not changed:" << why;
-    setPinned(settings.startPinned);
+    // The start setting pins at the start and when it is changed; any other
+    // apply (the theme button, a settings dialog) keeps a pin set by hand.
+    if (appliedStartPinned != int(settings.startPinned)) {
+        appliedStartPinned = int(settings.startPinned);
+        setPinned(settings.startPinned);
+    }
     applyAppSettings(settings);
     if (!settings.edgeSnap) {
         dockRevealed = false;
@@ -364,6 +370,9 @@ void MainWindow::toggleOrientation()
         setGeometry(r);
     }
     applyAppSettings(settings);
+    // An open settings dialog keeps its live preview on the turned panel.
+    if (settingsDialog)
+        settingsDialog->reapplyPreview();
     layoutChildren();
     update();
 }

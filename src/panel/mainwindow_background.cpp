@@ -6,6 +6,7 @@
 #include "icons/iconservice.h"
 #include "panel/appearancerules.h"
 #include "media/videobackground.h"
+#include "protect/uilockoverlay.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
 
@@ -225,6 +226,12 @@ void MainWindow::rerenderForPixelRatio()
     }
     if (sidebar)
         sidebar->update();
-    // The lock overlay gets its background again once it exists.
+    if (lockOverlay) {
+        // Its GIF or video frames were scaled for the old ratio.
+        const QString lockBackground = lockOverlay->backgroundPath();
+        lockOverlay->setBackgroundImage(QString());
+        lockOverlay->setBackgroundImage(lockBackground);
+        lockOverlay->update();
+    }
     rerendering = false;
 }

@@ -19,7 +19,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
 #include <QScreen>
+
+#include <utility>
 
 namespace {
 
@@ -154,6 +157,13 @@ void MainWindow::dropEvent(QDropEvent* event)
     moveUiButton(ub, area, index);
 }
 
+namespace {
+
+// The property of a float tile naming its item (PanelItem::key).
+constexpr char kFloatItemKey[] = "itemKey";
+
+} // namespace
+
 FloatIcon* MainWindow::addFloatIcon(int itemIndex)
 {
     if (currentGroupIndex < 0 || currentGroupIndex >= groups.size())
@@ -162,20 +172,21 @@ FloatIcon* MainWindow::addFloatIcon(int itemIndex)
     if (itemIndex < 0 || itemIndex >= group.items.size())
         return nullptr;
     const PanelItem item = group.items.at(itemIndex);
-
-    QPixmap picture;
-    if (!item.customIcon.isEmpty())
-        picture = QPixmap(item.customIcon);
-    if (picture.isNull())
-        picture = iconPixmapForPath(item.path);
+    const QPixmap picture = floatPictureOf(item);
 
     QPoint position = iconGrid ? iconGrid->itemGlobalRect(itemIndex).topLeft() : QPoint();
     if (iconGrid && iconGrid->columns() > 0)
         position = iconGrid->snapToCell(QCursor::pos()) - QPoint(36, 36);
 
     auto* tile = new FloatIcon(picture, item.name, position, nullptr);
-    connect(tile, &FloatIcon::openRequested, this,
-            [this, item] { launchTarget(item.path, item.workDir, item.args, item.runAsAdmin); });
+    tile->setProperty(kFloatItemKey, item.key);
+    // The item as it is now (relocated, edited); as it was when the tile
+    // was made once it has left the panel.
+    connect(tile, &FloatIcon::openRequested, this, [this, item] {
+        const PanelItem* live = itemByKey(item.key);
+        const PanelItem& target = live ? *live : item;
+        launchTarget(target.path, target.workDir, target.args, target.runAsAdmin);
+    });
     connect(tile, &FloatIcon::removeRequested, this, [this, tile] { closeFloatIcon(tile); });
     connect(tile, &FloatIcon::removeAllRequested, this, &MainWindow::removeAllFloatIcons);
     tile->show();
@@ -187,6 +198,35 @@ FloatIcon* MainWindow::addFloatIcon(int itemIndex)
                qBound(area.top(), at.y(), qMax(area.top(), area.bottom() - tile->height())));
     floatIcons.append(tile);
     return tile;
+}
+
+QPixmap MainWindow::floatPictureOf(const PanelItem& item) const
+{
+    QPixmap picture;
+    if (!item.customIcon.isEmpty())
+        picture = QPixmap(item.customIcon);
+    if (picture.isNull())
+        picture = iconPixmapForPath(item.path);
+    return picture;
+}
+
+const PanelItem* MainWindow::itemByKey(quint64 key) const
+{
+    for (const PanelGroup& g : groups) {
+        for (const PanelItem& it : g.items) {
+            if (it.key == key)
+                return &it;
+        }
+    }
+    return nullptr;
+}
+
+void MainWindow::refreshFloatIconsOf(const PanelItem& item)
+{
+    for (FloatIcon* tile : std::as_const(floatIcons)) {
+        if (tile->property(kFloatItemKey).toULongLong() == item.key)
+            tile->setItem(floatPictureOf(item), item.name);
+    }
 }
 
 void MainWindow::removeFloatIcon(FloatIcon* f)
@@ -234,7 +274,12 @@ void MainWindow::openSettings()
         [this] { onLayoutChangedBySettings(); },
         [this](const QString& path) { applyLockBackgroundFromSettings(path); },
         [this](const QString& hash, const QMap<QString, QString>& map) { applyProtectionFromSettings(hash, map); },
-        [this] { reloadAfterRestore(); }, nullptr);
+        // A restore may report after the dialog has gone.
+        [self = QPointer<MainWindow>(this)] {
+            if (self)
+                self->reloadAfterRestore();
+        },
+        nullptr);
     dialog->setFactoryResetHandler([this] { factoryReset(); });
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     settingsDialog = dialog;

@@ -25,28 +25,32 @@ void MainWindow::refreshMissingItems()
         exists = [](const QString& path) { return QFileInfo::exists(path); };
     // The task works on its own copy of the list (shared until the window
     // changes it), never on the window.
-    AsyncTask::runThenCallback([items = groups, exists] { return missingItemPaths(items, exists); }, this,
-                               [this](const QSet<QString>& found) {
+    AsyncTask::runThenCallback([items = groups, exists] { return missingItemKeys(items, exists); }, this,
+                               [this](const QSet<quint64>& found) {
                                    missingCheckRunning = false;
                                    applyMissingItems(found);
                                });
 }
 
-void MainWindow::applyMissingItems(const QSet<QString>& found)
+void MainWindow::applyMissingItems(const QSet<quint64>& found)
 {
-    // The list may have changed while the check ran: marks go by path to
-    // the items there are now. An item added meanwhile waits for the next
-    // check; one removed meanwhile leaves no mark behind.
-    QSet<QString> marks;
+    // The list may have changed while the check ran: marks go to the items
+    // there are now. An item added meanwhile waits for the next check; one
+    // removed meanwhile leaves no mark behind.
+    QSet<quint64> keys;
+    QSet<QString> paths;
     for (const PanelGroup& g : groups) {
         for (const PanelItem& it : g.items) {
-            if (found.contains(it.path))
-                marks.insert(it.path);
+            if (found.contains(it.key)) {
+                keys.insert(it.key);
+                paths.insert(it.path);
+            }
         }
     }
-    missingPaths = marks;
+    missingKeys = keys;
+    missingPaths = paths;
     if (iconGrid)
-        iconGrid->setMissingPaths(missingPaths);
+        iconGrid->setMissingItems(missingKeys);
 }
 
 void MainWindow::requestItemIcon(const PanelItem& item)

@@ -23,7 +23,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QMenu>
+#include <QPointer>
 #include <QStandardPaths>
 
 namespace {
@@ -76,7 +78,7 @@ void MainWindow::fillItemMenu(QMenu* menu, int itemIndex)
         // clicked one was just looked at.
         for (const PanelGroup& g : groups) {
             for (const PanelItem& it : g.items)
-                missingCount += missingPaths.contains(it.path) || it.path == item.path ? 1 : 0;
+                missingCount += missingKeys.contains(it.key) || it.key == item.key ? 1 : 0;
         }
     }
 
@@ -126,13 +128,39 @@ void MainWindow::showItemMenu(int itemIndex, QPoint globalPos)
     if (currentGroupIndex < 0 || currentGroupIndex >= groups.size() || itemIndex < 0
         || itemIndex >= groups.at(currentGroupIndex).items.size())
         return;
+    const quint64 key = groups.at(currentGroupIndex).items.at(itemIndex).key;
     QMenu menu(this);
     styleMenu(&menu);
     fillItemMenu(&menu, itemIndex);
     const QAction* chosen = menu.exec(globalPos);
     if (!chosen)
         return;
-    runItemMenuAction(chosen->data().toInt(), itemIndex);
+    // The modal menu let anything happen meanwhile (the clearing of missing
+    // items removes entries): the item is looked up again, never by index.
+    const int now = currentItemIndexByKey(key);
+    if (now < 0) {
+        refuseGoneItem();
+        return;
+    }
+    runItemMenuAction(chosen->data().toInt(), now);
+}
+
+int MainWindow::currentItemIndexByKey(quint64 key) const
+{
+    if (currentGroupIndex < 0 || currentGroupIndex >= groups.size())
+        return -1;
+    const QList<PanelItem>& items = groups.at(currentGroupIndex).items;
+    for (int i = 0; i < items.size(); ++i) {
+        if (items.at(i).key == key)
+            return i;
+    }
+    return -1;
+}
+
+void MainWindow::refuseGoneItem()
+{
+    qInfo() << "item menu: the item was removed while its menu or dialog was open";
+    showToast(translate(u"该项目已不在面板中"), 1);
 }
 
 void MainWindow::runItemMenuAction(int action, int itemIndex)
@@ -184,21 +212,38 @@ void MainWindow::runItemMenuAction(int action, int itemIndex)
             edit.start.arguments = item.args;
             edit.start.runAsAdmin = item.runAsAdmin;
         }
-        ShortcutEditDialog dialog(item.path, item.name, item.customIcon, shortcut, edit.start, itemPicture(item), this);
-        if (dialog.exec() != QDialog::Accepted)
+        const QPointer<ShortcutEditDialog> dialog =
+            new ShortcutEditDialog(item.path, item.name, item.customIcon, shortcut, edit.start, itemPicture(item), this);
+        const bool accepted = dialog->exec() == QDialog::Accepted && dialog;
+        if (accepted) {
+            edit.name = dialog->displayName();
+            edit.values = dialog->values();
+            edit.iconChange = dialog->iconChange();
+            edit.chosenIconPath = dialog->chosenIconPath();
+        }
+        delete dialog.data();
+        if (!accepted)
             return;
-        edit.name = dialog.displayName();
-        edit.values = dialog.values();
-        edit.iconChange = dialog.iconChange();
-        edit.chosenIconPath = dialog.chosenIconPath();
-        applyItemEdit(itemIndex, edit);
+        const int now = currentItemIndexByKey(item.key);
+        if (now < 0 || groups.at(currentGroupIndex).items.at(now).path != item.path) {
+            refuseGoneItem();
+            return;
+        }
+        applyItemEdit(now, edit);
         break;
     }
     case Relocate: {
-        const QString file = QFileDialog::getOpenFileName(this, translate(u"选择新的文件位置"), QString(),
-                                                          translate(u"所有文件 (*.*)"));
-        if (!file.isEmpty())
-            relocateItem(itemIndex, file);
+        const QString file = chooseRelocation ? chooseRelocation()
+                                              : QFileDialog::getOpenFileName(this, translate(u"选择新的文件位置"),
+                                                                             QString(), translate(u"所有文件 (*.*)"));
+        if (file.isEmpty())
+            break;
+        const int now = currentItemIndexByKey(item.key);
+        if (now < 0) {
+            refuseGoneItem();
+            return;
+        }
+        relocateItem(now, file);
         break;
     }
     case RestoreIcon: {
@@ -252,6 +297,7 @@ void MainWindow::relocateItem(int itemIndex, const QString& newPath)
     items[itemIndex].path = native;
     saveLayout();
     requestItemIcon(items.at(itemIndex));
+    refreshFloatIconsOf(items.at(itemIndex));
     refreshMissingItems();
     showToast(translate(u"已重新定位"), 0);
 }
@@ -329,6 +375,7 @@ void MainWindow::applyItemEdit(int itemIndex, const ItemEdit& edit)
         return;
     const PanelItem now = item;
     saveLayout();
+    refreshFloatIconsOf(now);
     if (iconGrid) {
         if (!now.customIcon.isEmpty()) {
             iconGrid->refreshIcon(now.customIcon);
@@ -367,26 +414,32 @@ void MainWindow::clearMissingItems()
     std::function<bool(const QString&)> absent = absentVolumeProbe;
     if (!absent)
         absent = [](const QString& p) { return liesOnAbsentVolume(p); };
+    // Each item is judged by itself (a working custom icon keeps it) and
+    // removed as itself: never because another item has the same path.
     struct Found {
-        QSet<QString> missing;
-        QSet<QString> offline;
+        QSet<quint64> missing;
+        QSet<quint64> offline;
     };
     AsyncTask::runThenCallback(
         [items = groups, exists, absent] {
             Found f;
+            QHash<QString, bool> offlinePaths;
             for (const PanelGroup& g : items) {
                 for (const PanelItem& it : g.items) {
-                    if (f.missing.contains(it.path) || !it.isMissing(exists))
+                    if (!it.isMissing(exists))
                         continue;
-                    f.missing.insert(it.path);
-                    if (absent(QDir::fromNativeSeparators(it.path)))
-                        f.offline.insert(it.path);
+                    f.missing.insert(it.key);
+                    auto known = offlinePaths.constFind(it.path);
+                    if (known == offlinePaths.cend())
+                        known = offlinePaths.insert(it.path, absent(QDir::fromNativeSeparators(it.path)));
+                    if (known.value())
+                        f.offline.insert(it.key);
                 }
             }
             return f;
         },
         this, [this](const Found& f) {
-            QSet<QString> remove = f.missing;
+            QSet<quint64> remove = f.missing;
             if (!f.offline.isEmpty()) {
                 const int answer = askRemoveOffline
                     ? askRemoveOffline(int(f.offline.size()))
@@ -402,7 +455,7 @@ void MainWindow::clearMissingItems()
             int removed = 0;
             for (PanelGroup& g : groups) {
                 for (int i = int(g.items.size()) - 1; i >= 0; --i) {
-                    if (remove.contains(g.items.at(i).path)) {
+                    if (remove.contains(g.items.at(i).key)) {
                         g.items.removeAt(i);
                         ++removed;
                     }

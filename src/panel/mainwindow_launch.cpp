@@ -67,35 +67,42 @@ void MainWindow::onItemActivated(int itemIndex)
         showToast(translate("源文件已不存在，可右键重新定位或从面板移除"), 1);
         return;
     }
-    launchTarget(item.path, item.workDir, item.args, item.runAsAdmin);
-    if (settings.uiLocked)
+    if (!launchTarget(item.path, item.workDir, item.args, item.runAsAdmin))
         return;
-    const QString appId = marketAppIdFromPath(target);
+    // The item's own app, not the one its obfuscation substitute names.
+    const QString appId = marketAppIdFromPath(item.path);
     if (!appId.isEmpty())
         reportAppStat(appId, QStringLiteral("launch"), auth.token);
 }
 
-void MainWindow::launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin)
+bool MainWindow::launchTarget(const QString& path, const QString& workDir, const QString& args, bool runAsAdmin)
 {
     // Float tiles live outside the lock screen; a locked panel opens nothing.
     if (settings.uiLocked) {
         qInfo() << "launch refused while the panel is locked";
         showUnlockPrompt();
-        return;
+        return false;
     }
     const QString target = launchTargetOf(settings, path);
     Launcher::Request request;
     request.target = target;
     request.arguments = args;
     request.workDir = workDir;
-    // A failed start is logged by the launcher; the user sees nothing, as
-    // with a refused elevation prompt.
+    // The launcher logs why; a refused elevation prompt happens later, in
+    // the helper, and stays silent.
+    QString error;
+    bool started = false;
     if (runAsAdmin) {
         request.verb = Launcher::Verb::RunAs;
-        launcher().launch(request);
+        started = launcher().launch(request, &error);
     } else if (!workDir.isEmpty() || !args.isEmpty() || target.startsWith(QLatin1String("::"))) {
-        launcher().launch(request);
+        started = launcher().launch(request, &error);
     } else {
-        launcher().openUrl(QUrl::fromLocalFile(target));
+        started = launcher().openUrl(QUrl::fromLocalFile(target), &error);
     }
+    if (!started)
+        showToast(translate(u"无法打开「%1」").arg(QFileInfo(target).fileName().isEmpty() ? target
+                                                                                       : QFileInfo(target).fileName()),
+                  1);
+    return started;
 }

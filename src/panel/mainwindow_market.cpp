@@ -47,7 +47,7 @@ void MainWindow::addMarketAppToPanel(const QString& name, const QString& exePath
 {
     const QString exe = QDir::toNativeSeparators(findAppExecutable(QDir::fromNativeSeparators(exePath)));
     if (exe.isEmpty()) {
-        showToast(translate(u"未找到可执行文件，「%1」添加失败").arg(name), 0);
+        showToast(translate(u"未找到可执行文件，「%1」添加失败").arg(name), 1);
         return;
     }
     const QString groupName = translate(u"应用市场");

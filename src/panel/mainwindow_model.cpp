@@ -28,8 +28,12 @@ bool MainWindow::saveSettings()
     if (settingsPath.isEmpty())
         settingsPath = cachedAppDataDir() + QStringLiteral("/settings.json");
     QString error;
-    if (saveAppSettings(settingsPath, settings, size(), &error))
+    if (saveAppSettings(settingsPath, settings, size(), &error)) {
+        // An open settings dialog shows what the panel changed meanwhile.
+        if (settingsDialog)
+            scheduleSettingsDialogRefresh();
         return true;
+    }
     reportConfigSaveFailure(settingsPath, error);
     return false;
 }

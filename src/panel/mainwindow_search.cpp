@@ -11,10 +11,35 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include <functional>
+
 namespace {
 
 constexpr int kMaxResults = 200;
 const QString kRowSeparator = QStringLiteral("\u3000\u00B7\u3000");
+
+// Enter in the result list opens the current row (the list's own
+// "activated" also fires on clicks, whose rule is the open-on setting's).
+class SearchEnterFilter : public QObject {
+public:
+    SearchEnterFilter(std::function<void()> onEnter, QObject* parent) : QObject(parent), m_onEnter(std::move(onEnter)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                m_onEnter();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_onEnter;
+};
 
 } // namespace
 
@@ -37,7 +62,26 @@ void MainWindow::buildSearchPanel()
     searchTimer->setSingleShot(true);
     connect(searchEdit, &QLineEdit::textChanged, searchTimer, qOverload<>(&QTimer::start));
     connect(searchTimer, &QTimer::timeout, this, [this] { refreshSearch(searchEdit->text()); });
-    connect(searchList, &QListWidget::itemActivated, this, &MainWindow::onSearchItemActivated);
+    // Results open like the grid's items: on a single or a double click as
+    // the setting says, and on Enter in the field or in the list.
+    connect(searchList, &QListWidget::itemClicked, this, [this](QListWidgetItem* row) {
+        if (settings.singleClickOpen)
+            onSearchItemActivated(row);
+    });
+    connect(searchList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* row) {
+        if (!settings.singleClickOpen)
+            onSearchItemActivated(row);
+    });
+    connect(searchEdit, &QLineEdit::returnPressed, this, [this] {
+        // The results of the text as typed, not of a moment ago.
+        if (searchTimer->isActive()) {
+            searchTimer->stop();
+            refreshSearch(searchEdit->text());
+        }
+        runSearchResult(searchList->currentRow());
+    });
+    searchList->installEventFilter(new SearchEnterFilter([this] { onSearchItemActivated(searchList->currentItem()); },
+                                                         searchList));
 }
 
 void MainWindow::layoutSearchPanel()
@@ -107,6 +151,11 @@ void MainWindow::refreshSearch(QString key)
         auto* more = new QListWidgetItem(translate(u"（结果过多，仅显示前 %1 条）").arg(kMaxResults));
         more->setFlags(Qt::NoItemFlags);
         searchList->addItem(more);
+    }
+    if (searchResults.isEmpty() && !key.trimmed().isEmpty()) {
+        auto* none = new QListWidgetItem(translate(u"没有匹配的项目"));
+        none->setFlags(Qt::NoItemFlags);
+        searchList->addItem(none);
     }
     searchList->setUpdatesEnabled(true);
     if (searchList->count() > 0)

@@ -24,12 +24,12 @@ void appendPanelItem(PanelGroup& group, const QString& path, const QString& name
     group.items.append(item);
 }
 
-QSet<QString> missingItemPaths(const QList<PanelGroup>& groups, const PathExistsProbe& exists)
+QSet<quint64> missingItemKeys(const QList<PanelGroup>& groups, const PathExistsProbe& exists)
 {
-    QSet<QString> paths;
+    QSet<quint64> keys;
     for (const PanelGroup& g : groups)
         for (const PanelItem& it : g.items)
             if (it.isMissing(exists))
-                paths.insert(it.path);
-    return paths;
+                keys.insert(it.key);
+    return keys;
 }

@@ -11,6 +11,7 @@
 #include "settings/settingsstyle.h"
 #include "settings/valuewidgets.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -20,12 +21,120 @@
 #include <QScreen>
 #include <QShowEvent>
 
+#include <utility>
+
 namespace {
 
 constexpr int kMaxTitleLength = 24;
 constexpr int kSettingsButton = 1;
 
+// The installed prompts, each call held as busy on the dialog that asks:
+// the dialog stays alive under every prompt, and asks nothing more once it
+// closes under one.
+class DialogPrompts : public SettingsPrompts {
+public:
+    DialogPrompts(SettingsDialog* dialog, std::shared_ptr<SettingsPrompts> inner)
+        : m_dialog(dialog), m_inner(std::move(inner))
+    {
+    }
+
+    int ask(QWidget* parent, const QString& title, const QString& text) override
+    {
+        return run(-1, [&] { return m_inner->ask(parent, title, text); });
+    }
+    void warning(QWidget* parent, const QString& title, const QString& text) override
+    {
+        run(0, [&] { m_inner->warning(parent, title, text); return 0; });
+    }
+    void information(QWidget* parent, const QString& title, const QString& text) override
+    {
+        run(0, [&] { m_inner->information(parent, title, text); return 0; });
+    }
+    bool hintCard(QWidget* parent, const QString& title, const QString& html, const QString& primary,
+                  const QString& secondary) override
+    {
+        return run(false, [&] { return m_inner->hintCard(parent, title, html, primary, secondary); });
+    }
+    int menu(QWidget* parent, const QList<PromptMenuEntry>& entries, const QPoint& globalPos) override
+    {
+        return run(-1, [&] { return m_inner->menu(parent, entries, globalPos); });
+    }
+    QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
+    {
+        return run(QString(), [&] { return m_inner->openFileName(parent, caption, dir, filter); });
+    }
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
+    {
+        return run(QString(), [&] { return m_inner->saveFileName(parent, caption, dir, filter); });
+    }
+    QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) override
+    {
+        return run(QString(), [&] { return m_inner->existingDirectory(parent, caption, dir); });
+    }
+    QColor colour(QWidget* parent, const QColor& initial, const QString& title) override
+    {
+        return run(QColor(), [&] { return m_inner->colour(parent, initial, title); });
+    }
+    LockPromptAnswer lockDialog(QWidget* parent, const LockPrompt& prompt) override
+    {
+        return run(LockPromptAnswer(), [&] { return m_inner->lockDialog(parent, prompt); });
+    }
+    void openFolder(const QString& path) override { m_inner->openFolder(path); }
+    void openUrl(const QUrl& url) override { m_inner->openUrl(url); }
+    void showLogViewer(QWidget* parent, const QString& dataDir) override
+    {
+        run(0, [&] { m_inner->showLogViewer(parent, dataDir); return 0; });
+    }
+    void message(QWidget* parent, int kind, const QString& title, const QString& text,
+                 const QString& button) override
+    {
+        run(0, [&] { m_inner->message(parent, kind, title, text, button); return 0; });
+    }
+
+private:
+    template <typename T, typename Call> T run(T closed, Call&& call)
+    {
+        if (m_dialog->isClosingUnderPrompt())
+            return closed;
+        const SettingsDialog::BusyScope busy(m_dialog);
+        T answer = call();
+        return m_dialog->isClosingUnderPrompt() ? closed : answer;
+    }
+
+    SettingsDialog* m_dialog;
+    std::shared_ptr<SettingsPrompts> m_inner;
+};
+
+// A callback into the panel that may ask questions of its own.
+template <typename... Args>
+std::function<void(Args...)> heldBusy(SettingsDialog* dialog, std::function<void(Args...)> callback)
+{
+    if (!callback)
+        return callback;
+    return [dialog, callback = std::move(callback)](Args... args) {
+        const SettingsDialog::BusyScope busy(dialog);
+        callback(args...);
+    };
+}
+
 } // namespace
+
+SettingsDialog::BusyScope::BusyScope(SettingsDialog* dialog) : m_dialog(dialog)
+{
+    if (m_dialog)
+        ++m_dialog->m_busyDepth;
+}
+
+SettingsDialog::BusyScope::~BusyScope()
+{
+    if (!m_dialog || --m_dialog->m_busyDepth > 0)
+        return;
+    m_dialog->m_closing = false;
+    // Posted from the loop the outermost prompt was opened in, so that it
+    // runs only once everything that asked has returned.
+    if (std::exchange(m_dialog->m_deletePending, false))
+        m_dialog->deleteLater();
+}
 
 SettingsDialog::SettingsDialog(AppSettings* settings, QString dataDir, Callback onClearIconCache, ApplyCallback onApply,
                                Callback onExportUserData, Callback onImportUserData, Callback onCheckUpdate,
@@ -39,17 +148,17 @@ SettingsDialog::SettingsDialog(AppSettings* settings, QString dataDir, Callback 
     , m_dataDir(std::move(dataDir))
     , m_onClearIconCache(std::move(onClearIconCache))
     , m_onApply(std::move(onApply))
-    , m_onExportUserData(std::move(onExportUserData))
-    , m_onImportUserData(std::move(onImportUserData))
-    , m_onCheckUpdate(std::move(onCheckUpdate))
-    , m_onExportLogs(std::move(onExportLogs))
-    , m_onUninstall(std::move(onUninstall))
+    , m_onExportUserData(heldBusy(this, std::move(onExportUserData)))
+    , m_onImportUserData(heldBusy(this, std::move(onImportUserData)))
+    , m_onCheckUpdate(heldBusy(this, std::move(onCheckUpdate)))
+    , m_onExportLogs(heldBusy(this, std::move(onExportLogs)))
+    , m_onUninstall(heldBusy(this, std::move(onUninstall)))
     , m_groups(groups)
     , m_onLayoutChanged(std::move(onLayoutChanged))
     , m_onLockBackground(std::move(onLockBackground))
     , m_onProtectionChanged(std::move(onProtectionChanged))
     , m_onRestoreFinished(std::move(onRestoreFinished))
-    , m_prompts(settingsPrompts())
+    , m_prompts(std::make_shared<DialogPrompts>(this, settingsPrompts()))
 {
     // The settings button can never be hidden: it is the way back here.
     if (m_working.btnVisible.size() > kSettingsButton)
@@ -73,7 +182,17 @@ SettingsDialog::SettingsDialog(AppSettings* settings, QString dataDir, Callback 
 
 SettingsDialog::~SettingsDialog()
 {
-    // Raises the cancel flag of a backup operation still running on the
+    if (m_backupRunner && m_backupRunner->isBusy() && m_backupRunner->lastOp() == int(BackupOp::Restore)) {
+        // A restore keeps running when the dialog goes (a lock, a remote
+        // unlock): its runner stays until it has reported, so that the panel
+        // loads what was restored and saving is allowed again. At the quit
+        // it is cancelled like the dialog's own.
+        BackupOperationRunner* runner = m_backupRunner.release();
+        runner->setParent(QCoreApplication::instance());
+        connect(qApp, &QCoreApplication::aboutToQuit, runner, [runner] { runner->stop(0); });
+        return;
+    }
+    // Raises the cancel flag of another operation still running on the
     // pool and drops its result, before anything it would report to is gone.
     m_backupRunner.reset();
 }
@@ -139,7 +258,7 @@ SliderWidget* SettingsDialog::sliderByNumber(int number) const
     return number >= 0 && number < m_sliders.size() ? m_sliders.at(number) : nullptr;
 }
 
-void SettingsDialog::setFactoryResetHandler(Callback handler) { m_onFactoryReset = std::move(handler); }
+void SettingsDialog::setFactoryResetHandler(Callback handler) { m_onFactoryReset = heldBusy(this, std::move(handler)); }
 
 void SettingsDialog::preview()
 {
@@ -173,6 +292,37 @@ void SettingsDialog::reject()
             m_onApply(*m_settings);
     }
     QDialog::reject();
+}
+
+void SettingsDialog::done(int result)
+{
+    if (m_busyDepth > 0) {
+        m_closing = true;
+        // The prompts still open go with the dialog; each returns "closed"
+        // to the action that asked. The progress card of a running backup
+        // operation is not a prompt: it goes with its runner.
+        const QList<QWidget*> children = findChildren<QWidget*>();
+        for (QWidget* w : children) {
+            if (!w->isWindow() || !w->isVisible() || (m_backupRunner && w == m_backupRunner->progressDialog()))
+                continue;
+            if (auto* prompt = qobject_cast<QDialog*>(w))
+                prompt->reject();
+            else
+                w->close();
+        }
+    }
+    QDialog::done(result);
+}
+
+bool SettingsDialog::event(QEvent* event)
+{
+    if (event->type() == QEvent::DeferredDelete && m_busyDepth > 0) {
+        // Closed from inside a prompt's event loop: the code that opened the
+        // prompt still runs on this dialog.
+        m_deletePending = true;
+        return true;
+    }
+    return QDialog::event(event);
 }
 
 void SettingsDialog::restoreDefaults()
@@ -275,6 +425,7 @@ void SettingsDialog::gotoProtectPage()
 
 void SettingsDialog::resetPointerState()
 {
+    syncProtectionHash();
     if (!isVisible())
         return;
     m_hoverId = -1;

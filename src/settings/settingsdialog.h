@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMap>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QSet>
 #include <QString>
@@ -88,6 +89,24 @@ public:
                    Callback onRestoreFinished, QWidget* parent = nullptr);
     ~SettingsDialog() override;
 
+    // Held while a prompt or a callback of the dialog runs an event loop of
+    // its own: whatever closes the dialog meanwhile (a lock, a remote
+    // unlock, the quit) closes those prompts, and the dialog itself is
+    // deleted only once the last of them has returned.
+    class BusyScope {
+    public:
+        explicit BusyScope(SettingsDialog* dialog);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        QPointer<SettingsDialog> m_dialog;
+    };
+    // True while the dialog closes under one of its open prompts: nothing
+    // more is asked.
+    bool isClosingUnderPrompt() const { return m_closing && m_busyDepth > 0; }
+
     void setFactoryResetHandler(Callback handler);
     // Clamped to 0..6; drops the hint bubble.
     void setCurrentPage(int page);
@@ -96,9 +115,13 @@ public:
     void gotoMonitorSettings();
     // The protection page, asking for the password unless given already.
     void gotoProtectPage();
-    // Clears hover, ends a thumb drag, re-lays out and repaints (the main
-    // window's model changed under an open dialog).
+    // Takes the live protection password, clears hover, ends a thumb drag,
+    // re-lays out and repaints (the main window's model or settings changed
+    // under an open dialog).
     void resetPointerState();
+    // Shows the dialog's edits on the panel again (the panel re-applied its
+    // own settings under the open dialog).
+    void reapplyPreview() { preview(); }
     // The exit hook: raises the cancel flag of a running backup operation
     // and waits at most `budgetMs` for its worker.
     void stopBackupWorker(int budgetMs);
@@ -161,8 +184,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
+    bool event(QEvent* event) override;
+
 public:
     void reject() override;
+    void done(int result) override;
 
 private:
     // The shell (settingsdialog.cpp).
@@ -202,6 +228,7 @@ private:
     void showTriggerMenu(const QPoint& globalPos);
     void editProtectPassword();
     void notifyProtection();
+    void syncProtectionHash();
 
     // Backup page (settingsdialog_backup.cpp).
     void layoutBackupPage();
@@ -264,6 +291,9 @@ private:
     ProtectionCallback m_onProtectionChanged;
     Callback m_onRestoreFinished;
     std::shared_ptr<SettingsPrompts> m_prompts;
+    int m_busyDepth = 0;
+    bool m_closing = false;
+    bool m_deletePending = false;
 
     int m_currentPage = 0;
     bool m_protectUnlocked = false;
@@ -291,6 +321,9 @@ private:
     bool m_closeHovered = false;
     int m_pressedId = -1;
     bool m_thumbDragging = false;
+    // Moving the window by its title area without the window manager.
+    bool m_windowDragging = false;
+    QPoint m_windowDragOffset;
     int m_dragStartY = 0;
     int m_dragStartScroll = 0;
     QString m_hintText;

@@ -347,8 +347,18 @@ void SettingsDialog::notifyProtection()
         m_onProtectionChanged(m_working.protectPasswordHash, m_working.obfuscateMap);
 }
 
+void SettingsDialog::syncProtectionHash()
+{
+    // The panel sets and removes the password too (the obfuscation button,
+    // the lock screen) while the dialog is open: whether to set or to check
+    // one is decided from the live record, never from the opening copy.
+    if (m_settings)
+        m_working.protectPasswordHash = m_settings->protectPasswordHash;
+}
+
 bool SettingsDialog::ensureProtectAccess()
 {
+    syncProtectionHash();
     const QPointer<SettingsDialog> self(this);
     LockPrompt prompt;
     if (!m_working.protectPasswordHash.isEmpty()) {
@@ -387,6 +397,7 @@ bool SettingsDialog::ensureProtectAccess()
 
 void SettingsDialog::editProtectPassword()
 {
+    syncProtectionHash();
     const QPointer<SettingsDialog> self(this);
     LockPrompt prompt;
     const bool change = !m_working.protectPasswordHash.isEmpty();

@@ -308,9 +308,29 @@ void SettingsDialog::confirmRestore(int row)
 
 void SettingsDialog::runBackupOp(int op, const QString& a, const QString& b)
 {
-    if (!m_backupRunner)
+    if (!m_backupRunner) {
+        auto runnerCell = std::make_shared<QPointer<BackupOperationRunner>>();
         m_backupRunner = std::make_unique<BackupOperationRunner>(
-            [this](const BackupResult& result) { onBackupOpFinished(result); });
+            [self = QPointer<SettingsDialog>(this), reload = m_onRestoreFinished,
+             runnerCell](const BackupResult& result) {
+                if (self) {
+                    self->onBackupOpFinished(result);
+                    return;
+                }
+                // The dialog went while a restore ran: the restored files
+                // still have to reach the panel, whose reload lifts the hold
+                // on saving; without a panel nothing in memory is stale.
+                if (result.restoreOp && result.ok) {
+                    if (reload)
+                        reload();
+                    else
+                        BackupEngine::releaseSaves();
+                }
+                if (*runnerCell)
+                    (*runnerCell)->deleteLater();
+            });
+        *runnerCell = m_backupRunner.get();
+    }
     if (m_backupRunner->isBusy())
         return;
     BackupOpRequest request;

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -64,8 +65,13 @@ void SettingsDialog::mousePressEvent(QMouseEvent* event)
         return;
     }
     if (pos.y() < kTitleAreaHeight) {
-        if (QWindow* w = windowHandle())
-            w->startSystemMove();
+        // The window manager moves the window when it can; without one, or
+        // when it refuses, the dialog moves itself.
+        QWindow* w = windowHandle();
+        if (!w || !w->startSystemMove()) {
+            m_windowDragging = true;
+            m_windowDragOffset = event->globalPosition().toPoint() - this->pos();
+        }
         return;
     }
     if (!m_layout.scrollThumb.isNull()) {
@@ -117,6 +123,10 @@ void SettingsDialog::mousePressEvent(QMouseEvent* event)
 
 void SettingsDialog::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_windowDragging) {
+        move(event->globalPosition().toPoint() - m_windowDragOffset);
+        return;
+    }
     const QPoint pos = event->position().toPoint();
     if (m_thumbDragging) {
         if (m_layout.maxScroll > 0) {
@@ -168,6 +178,8 @@ void SettingsDialog::updateHover(const QPoint& pos)
 void SettingsDialog::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
+        return;
+    if (std::exchange(m_windowDragging, false))
         return;
     const QPoint pos = event->position().toPoint();
     if (m_thumbDragging) {

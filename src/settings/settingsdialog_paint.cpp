@@ -792,7 +792,7 @@ void SettingsDialog::paintIconList(QPainter& p, const QColor& cardColour)
                 p.setBrush(Qt::NoBrush);
                 p.drawRoundedRect(QRectF(box.left() + 0.5, box.top() + 0.5, 23, 23), 5, 5);
             } else {
-                p.drawPixmap(box, picture);
+                p.drawPixmap(settingsFitRect(box, picture.deviceIndependentSize()), picture);
             }
             p.setFont(settingsFont13());
             p.setPen(ir.hidden ? pal.c[kSecondaryText] : pal.c[kBodyText]);

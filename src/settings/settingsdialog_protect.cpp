@@ -297,9 +297,7 @@ void SettingsDialog::paintProtectCard(QPainter& p, const QColor& cardColour)
                 p.setBrush(Qt::NoBrush);
                 p.drawRoundedRect(QRectF(box.left() + 0.5, box.top() + 0.5, 23, 23), 5, 5);
             } else {
-                const QSizeF logical = icon.deviceIndependentSize();
-                const int h = std::max(1, int(std::lround(kIconBox * logical.height() / std::max(1.0, logical.width()))));
-                p.drawPixmap(QRect(box.left(), box.top() + (kIconBox - h) / 2, kIconBox, h), icon);
+                p.drawPixmap(settingsFitRect(box, icon.deviceIndependentSize()), icon);
             }
 
             const int textWidth = std::max(30, t.width() - selectWidth - clearWidth - 53);

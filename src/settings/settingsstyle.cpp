@@ -9,6 +9,7 @@
 #include <QPixmapCache>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -141,4 +142,14 @@ QPixmap loadScaledPixmapCached(const QString& path, const QSize& size, const QSt
     scaled.setDevicePixelRatio(dpr);
     QPixmapCache::insert(key, scaled);
     return scaled;
+}
+
+QRect settingsFitRect(const QRect& box, const QSizeF& picture)
+{
+    if (picture.width() <= 0 || picture.height() <= 0 || box.isEmpty())
+        return box;
+    const QSizeF fitted = picture.scaled(QSizeF(box.size()), Qt::KeepAspectRatio);
+    const int w = std::max(1, int(std::lround(fitted.width())));
+    const int h = std::max(1, int(std::lround(fitted.height())));
+    return QRect(box.left() + (box.width() - w) / 2, box.top() + (box.height() - h) / 2, w, h);
 }

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPixmap>
 #include <QRect>
+#include <QSizeF>
 #include <QSize>
 #include <QString>
 
@@ -71,6 +72,10 @@ inline QRect settingsRect(int left, int top, int right, int bottom)
 // A rectangle moved half a pixel inwards, so that a 1 px outline falls on
 // whole pixels.
 inline QRectF settingsOutlineRect(const QRect& r) { return QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5); }
+
+// The largest rectangle of the proportions of `picture` (logical size)
+// centred in `box`: an icon that is not square is not stretched.
+QRect settingsFitRect(const QRect& box, const QSizeF& picture);
 
 // The primary screen's device pixel ratio, 1 without a screen.
 qreal settingsPixelRatio();

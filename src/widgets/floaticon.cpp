@@ -62,6 +62,15 @@ void FloatIcon::rescale(qreal ratio)
     update();
 }
 
+void FloatIcon::setItem(const QPixmap& pixmap, const QString& name)
+{
+    m_source = pixmap;
+    m_name = name;
+    setWindowTitle(name);
+    setToolTip(name);
+    rescale(m_ratio);
+}
+
 void FloatIcon::paintEvent(QPaintEvent*)
 {
     QPainter p(this);

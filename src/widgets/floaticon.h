@@ -26,6 +26,8 @@ public:
     bool isDragging() const { return m_dragging; }
     // Rebuilds the display picture for `ratio` (not positive: 1).
     void rescale(qreal ratio);
+    // The item shown changed (relocated, edited).
+    void setItem(const QPixmap& pixmap, const QString& name);
     // How many times the display picture was rebuilt.
     int rescaleCount() const { return m_rescales; }
 

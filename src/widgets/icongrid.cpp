@@ -71,11 +71,11 @@ void IconGrid::setPixmapCache(const QMap<QString, QPixmap>* cache)
     m_pixmapCache = cache;
 }
 
-void IconGrid::setMissingPaths(const QSet<QString>& paths)
+void IconGrid::setMissingItems(const QSet<quint64>& keys)
 {
-    if (paths == m_missingPaths)
+    if (keys == m_missingKeys)
         return;
-    m_missingPaths = paths;
+    m_missingKeys = keys;
     update();
 }
 

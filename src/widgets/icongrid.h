@@ -32,7 +32,8 @@ public:
     void setModel(QList<PanelGroup>* groups, int* currentGroup);
     // The shared path -> pixmap map the icons are painted from (not owned).
     void setPixmapCache(const QMap<QString, QPixmap>* cache);
-    void setMissingPaths(const QSet<QString>& paths);
+    // The items (by PanelItem::key) drawn as missing.
+    void setMissingItems(const QSet<quint64>& keys);
     void setIconSize(int px);
     void setShowNames(bool show);
     void setSingleClickOpen(bool on);
@@ -185,7 +186,7 @@ private:
     QList<PanelGroup>* m_groups = nullptr;
     int* m_currentGroup = nullptr;
     const QMap<QString, QPixmap>* m_pixmapCache = nullptr;
-    QSet<QString> m_missingPaths;
+    QSet<quint64> m_missingKeys;
 
     QHash<QString, QPixmap> m_scaledCache;
     QStringList m_scaledKeys;

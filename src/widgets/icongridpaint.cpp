@@ -229,7 +229,7 @@ void IconGrid::paintCell(QPainter& p, const GridGeometry& g, int pos, const Pane
         p.drawRoundedRect(cell.adjusted(1, 1, -1, -1), radius, radius);
     }
 
-    const bool missing = m_missingPaths.contains(item.path);
+    const bool missing = m_missingKeys.contains(item.key);
     const QPixmap pm = scaledIcon(item, dpr);
     const int iconTop = g.iconTop(cell);
     if (!pm.isNull()) {

@@ -34,6 +34,7 @@ constexpr int kStrongTextSlot = 16;
 constexpr int kMutedTextSlot = 18;
 constexpr int kAccentSlot = 28;
 constexpr int kAccentTintSlot = 30;
+constexpr int kDragStripHeight = 52;
 
 QString labelStyleSheet(const QString& colour, const QString& pixelSize, bool bold)
 {
@@ -345,6 +346,10 @@ void LogViewerDialog::mousePressEvent(QMouseEvent* event)
         reject();
         return;
     }
+    // Only the title strip moves the window; presses below it belong to
+    // the text and the buttons.
+    if (event->position().y() >= kDragStripHeight)
+        return QDialog::mousePressEvent(event);
     dragging = true;
     dragOffset = event->position().toPoint();
 }
@@ -354,6 +359,10 @@ void LogViewerDialog::mouseMoveEvent(QMouseEvent* event)
     const bool hovered = closeRect.contains(event->position().toPoint());
     if (hovered != closeHovered) {
         closeHovered = hovered;
+        if (hovered)
+            setCursor(Qt::PointingHandCursor);
+        else
+            unsetCursor();
         update(closeRect.adjusted(-2, -2, 2, 2));
     }
     if (dragging)

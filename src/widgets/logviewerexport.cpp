@@ -63,19 +63,31 @@ void LogViewerDialog::exportText()
 void LogViewerDialog::exportTextTo(const QString& path)
 {
     const QByteArray bytes = logView->toPlainText().toUtf8();
+    struct Outcome {
+        AtomicSave result = AtomicSave::Ok;
+        QString error;
+    };
     AsyncTask::runThenCallback(
         [path, bytes] {
-            QString error;
-            return saveFileAtomically(path, bytes, &error) ? QString() : error;
+            Outcome o;
+            o.result = saveFileAtomicallyDetailed(path, bytes, &o.error);
+            return o;
         },
         this,
-        [this, path](const QString& error) {
-            if (error.isEmpty()) {
+        [this, path, size = bytes.size()](const Outcome& o) {
+            switch (o.result) {
+            case AtomicSave::Ok:
                 statusLabel->setText(translate("已导出：%1").arg(QDir::toNativeSeparators(path)));
                 return;
+            case AtomicSave::OpenFailed:
+                qWarning() << "log export failed:" << path << o.error;
+                statusLabel->setText(translate("导出失败，请检查目标路径是否可写"));
+                return;
+            case AtomicSave::Incomplete:
+                qWarning() << "log export short write:" << path << size << "bytes expected," << o.error;
+                statusLabel->setText(translate("导出失败：写入不完整，请检查磁盘空间"));
+                return;
             }
-            qWarning() << "log export failed:" << path << error;
-            statusLabel->setText(translate("导出失败，请检查目标路径是否可写"));
         });
 }
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -115,10 +116,15 @@ int MsgDialog::ask(QWidget* parent, const QString& title, const QString& text,
 {
     const QString yes = yesText.isEmpty() ? translate("是") : yesText;
     const QString no = noText.isEmpty() ? translate("否") : noText;
-    MsgDialog dlg(parent, 1, title, text, {no, yes}, 1);
-    if (dlg.exec() == QDialog::Accepted)
-        return dlg.chosenIndex();
-    return -1;
+    // On the heap: a parent deleted from inside exec() takes the card with
+    // it, which must then not be deleted a second time.
+    QPointer<MsgDialog> dlg = new MsgDialog(parent, 1, title, text, {no, yes}, 1);
+    const int result = dlg->exec();
+    if (!dlg)
+        return -1;
+    const int chosen = dlg->chosenIndex();
+    delete dlg.data();
+    return result == QDialog::Accepted ? chosen : -1;
 }
 
 QPixmap MsgDialog::iconPixmap(int kind)

@@ -1,8 +1,11 @@
 #include "app/agentmode.h"
 #include "app/agentrequestreader.h"
 #include "app/agentserver.h"
+
+#include "account/authstore.h"
 #include "app/paths.h"
 #include "platform/localsocketlistener.h"
+#include "platform/secretstore.h"
 
 #include "testsupport.h"
 
@@ -194,27 +197,49 @@ private Q_SLOTS:
         QVERIFY2(c.received.contains("\"BAD_PARAM\""), c.received.left(200));
     }
 
-    void pingNamesTheStoredUser_data()
+    // The ping answers from the stored sign-in, read as the panel reads it:
+    // a FIFO left at the file's name neither hangs nor stops the agent.
+    void pingAnswersFromTheStoredSignIn_data()
     {
         QTest::addColumn<QByteArray>("auth");
+        QTest::addColumn<bool>("fifo");
         QTest::addColumn<QString>("user");
-        QTest::newRow("signed in before") << QByteArray("{\"username\":\"alice\",\"token\":\"x\"}") << QStringLiteral("alice");
-        QTest::newRow("damaged file") << QByteArray("{\"username\":") << QString();
-        QTest::newRow("not an object") << QByteArray("[\"alice\"]") << QString();
+        QTest::addColumn<bool>("loggedIn");
+        const QByteArray sealed = protectToken(QStringLiteral("t0k3n"), userSecretStore()).toUtf8();
+        QVERIFY(sealed.startsWith("dpapi1:"));
+        QTest::newRow("signed in") << "{\"username\":\"alice\",\"token\":\"" + sealed + "\"}" << false
+                                   << QStringLiteral("alice") << true;
+        QTest::newRow("hand-edited token") << QByteArray("{\"username\":\"alice\",\"token\":\"x\"}") << false
+                                           << QStringLiteral("alice") << true;
+        QTest::newRow("signed out") << QByteArray("{\"username\":\"alice\",\"token\":\"\"}") << false
+                                    << QStringLiteral("alice") << false;
+        QTest::newRow("token of another key") << QByteArray("{\"username\":\"bob\",\"token\":\"dpapi1:AAAA\"}")
+                                              << false << QStringLiteral("bob") << false;
+        QTest::newRow("damaged file") << QByteArray("{\"username\":") << false << QString() << false;
+        QTest::newRow("not an object") << QByteArray("[\"alice\"]") << false << QString() << false;
+        QTest::newRow("a FIFO") << QByteArray() << true << QString() << false;
     }
-    void pingNamesTheStoredUser()
+    void pingAnswersFromTheStoredSignIn()
     {
         QFETCH(QByteArray, auth);
+        QFETCH(bool, fifo);
         QFETCH(QString, user);
-        QVERIFY(testsupport::writeFile(appDataDir() + QStringLiteral("/auth.json"), auth));
+        QFETCH(bool, loggedIn);
+        const QString path = appDataDir() + QStringLiteral("/auth.json");
+        if (fifo) {
+            QVERIFY(testsupport::makeFifo(path));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^auth file not read:")));
+        } else {
+            QVERIFY(testsupport::writeFile(path, auth));
+        }
         Client c;
         QVERIFY(c.connected());
         c.send("{\"cmd\":\"ping\"}\n");
         QVERIFY(c.waitForClose());
-        QFile::remove(appDataDir() + QStringLiteral("/auth.json"));
         const QJsonObject reply = QJsonDocument::fromJson(c.received).object();
         QCOMPARE(reply.value(QStringLiteral("user")).toString(), user);
-        QCOMPARE(reply.value(QStringLiteral("logged_in")).toBool(), false);
+        QCOMPARE(reply.value(QStringLiteral("logged_in")).toBool(), loggedIn);
+        QFile::remove(path);
     }
 
     void oneReplyPerConnection_data()

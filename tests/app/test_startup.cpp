@@ -137,8 +137,8 @@ private Q_SLOTS:
     // This test holds the lock and shows a window with the panel's title; it
     // is not the panel's executable, so a later start must not wake it. With
     // no window to wake and no agent to ask, the start shows the panel
-    // itself: at once when the holder lets go meanwhile, otherwise after
-    // waiting for it, without the lock.
+    // itself when the holder lets go meanwhile; otherwise it says so and
+    // ends: never a panel without the lock beside another.
     void silentLockHolder_data()
     {
         QTest::addColumn<bool>("letGo");
@@ -160,16 +160,37 @@ private Q_SLOTS:
         Panel second;
         QVERIFY(testsupport::waitForFileText(logPath(), "agentRequestShow: connect failed:"));
         QVERIFY(log().contains("agent running without main window, request show"));
-        if (letGo)
+        if (letGo) {
             lock->release();
-        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop", 20000));
-        QCOMPARE(log().contains("starting the panel without the single-instance lock"), !letGo);
-        QCOMPARE(log().contains("second instance: the running instance ended, starting as the first"), letGo);
+            QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop", 20000));
+            QVERIFY(log().contains("second instance: the running instance ended, starting as the first"));
+            ::kill(pid_t(second.p.processId()), SIGTERM);
+            QVERIFY(second.finishedWith(0));
+        } else {
+            QVERIFY(second.finishedWith(1, 20000));
+            QVERIFY(second.p.readAllStandardError().contains("holds the single-instance lock"));
+            QVERIFY(log().contains("startup refused: another instance holds the single-instance lock"));
+            QVERIFY(!log().contains("main window shown"));
+        }
         // Asked again and again while waiting; logged once.
         QCOMPARE(log().count("agentRequestShow: connect failed:"), 1);
         QCOMPARE(woken, 0);
-        ::kill(pid_t(second.p.processId()), SIGTERM);
-        QVERIFY(second.finishedWith(0));
+    }
+
+    // A lock that cannot be made at all (a folder stands where its file
+    // goes) is no reason to start a panel that could run beside another.
+    void lockThatCannotBeMadeRefusesTheStart()
+    {
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        QVERIFY(QDir(runtime.path()).mkdir(QStringLiteral("TarnavelPanel_SingleInstanceMutex")));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        Panel panel({}, env);
+        QVERIFY(panel.finishedWith(1));
+        QVERIFY(panel.p.readAllStandardError().contains("single-instance lock cannot be made"));
+        QVERIFY(testsupport::waitForFileText(logPath(), "startup refused: the single-instance lock cannot be made"));
+        QVERIFY(!log().contains("main window shown"));
     }
 
     // An agent that ran out of descriptors keeps its socket and serves again

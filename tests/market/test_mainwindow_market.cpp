@@ -138,6 +138,7 @@ private Q_SLOTS:
         w.addMarketAppToPanel("Pick", given.isEmpty() ? dir : dir + "/" + given);
         if (chosen.isEmpty()) {
             QCOMPARE(toastText(w), translate(u"未找到可执行文件，「%1」添加失败").arg("Pick"));
+            QVERIFY(w.findChild<Toast*>()->isFailure());
             QCOMPARE(w.panelGroups().size(), count);
             QVERIFY(!QFileInfo::exists(root() + "/layout.json") || savedGroups().size() == count);
             return;

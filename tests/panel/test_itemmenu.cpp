@@ -9,13 +9,19 @@
 #include "platform/desktopentry.h"
 #include "platform/filemanager.h"
 #include "testsupport.h"
+#include "widgets/floaticon.h"
+#include "widgets/icongrid.h"
 #include "widgets/toast.h"
 
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
+#include <QTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
@@ -78,7 +84,53 @@ class Window : public MainWindow {
 public:
     using MainWindow::absentVolumeProbe;
     using MainWindow::askRemoveOffline;
+    using MainWindow::chooseRelocation;
 };
+
+// Runs `action` once inside the event loop of the next menu or modal
+// dialog that opens, and remembers that window.
+class OnPrompt : public QObject {
+public:
+    explicit OnPrompt(std::function<void(QWidget*)> action) : m_action(std::move(action))
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            QWidget* prompt = QApplication::activePopupWidget();
+            if (!prompt)
+                prompt = QApplication::activeModalWidget();
+            if (!prompt || !prompt->isVisible())
+                return;
+            m_poll.stop();
+            seen = prompt;
+            m_action(prompt);
+        });
+        m_poll.start(20);
+    }
+    QPointer<QWidget> seen;
+
+private:
+    QTimer m_poll;
+    std::function<void(QWidget*)> m_action;
+};
+
+// Clicks the entry of `menu` carrying `action` as its data.
+void clickMenuEntry(QMenu* menu, int action)
+{
+    for (QAction* a : menu->actions()) {
+        if (!a->menu() && a->data().toInt() == action) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+            return;
+        }
+    }
+    QFAIL("no such menu entry");
+}
+
+QStringList pathsOf(const QList<PanelItem>& items)
+{
+    QStringList out;
+    for (const PanelItem& it : items)
+        out << QFileInfo(it.path).fileName();
+    return out;
+}
 
 } // namespace
 
@@ -276,6 +328,110 @@ private Q_SLOTS:
         QCOMPARE(w.panelGroups().at(0).items.size(), 1);
         QCOMPARE(w.panelGroups().at(0).items.at(0).path, offline);
         QCOMPARE(w.panelGroups().at(1).items.size(), 1);
+    }
+
+    // An item that still draws its own custom icon is not missing, even
+    // when another item of the same path elsewhere is: the clearing takes
+    // only the missing one, and only the missing one is marked.
+    void clearMissingJudgesEachItemByItself()
+    {
+        const QString gone = files() + QStringLiteral("/gone.pdf");
+        PanelItem withIcon = item(gone);
+        withIcon.customIcon = files() + QStringLiteral("/report.pdf");
+        writeLayout({{withIcon}, {item(gone), item(files() + QStringLiteral("/other.pdf"))}});
+        Window w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_COMPARE(w.missingItems(), QSet<QString>{gone});
+        const IconGrid* grid = w.findChild<IconGrid*>();
+        QVERIFY(grid);
+        // The first group is shown: its item carries no missing badge.
+        const QImage cell = w.findChild<IconGrid*>()->grab().toImage().copy(grid->itemRect(0));
+        int badge = 0;
+        for (int y = 0; y < cell.height(); ++y)
+            for (int x = 0; x < cell.width(); ++x)
+                badge += cell.pixelColor(x, y) == QColor(0xD9, 0x53, 0x4F) ? 1 : 0;
+        QCOMPARE(badge, 0);
+
+        w.clearMissingItems();
+        QTRY_COMPARE(toastText(w), QStringLiteral("已清除 1 个失效图标"));
+        QCOMPARE(w.panelGroups().at(0).items.size(), 1);
+        QCOMPARE(w.panelGroups().at(0).items.at(0).customIcon, withIcon.customIcon);
+        QCOMPARE(pathsOf(w.panelGroups().at(1).items), QStringList{QStringLiteral("other.pdf")});
+    }
+
+    // The menu, the editor and the relocation act on the item they were
+    // opened for; when the clearing of missing items removed it meanwhile,
+    // they refuse instead of hitting the item now at its index.
+    void itemActionsFollowTheItemNotItsIndex_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("menu entry") << QStringLiteral("menu");
+        QTest::newRow("editor") << QStringLiteral("edit");
+        QTest::newRow("relocation") << QStringLiteral("relocate");
+    }
+    void itemActionsFollowTheItemNotItsIndex()
+    {
+        QFETCH(QString, how);
+        const QString gone = files() + QStringLiteral("/x.txt");
+        const QString kept = files() + QStringLiteral("/y.txt");
+        QVERIFY(testsupport::writeFile(kept, "y"));
+        writeLayout({{item(gone), item(kept)}});
+        Window w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto clearGone = [&w] {
+            w.clearMissingItems();
+            QTRY_COMPARE(w.panelGroups().at(0).items.size(), 1);
+        };
+        if (how == QLatin1String("relocate")) {
+            w.chooseRelocation = [&] {
+                clearGone();
+                return files() + QStringLiteral("/other.pdf");
+            };
+            w.runItemMenuAction(MainWindow::Relocate, 0);
+        } else if (how == QLatin1String("edit")) {
+            QVERIFY(testsupport::writeFile(gone, "x"));
+            OnPrompt editor([&](QWidget* dialog) {
+                QVERIFY(QFile::remove(gone));
+                clearGone();
+                if (auto* line = dialog->findChild<QLineEdit*>())
+                    line->setText(QStringLiteral("renamed"));
+                static_cast<QDialog*>(dialog)->accept();
+            });
+            w.runItemMenuAction(MainWindow::Edit, 0);
+            QVERIFY(editor.seen.isNull());
+        } else {
+            OnPrompt menu([&](QWidget* popup) {
+                clearGone();
+                clickMenuEntry(qobject_cast<QMenu*>(popup), MainWindow::Remove);
+            });
+            w.showItemMenu(0, w.mapToGlobal(QPoint(40, 40)));
+        }
+        QCOMPARE(pathsOf(w.panelGroups().at(0).items), QStringList{QStringLiteral("y.txt")});
+        QCOMPARE(w.panelGroups().at(0).items.at(0).name, QStringLiteral("y"));
+        QCOMPARE(toastText(w), QStringLiteral("该项目已不在面板中"));
+    }
+
+    // A float tile shows and opens its item as it is now: relocated, it
+    // opens the new target with the new picture.
+    void floatTileFollowsRelocation()
+    {
+        testsupport::RecordingLauncher launcher;
+        const testsupport::LauncherOverride scope(&launcher);
+        const QString pdf = files() + QStringLiteral("/report.pdf");
+        writeLayout({{item(files() + QStringLiteral("/gone.pdf")), item(pdf)}});
+        MainWindow w;
+        FloatIcon* tile = w.addFloatIcon(0);
+        QVERIFY(tile);
+        const int pictures = tile->rescaleCount();
+        w.relocateItem(0, files() + QStringLiteral("/other.pdf"));
+        QCOMPARE(toastText(w), QStringLiteral("已重新定位"));
+        QVERIFY(tile->rescaleCount() > pictures);
+        Q_EMIT tile->openRequested();
+        QCOMPARE(launcher.calls.size(), 1);
+        QCOMPARE(launcher.calls.first().url.toLocalFile(), files() + QStringLiteral("/other.pdf"));
+        w.removeAllFloatIcons();
     }
 
     void showInFolder()

@@ -193,6 +193,18 @@ private Q_SLOTS:
         QCOMPARE(w.signedOutNotices(), signedIn ? 0 : 1);
     }
 
+    // A FIFO left where the sign-in file goes is not opened: the panel
+    // starts signed out instead of hanging on it.
+    void signInFileThatIsAFifoIsSkipped()
+    {
+        QVERIFY(testsupport::makeFifo(authFile()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^auth file not read:")));
+        MainWindow w;
+        QVERIFY(w.authState().token.isEmpty());
+        QVERIFY(w.authState().username.isEmpty());
+        QFile::remove(authFile());
+    }
+
     // An answer about a token that is no longer the current one is ignored.
     void startupAnswerForReplacedTokenIsIgnored()
     {

@@ -4,13 +4,18 @@
 // no tray exists, and the window shape without a compositor.
 #include "panel/mainwindow.h"
 
+#include "app/appsettings.h"
 #include "app/lang.h"
+#include "app/paths.h"
 #include "app/theme.h"
+#include "panel/borderframe.h"
+#include "protect/uilockoverlay.h"
 #include "testsupport.h"
 #include "videoclips.h"
 #include "widgets/toast.h"
 
 #include <QMovie>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QtTest>
 
@@ -69,6 +74,8 @@ private Q_SLOTS:
     void orientationSwitch();
     void noTrayMinimises();
     void shapeWithoutCompositor();
+    void lockScreenKeepsItsLook();
+    void manualPinSurvivesAnApply();
 };
 
 void TestMainWindowAppearance::opacityAndBars_data()
@@ -256,6 +263,68 @@ void TestMainWindowAppearance::shapeWithoutCompositor()
     s.cornerRadius = 0;
     w.setSettingsAndApply(s);
     QVERIFY(w.mask().isEmpty());
+}
+
+// Under the lock screen the header divider stays hidden through a resize
+// and a re-apply of the settings, and a new pixel ratio loads the lock
+// screen's own GIF again for it.
+void TestMainWindowAppearance::lockScreenKeepsItsLook()
+{
+    const QString settingsFile = cachedAppDataDir() + QStringLiteral("/settings.json");
+    QFile::remove(settingsFile);
+    {
+        MainWindow w;
+        AppSettings s = w.currentSettings();
+        s.lockBgPath = writeGif(QStringLiteral("lock.gif"), QSize(40, 30), 2);
+        w.setSettingsAndApply(s);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.lockUi();
+        QTRY_VERIFY(w.lockScreen());
+        const BorderFrame* frame = w.findChild<BorderFrame*>();
+        QVERIFY(frame);
+        const int hidden = frame->titleHeight;
+        QVERIFY(hidden < 0);
+        w.resize(w.width() + 40, w.height() + 20);
+        QTRY_COMPARE(w.lockScreen()->width(), w.width());
+        QCOMPARE(frame->titleHeight, hidden);
+        w.applyAllSettings();
+        QCOMPARE(frame->titleHeight, hidden);
+
+        const QPointer<QMovie> before = w.lockScreen()->movie();
+        QVERIFY(before);
+        w.rerenderForPixelRatio();
+        QTRY_VERIFY(before.isNull());
+        QVERIFY(w.lockScreen()->movie());
+        QCOMPARE(w.lockScreen()->backgroundPath(), s.lockBgPath);
+    }
+    QFile::remove(settingsFile);
+}
+
+// A pin set by hand stays through an apply of the settings (the theme
+// button); only a change of the start setting itself pins or unpins.
+void TestMainWindowAppearance::manualPinSurvivesAnApply()
+{
+    const QString settingsFile = cachedAppDataDir() + QStringLiteral("/settings.json");
+    QFile::remove(settingsFile);
+    {
+        MainWindow w;
+        QVERIFY(!w.currentSettings().startPinned);
+        QVERIFY(!w.isPinned());
+        w.setPinned(true);
+        const bool dark = w.currentSettings().darkTheme;
+        w.handleUiButton(6);
+        QCOMPARE(w.currentSettings().darkTheme, !dark);
+        QVERIFY(w.isPinned());
+        AppSettings s = w.currentSettings();
+        s.startPinned = true;
+        w.setSettingsAndApply(s);
+        QVERIFY(w.isPinned());
+        s.startPinned = false;
+        w.setSettingsAndApply(s);
+        QVERIFY(!w.isPinned());
+    }
+    QFile::remove(settingsFile);
 }
 
 QTEST_MAIN(TestMainWindowAppearance)

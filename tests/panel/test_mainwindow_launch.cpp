@@ -8,11 +8,14 @@
 #include "app/paths.h"
 #include "fakelauncher.h"
 #include "panel/layoutfile.h"
+#include "standin.h"
 #include "testsupport.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"
 #include "widgets/toast.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QtTest>
 
 namespace {
@@ -154,6 +157,55 @@ private Q_SLOTS:
             QCOMPARE(rec.calls.size(), 1);
             QCOMPARE(rec.calls.first().url, QUrl::fromLocalFile(launched));
         }
+    }
+
+    // The usage report names the item's own market app, not the app of its
+    // obfuscation substitute, and follows only a launch that started; an
+    // item nothing can open gets the failure toast instead.
+    void usageReportFollowsAStartedLaunch_data()
+    {
+        QTest::addColumn<bool>("obfuscate");
+        QTest::addColumn<bool>("starts");
+        QTest::newRow("own app") << false << true;
+        QTest::newRow("substitute of another app") << true << true;
+        QTest::newRow("nothing can open it") << false << false;
+    }
+    void usageReportFollowsAStartedLaunch()
+    {
+        QFETCH(bool, obfuscate);
+        QFETCH(bool, starts);
+        testsupport::StandInService svc;
+        QString error;
+        QVERIFY2(svc.start(&error), qPrintable(error));
+        const QString own = root() + QStringLiteral("/apps/alpha/alpha.run");
+        const QString other = root() + QStringLiteral("/apps/beta/beta.run");
+        const QString plain = existing();
+        QVERIFY(testsupport::writeFile(own, "a"));
+        QVERIFY(testsupport::writeFile(other, "b"));
+        writeSettings(obfuscate, {{own, other}});
+        writeLayout({item(own), item(plain)});
+        MainWindow w;
+        testsupport::RecordingLauncher rec;
+        rec.result = starts;
+        testsupport::LauncherOverride guard(&rec);
+        w.onItemActivated(0);
+        QCOMPARE(rec.calls.size(), 1);
+        if (!starts) {
+            QVERIFY(toastOf(w));
+            QCOMPARE(toastOf(w)->text(), translate("无法打开「%1」").arg(QStringLiteral("alpha.run")));
+            QVERIFY(toastOf(w)->isFailure());
+            // A launch that starts afterwards is reported: the only report.
+            rec.result = true;
+            w.onItemActivated(0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(svc.requestsTo(QStringLiteral("/api/appstat.php")).size(), 1, 15000);
+        const QJsonObject report = svc.requestsTo(QStringLiteral("/api/appstat.php")).first().toObject();
+        const QJsonObject body = QJsonDocument::fromJson(report.value(QStringLiteral("body")).toString().toUtf8()).object();
+        QCOMPARE(body.value(QStringLiteral("app_id")).toString(), QStringLiteral("alpha"));
+        // A panel item outside the market reports nothing.
+        w.onItemActivated(1);
+        QTRY_COMPARE(rec.calls.size(), starts ? 2 : 3);
+        QCOMPARE(svc.requestsTo(QStringLiteral("/api/appstat.php")).size(), 1);
     }
 
     void indexOutsideTheGroupDoesNothing()

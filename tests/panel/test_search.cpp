@@ -2,6 +2,7 @@
 // activation of rows that are older than the text or the model.
 #include "panel/mainwindow.h"
 
+#include "app/appsettings.h"
 #include "app/lang.h"
 #include "app/paths.h"
 #include "fakelauncher.h"
@@ -167,9 +168,94 @@ private Q_SLOTS:
         w.searchLineEdit()->setText(QStringLiteral("ex"));
         // Within the debounce: the list still shows both rows.
         QListWidgetItem* excel = w.searchResultList()->item(1);
-        Q_EMIT w.searchResultList()->itemActivated(excel);
+        Q_EMIT w.searchResultList()->itemClicked(excel);
         QCOMPARE(rec.calls.size(), 1);
         QCOMPARE(rec.calls.first().url.toLocalFile(), files() + QStringLiteral("/excel.exe"));
+    }
+
+    // Results open the way the grid's items do: on one click or on two, as
+    // the open-on setting says.
+    void clicksFollowTheOpenOnSetting_data()
+    {
+        QTest::addColumn<bool>("singleClick");
+        QTest::newRow("single click opens") << true;
+        QTest::newRow("double click opens") << false;
+    }
+    void clicksFollowTheOpenOnSetting()
+    {
+        QFETCH(bool, singleClick);
+        AppSettings s;
+        s.singleClickOpen = singleClick;
+        QString error;
+        QVERIFY(saveAppSettings(cachedAppDataDir() + QStringLiteral("/settings.json"), s, QSize(800, 500), &error));
+        writeGroups({group(QStringLiteral("A"), {item(QStringLiteral("word.exe"), QStringLiteral("Word"))})});
+        testsupport::RecordingLauncher rec;
+        testsupport::LauncherOverride guard(&rec);
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.toggleSearch();
+        w.refreshSearch(QStringLiteral("word"));
+        QListWidget* list = w.searchResultList();
+        const QPoint at = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(rec.calls.size(), singleClick ? 1 : 0);
+        QCOMPARE(w.searchPanelWidget()->isHidden(), singleClick);
+        if (!singleClick) {
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+            QCOMPARE(rec.calls.size(), 1);
+            QVERIFY(w.searchPanelWidget()->isHidden());
+        }
+        QFile::remove(cachedAppDataDir() + QStringLiteral("/settings.json"));
+    }
+
+    // Enter opens the first result for the text as typed (even before the
+    // list caught up with it), and the current row in the list.
+    void enterOpensAResult()
+    {
+        writeGroups({group(QStringLiteral("A"), {item(QStringLiteral("word.exe"), QStringLiteral("Word")),
+                                                 item(QStringLiteral("excel.exe"), QStringLiteral("Excel"))})});
+        testsupport::RecordingLauncher rec;
+        testsupport::LauncherOverride guard(&rec);
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.toggleSearch();
+        QTest::keyClicks(w.searchLineEdit(), QStringLiteral("exc"));
+        QTest::keyClick(w.searchLineEdit(), Qt::Key_Return);
+        QCOMPARE(rec.calls.size(), 1);
+        QCOMPARE(rec.calls.first().url.toLocalFile(), files() + QStringLiteral("/excel.exe"));
+        QVERIFY(w.searchPanelWidget()->isHidden());
+
+        w.toggleSearch();
+        w.searchLineEdit()->clear();
+        w.refreshSearch(QString());
+        QListWidget* list = w.searchResultList();
+        QCOMPARE(list->count(), 2);
+        list->setCurrentRow(0);
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentRow(), 1);
+        const SearchHit second = w.searchHits().value(1);
+        QTest::keyClick(list, Qt::Key_Enter);
+        QCOMPARE(rec.calls.size(), 2);
+        QCOMPARE(rec.calls.last().url.toLocalFile(), w.panelGroups().at(second.group).items.at(second.item).path);
+    }
+
+    // A text that matches nothing says so; the row opens nothing.
+    void noMatchIsSaid()
+    {
+        writeGroups({group(QStringLiteral("A"), {item(QStringLiteral("word.exe"), QStringLiteral("Word"))})});
+        testsupport::RecordingLauncher rec;
+        testsupport::LauncherOverride guard(&rec);
+        MainWindow w;
+        w.toggleSearch();
+        w.refreshSearch(QStringLiteral("zzz"));
+        QCOMPARE(rows(w), QStringList{QStringLiteral("没有匹配的项目")});
+        QCOMPARE(w.searchResultList()->item(0)->flags(), Qt::NoItemFlags);
+        w.runSearchResult(0);
+        QVERIFY(rec.calls.isEmpty());
+        w.refreshSearch(QString());
+        QCOMPARE(rows(w).size(), 1); // an empty text lists everything, no "no match"
     }
 
     void keys()

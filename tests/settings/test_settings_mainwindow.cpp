@@ -15,6 +15,7 @@
 #include "fakeprompts.h"
 #include "market/appmarketdialog.h"
 #include "panel/windowrules.h"
+#include "protect/lockdialog.h"
 #include "protect/uilockoverlay.h"
 #include "settings/settingsabout.h"
 #include "settings/settingsdialog.h"
@@ -25,7 +26,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QSignalSpy>
+#include <QThreadPool>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -83,6 +90,39 @@ void dragSlider(SliderWidget* s, int fromX, int toX)
     }
     QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(toX, 14));
 }
+
+// The prompt window open right now: a modal dialog or a popup menu.
+QWidget* openPrompt()
+{
+    if (QWidget* popup = QApplication::activePopupWidget())
+        return popup;
+    return QApplication::activeModalWidget();
+}
+
+// Runs `action` inside the event loop of the next prompt that opens, once,
+// and remembers that prompt.
+class OnPrompt : public QObject {
+public:
+    explicit OnPrompt(std::function<void()> action) : m_action(std::move(action))
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            QWidget* prompt = openPrompt();
+            if (!prompt || !prompt->isVisible())
+                return;
+            m_poll.stop();
+            seen = prompt;
+            seenClass = QString::fromLatin1(prompt->metaObject()->className());
+            m_action();
+        });
+        m_poll.start(20);
+    }
+    QPointer<QWidget> seen;
+    QString seenClass;
+
+private:
+    QTimer m_poll;
+    std::function<void()> m_action;
+};
 
 } // namespace
 
@@ -307,6 +347,200 @@ private Q_SLOTS:
 
     // At exit the panel hands what the automatic backup left of the budget
     // to the dialog's own operation, which is then cancelled.
+    // Whatever closes the dialog while one of its own prompts is open (the
+    // lock, the account's remote unlock) closes that prompt too; the prompt
+    // returns "closed" to the page, the dialog goes once it has, and the
+    // panel lives on. Real prompts: the fault was theirs.
+    void closingUnderAnOpenPrompt_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("element");
+        QTest::addColumn<bool>("remote");
+        QTest::newRow("question, lock") << int(settingspage::kGeneral) << int(settingsid::kRestoreDefaults) << false;
+        QTest::newRow("question, remote unlock")
+            << int(settingspage::kGeneral) << int(settingsid::kRestoreDefaults) << true;
+        QTest::newRow("password, lock") << int(settingspage::kGeneral)
+                                        << int(settingsid::kNavBase + settingspage::kProtect) << false;
+        QTest::newRow("password, remote unlock")
+            << int(settingspage::kGeneral) << int(settingsid::kNavBase + settingspage::kProtect) << true;
+        QTest::newRow("menu, remote unlock") << int(settingspage::kGeneral) << int(settingsid::kRevealMethod) << true;
+        QTest::newRow("file dialog, lock") << int(settingspage::kAppearance) << int(settingsid::kLogoChoose) << false;
+    }
+    void closingUnderAnOpenPrompt()
+    {
+        QFETCH(int, page);
+        QFETCH(int, element);
+        QFETCH(bool, remote);
+        setSettingsPrompts(nullptr);
+        AppSettings s;
+        s.protectPasswordHash = QStringLiteral("s$abc");
+        s.progUnlockEpochUser = QStringLiteral("ann");
+        s.progUnlockEpoch = 1;
+        QString error;
+        QVERIFY(saveAppSettings(settingsFile(), s, QSize(800, 500), &error));
+        MainWindow w;
+        w.lockSyncUser = QStringLiteral("ann");
+        testsupport::CannedHttpServer server;
+        QVERIFY(server.listen());
+        server.response = testsupport::CannedHttpServer::reply(200, R"({"ok":1,"epoch":2})");
+        QNetworkAccessManager manager;
+        manager.setProxy(QNetworkProxy::NoProxy);
+        QNetworkReply* reply = manager.get(QNetworkRequest(server.url(QStringLiteral("/api/uc.php"))));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait(10000));
+
+        const QPointer<SettingsDialog> d = showWithSettings(w, page);
+        QVERIFY(d);
+        OnPrompt closer([&] {
+            if (remote)
+                w.onLockSyncReply(reply);
+            else
+                w.lockUi();
+        });
+        QVERIFY(clickElement(*d, element));
+        QVERIFY2(closer.seenClass.size() > 0, "no prompt opened");
+        QVERIFY2(!closer.seen || !closer.seen->isVisible(), qPrintable(closer.seenClass));
+        QVERIFY(!w.openSettingsDialog());
+        QTRY_VERIFY(!d);
+        QVERIFY(!closer.seen);
+        QVERIFY(w.isVisible());
+        if (remote)
+            QVERIFY(w.currentSettings().protectPasswordHash.isEmpty());
+        else
+            QVERIFY(w.lockScreen());
+    }
+
+    // A password set from the panel (the obfuscation button) while the
+    // dialog is open is what the protection page then asks for: it is
+    // checked, never replaced by a new one without a word.
+    void protectionPageChecksAPasswordSetMeanwhile()
+    {
+        FakePromptsScope prompts;
+        MainWindow w;
+        SettingsDialog* d = showWithSettings(w, settingspage::kGeneral);
+        QVERIFY(d);
+        {
+            OnPrompt setter([] {
+                auto* lock = qobject_cast<LockDialog*>(openPrompt());
+                QVERIFY(lock);
+                lock->firstField()->setText(QStringLiteral("pw12"));
+                if (lock->secondField())
+                    lock->secondField()->setText(QStringLiteral("pw12"));
+                lock->accept();
+            });
+            w.toggleObfuscation();
+            QVERIFY(setter.seen.isNull() || !setter.seen->isVisible());
+        }
+        const QString hash = w.currentSettings().protectPasswordHash;
+        QVERIFY(!hash.isEmpty());
+        // The save of the panel refreshes the open dialog.
+        QTRY_COMPARE(d->workingSettings().protectPasswordHash, hash);
+        prompts->lockAnswers = {LockPromptAnswer{true, QStringLiteral("other"), QString()}};
+        QVERIFY(clickElement(*d, settingsid::kNavBase + settingspage::kProtect));
+        QCOMPARE(prompts->lockModes, QList<int>{int(LockDialog::Verify)});
+        QCOMPARE(w.currentSettings().protectPasswordHash, hash);
+        QCOMPARE(savedSettings().protectPasswordHash, hash);
+        // The button of the page changes it, after asking for it.
+        prompts->lockAnswers = {LockPromptAnswer{false, QString(), QString()}};
+        QVERIFY(clickElement(*d, settingsid::kProtectPassword));
+        QCOMPARE(prompts->lockModes.last(), int(LockDialog::Change));
+        d->reject();
+    }
+
+    // Turning the panel while the dialog is open keeps the dialog's live
+    // preview on it (a dark preview stays dark over a light panel).
+    void orientationKeepsThePreview()
+    {
+        FakePromptsScope prompts;
+        MainWindow w;
+        SettingsDialog* d = showWithSettings(w, settingspage::kAppearance);
+        QVERIFY(d);
+        QVERIFY(!currentTheme().isDark);
+        QVERIFY(clickElement(*d, settingsid::kSegmentBase + 2 * settingssegment::kTheme + 1));
+        QVERIFY(currentTheme().isDark);
+        w.toggleOrientation();
+        QVERIFY(w.isPortrait());
+        QVERIFY(currentTheme().isDark);
+        QVERIFY(!w.currentSettings().darkTheme);
+        d->reject();
+        QVERIFY(!currentTheme().isDark);
+        w.toggleOrientation();
+    }
+
+    // The frameless dialogs move by their title area even when no window
+    // manager does it for them (here: none at all).
+    void framelessDialogsMoveThemselves_data()
+    {
+        QTest::addColumn<bool>("market");
+        QTest::newRow("settings dialog") << false;
+        QTest::newRow("app market") << true;
+    }
+    void framelessDialogsMoveThemselves()
+    {
+        QFETCH(bool, market);
+        FakePromptsScope prompts;
+        MainWindow w;
+        AppMarketDialog marketDialog;
+        QWidget* dialog = nullptr;
+        if (market) {
+            marketDialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&marketDialog));
+            dialog = &marketDialog;
+        } else {
+            dialog = showWithSettings(w, settingspage::kGeneral);
+        }
+        QVERIFY(dialog);
+        dialog->move(100, 80);
+        const QPoint start = dialog->pos();
+        const QPoint grip(dialog->width() / 3, 20);
+        QVERIFY(!dialog->childAt(grip));
+        QTest::mousePress(dialog, Qt::LeftButton, {}, grip);
+        QMouseEvent move(QEvent::MouseMove, QPointF(grip + QPoint(40, 30)), dialog->mapToGlobal(QPointF(grip + QPoint(40, 30))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(dialog, &move);
+        QTest::mouseRelease(dialog, Qt::LeftButton, {}, grip + QPoint(40, 30));
+        QCOMPARE(dialog->pos(), start + QPoint(40, 30));
+        if (!market)
+            w.openSettingsDialog()->reject();
+    }
+
+    // A restore that finishes after the dialog has gone (closed by a lock
+    // while its worker ran) still reaches the panel, and saving is allowed
+    // again: before, its result was dropped with the dialog and every later
+    // save of the session was held back.
+    void restoreFinishingAfterTheDialogWentReleasesSaves()
+    {
+        if (powerShellProgram().isEmpty())
+            QSKIP("pwsh is not installed");
+        FakePromptsScope prompts;
+        const QString dataDir = cachedAppDataDir();
+        QDir(BackupEngine::backupsDir(dataDir)).removeRecursively();
+        QVERIFY(testsupport::writeFile(dataDir + QStringLiteral("/layout.json"),
+                                       R"({"groups": [{"name": "Before", "items": []}]})"));
+        MainWindow w;
+        SettingsDialog* opened = showWithSettings(w, settingspage::kBackup);
+        QVERIFY(opened);
+        const QPointer<SettingsDialog> d = opened;
+        QVERIFY(clickElement(*d, settingsid::kBackupFirst + 4));
+        QTRY_VERIFY_WITH_TIMEOUT(!d->isBackupBusy(), 240000);
+        QVERIFY(testsupport::writeFile(dataDir + QStringLiteral("/layout.json"),
+                                       R"({"groups": [{"name": "After", "items": []}]})"));
+        w.reloadAfterRestore();
+        QCOMPARE(w.panelGroups().first().name, QStringLiteral("After"));
+
+        prompts->askAnswers = {1};
+        QVERIFY(clickElement(*d, settingsid::kSnapshotRestoreBase + d->snapshotRows().size() - 1));
+        QVERIFY(d->isBackupBusy());
+        // The worker ends while the window does not look at its result yet;
+        // then the dialog goes.
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(BackupEngine::savesHeld());
+        w.lockUi();
+        QTRY_VERIFY(!d);
+        QTRY_VERIFY_WITH_TIMEOUT(!BackupEngine::savesHeld(), 30000);
+        QCOMPARE(w.panelGroups().first().name, QStringLiteral("Before"));
+    }
+
     void exitBudgetReachesTheDialogsBackup()
     {
         if (powerShellProgram().isEmpty())

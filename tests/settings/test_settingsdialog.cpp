@@ -647,6 +647,37 @@ private Q_SLOTS:
         QVERIFY(h.groups.first().items.first().hidden);
     }
 
+    // A picture twice as wide as high keeps its proportions in the 24 px
+    // box of its row: half the box high, not stretched to fill it.
+    void nonSquareItemIconIsNotStretched()
+    {
+        FakePromptsScope prompts;
+        Harness h;
+        const QString path = testsupport::testRoot() + QStringLiteral("/wide.png");
+        QImage wide(64, 32, QImage::Format_ARGB32);
+        wide.fill(QColor(255, 0, 0));
+        QVERIFY(wide.save(path, "PNG"));
+        PanelGroup g;
+        g.name = QStringLiteral("Work");
+        PanelItem it = item(QStringLiteral("/bin/true"), QStringLiteral("true"));
+        it.customIcon = path;
+        g.items << it;
+        h.groups << g;
+        h.open();
+        h.d().setCurrentPage(3);
+        QCOMPARE(h.d().iconRows().size(), 1);
+        const QImage shot = h.d().grab().toImage();
+        const qreal ratio = shot.devicePixelRatio();
+        int red = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                red += c.red() > 200 && c.green() < 60 && c.blue() < 60 ? 1 : 0;
+            }
+        const double logical = red / (ratio * ratio);
+        QVERIFY2(logical > 24 * 12 * 0.7 && logical < 24 * 12 * 1.3, qPrintable(QString::number(logical)));
+    }
+
     void itemCellOfAnItemThatMovedIsIgnored()
     {
         FakePromptsScope prompts;

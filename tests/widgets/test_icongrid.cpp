@@ -185,7 +185,7 @@ void TestIconGrid::missingItemsGetBadge()
     const QColor badge(0xD9, 0x53, 0x4F);
     QCOMPARE(pixelsNear(f.grid->grab().toImage(), badge), 0);
     // One item with an icon, one without: both get the badge.
-    f.grid->setMissingPaths({f.groups[0].items[0].path, f.groups[0].items[1].path});
+    f.grid->setMissingItems({f.groups[0].items[0].key, f.groups[0].items[1].key});
     const QImage img = f.grid->grab().toImage();
     const QRect cell0 = f.grid->itemRect(0);
     const QRect cell1 = f.grid->itemRect(1);

@@ -122,6 +122,54 @@ private Q_SLOTS:
 
         dialog.exportTextTo(m_scratch + QStringLiteral("/no/such/folder/out.txt"));
         QTRY_COMPARE(dialog.statusText(), translate("导出失败，请检查目标路径是否可写"));
+
+        // A disk that fills up during the write is not a path problem.
+        const QString full = m_scratch + QStringLiteral("/full.txt");
+        {
+            testsupport::FileSizeLimit limit(16);
+            QVERIFY(limit.active());
+            dialog.exportTextTo(full);
+            QTRY_COMPARE(dialog.statusText(), translate("导出失败：写入不完整，请检查磁盘空间"));
+        }
+        QVERIFY(!QFileInfo::exists(full));
+    }
+
+    // The window moves only by its title strip (the top 52 px), and the
+    // close button shows the pointing hand.
+    void dragsByTheTitleStripOnly()
+    {
+        LogViewerDialog dialog(m_dataRoot);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        // Points the dialog itself receives (no child widget there).
+        auto bare = [&](int fromY, int toY) {
+            for (int y = fromY; y < toY; y += 2)
+                for (int x = 20; x < dialog.width() - 60; x += 4)
+                    if (!dialog.childAt(x, y))
+                        return QPoint(x, y);
+            return QPoint(-1, -1);
+        };
+        auto dragFrom = [&](const QPoint& at) {
+            const QPoint start = dialog.pos();
+            QTest::mousePress(&dialog, Qt::LeftButton, {}, at);
+            QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)), dialog.mapToGlobal(QPointF(at + QPoint(30, 20))),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&dialog, &move);
+            QTest::mouseRelease(&dialog, Qt::LeftButton, {}, at + QPoint(30, 20));
+            return dialog.pos() - start;
+        };
+        const QPoint below = bare(60, dialog.height());
+        QVERIFY(below.x() >= 0);
+        QCOMPARE(dragFrom(below), QPoint(0, 0));
+        const QPoint strip = bare(2, 50);
+        QVERIFY(strip.x() >= 0);
+        QVERIFY(dragFrom(strip) != QPoint(0, 0));
+
+        const QRect close = LogViewerDialog::closeRectFor(dialog.width());
+        QTest::mouseMove(&dialog, close.center());
+        QCOMPARE(dialog.cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseMove(&dialog, strip);
+        QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
     }
 
     void exportsArchive()
