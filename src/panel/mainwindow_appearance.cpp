@@ -6,7 +6,7 @@
 #include "panel/appearancerules.h"
 #include "panel/autostart.h"
 #include "panel/borderframe.h"
-#include "platform/windowstate.h"
+#include "platform/compositor.h"
 #include "widgets/bottombar.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"

@@ -4,6 +4,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "backup/backupoperation.h"
 #include "panel/panelmodel.h"
 #include "settings/settingsmerge.h"
@@ -57,6 +58,7 @@ SettingsDialog::SettingsDialog(AppSettings* settings, QString dataDir, Callback 
 
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [this] { return qreal(std::clamp(m_working.cornerRadius, 0, 24)); });
     setModal(false);
     setMouseTracking(true);
     setWindowTitle(translate(u"设置"));

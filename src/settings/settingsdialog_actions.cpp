@@ -5,6 +5,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "panel/panelmodel.h"
 #include "protect/lockdialog.h"
 #include "protect/passwordhash.h"
@@ -181,6 +182,7 @@ void SettingsDialog::onSliderChanged(int number, int value)
         corners += QRect(0, height() - side, side, side);
         corners += QRect(width() - side, height() - side, side, side);
         update(corners);
+        WindowShape::refresh(this);
     }
 }
 

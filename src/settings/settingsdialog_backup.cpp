@@ -5,6 +5,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "backup/autobackup.h"
 #include "backup/backupoperation.h"
 #include "backup/snapshotfiles.h"
@@ -338,6 +339,7 @@ void SettingsDialog::onBackupOpFinished(const BackupResult& result)
             m_working = *m_settings;
             // The reloaded record is what later edits are measured against.
             m_opened = m_working;
+            WindowShape::refresh(this);
         }
         {
             const QSignalBlocker blocker(m_hotkeyEdit);

@@ -1,6 +1,7 @@
 #include "widgets/hintcarddialog.h"
 
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -51,6 +52,7 @@ HintCardDialog::HintCardDialog(const QString& title, const QString& richText,
     shadow->setColor(QColor(0, 0, 0, dark ? 130 : 60));
     card->setGraphicsEffect(shadow);
     outer->addWidget(card);
+    WindowShape::installCard(this, outer, card, 14);
 
     auto* body = new QVBoxLayout(card);
     body->setContentsMargins(24, 20, 24, 18);

@@ -61,6 +61,7 @@ LogViewerDialog::LogViewerDialog(const QString& dataDir, QWidget* parent) : QDia
 {
     setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_TranslucentBackground, true);
+    WindowShape::install(this, [] { return 12.0; });
     setAttribute(Qt::WA_MouseTracking, true);
     setMouseTracking(true);
     setModal(true);
