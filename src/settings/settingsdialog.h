@@ -285,6 +285,10 @@ private:
     // slider's repaint must not redraw every row beneath the translucent
     // window.
     QRect m_paintArea;
+    // Texts painted shortened, in window coordinates, with their whole text:
+    // the tool tip of the place under the pointer.
+    QList<std::pair<QRect, QString>> m_shortenedTexts;
+    void noteShortened(const QRect& windowRect, const QString& shown, const QString& whole);
 
     // Pointer state.
     int m_hoverId = -1;
