@@ -102,7 +102,7 @@ void SettingsDialog::buildChildWidgets()
     });
 
     m_fontCombo = new ElideCombo(this);
-    m_fontCombo->addItem(translate(u"默认（微软雅黑）"), QString());
+    m_fontCombo->addItem(defaultFontItemText(), QString());
     m_fontCombo->hide();
     connect(m_fontCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
         m_fontCombo->setProperty("fullText", m_fontCombo->itemText(i));

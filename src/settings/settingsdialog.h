@@ -325,6 +325,10 @@ private:
 
 // The formats hint shown before a background is chosen.
 QString backgroundFormatsHintHtml();
+
+// The first entry of the font list: "默认（…）" naming the font the platform
+// actually draws the interface with.
+QString defaultFontItemText();
 // True when the lower-cased path ends with a video suffix the background
 // player takes.
 bool isVideoBackground(const QString& path);

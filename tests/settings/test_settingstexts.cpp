@@ -1,7 +1,7 @@
 // Every page of the settings dialog in both languages, as painted: each text
 // is caught where the painter draws it and measured with the metrics of its
 // own font. No text may stick out of the button it is written on, nor be cut
-// off at the side by the area it is drawn into.
+// off at the side by the area it is drawn into, nor speak of another system.
 #include "settings/settingsdialog.h"
 
 #include "app/lang.h"
@@ -119,6 +119,11 @@ private Q_SLOTS:
             const SettingsPageLayout& l = dialog.pageLayout();
             const QRect viewport = settingsgeom::contentViewport(l.width, l.height);
             for (const DrawnText& t : std::as_const(device.texts())) {
+                // Words made for another system.
+                for (const char* foreign : {"Windows", "微软雅黑", "Microsoft YaHei", "Recycle Bin"}) {
+                    if (t.text.contains(QString::fromUtf8(foreign)))
+                        faults << QStringLiteral("wording: \"%1\"").arg(t.text);
+                }
                 // Cut at a side by the area it is drawn into (a line only
                 // partly scrolled into view is not cut).
                 if (!t.clip.isNull() && t.logical.center().y() > t.clip.top() && t.logical.center().y() < t.clip.bottom()
