@@ -263,7 +263,7 @@ void SettingsDialog::chooseLogo()
 void SettingsDialog::chooseBackground(bool portrait)
 {
     const QPointer<SettingsDialog> self(this);
-    if (!m_prompts->hintCard(this, translate(u"背景已设置"), backgroundFormatsHintHtml(), translate(u"选择文件"),
+    if (!m_prompts->hintCard(this, translate(u"选择背景"), backgroundFormatsHintHtml(), translate(u"选择文件"),
                              translate(u"取消"))
         || !self)
         return;

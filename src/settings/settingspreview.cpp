@@ -160,7 +160,7 @@ void appendPreviewGroup(QList<PanelGroup>& groups, const QString& name, const QS
 
 void previewHintCards(QWidget* parent, const QString& path)
 {
-    HintCardDialog card(translate(u"背景已设置"), backgroundFormatsHintHtml(), translate(u"选择文件"), translate(u"取消"),
+    HintCardDialog card(translate(u"选择背景"), backgroundFormatsHintHtml(), translate(u"选择文件"), translate(u"取消"),
                         parent);
     card.show();
     QCoreApplication::processEvents();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -126,7 +127,12 @@ HintCardDialog::HintCardDialog(const QString& title, const QString& richText,
     body->addLayout(row);
 
     setFixedWidth(476);
-    adjustSize();
+    // adjustSize() would stop at two thirds of the screen and cut the last
+    // paragraph; the card takes the height its text needs, within the screen.
+    int need = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+    if (const QScreen* s = screen())
+        need = qMin(need, s->availableGeometry().height());
+    resize(width(), need);
 }
 
 void HintCardDialog::mousePressEvent(QMouseEvent* event)
