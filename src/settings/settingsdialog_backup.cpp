@@ -111,12 +111,15 @@ BackupPageGeometry backupPageGeometry(int width, int entries)
     g.retain = settingsRect(R - 149, t + 196, R, t + 227);
     // The folder buttons fit their texts; the path box takes the rest.
     const QFontMetrics buttonMetrics(pageFont(12, false));
-    const auto buttonWidth = [&buttonMetrics](const char16_t* text) {
+    const auto folderButtonWidth = [&buttonMetrics](const char16_t* text) {
         return std::max(108, buttonMetrics.horizontalAdvance(translate(text)) + 24);
     };
-    g.defaultDir = QRect(R + 1 - buttonWidth(u"恢复默认目录"), t + 294, buttonWidth(u"恢复默认目录"), 32);
-    g.openDir = QRect(g.defaultDir.left() - 10 - buttonWidth(u"打开目录"), t + 294, buttonWidth(u"打开目录"), 32);
-    g.changeDir = QRect(g.openDir.left() - 10 - buttonWidth(u"更改目录"), t + 294, buttonWidth(u"更改目录"), 32);
+    const int defaultWidth = folderButtonWidth(u"恢复默认目录");
+    const int openWidth = folderButtonWidth(u"打开目录");
+    const int changeWidth = folderButtonWidth(u"更改目录");
+    g.defaultDir = QRect(R + 1 - defaultWidth, t + 294, defaultWidth, 32);
+    g.openDir = QRect(g.defaultDir.left() - 10 - openWidth, t + 294, openWidth, 32);
+    g.changeDir = QRect(g.openDir.left() - 10 - changeWidth, t + 294, changeWidth, 32);
     g.pathBox = settingsRect(196, t + 294, std::max(196 + 80, g.changeDir.left() - 12), t + 325);
 
     const int n = std::clamp(entries, 0, kMaxEntries);

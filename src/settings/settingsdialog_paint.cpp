@@ -247,7 +247,18 @@ void SettingsDialog::paintSections(QPainter& p, const QColor& cardColour)
         const int t = h >= 46 ? 13 : (h >= 34 ? (h - 20) / 2 : 6);
         p.setFont(settingsFont13Bold());
         p.setPen(pal.c[kBodyText]);
-        p.drawText(QRect(210, y + t, W - 37 - 210, 20), Qt::AlignLeft | Qt::AlignVCenter, translate(section.title));
+        // A card that is one row keeps its title clear of the row's controls.
+        int titleRight = W - 37;
+        const QList<SettingsRowRects>& sectionRows = m_layout.rows.at(si);
+        if (whole && !sectionRows.isEmpty() && !sectionRows.first().chips.isEmpty()
+            && !section.rows.first().chips.isEmpty())
+            titleRight = std::min(titleRight, sectionRows.first().chips.first().left()
+                                                  - settingsChipLeadingRoom(section.rows.first().chips.first()) - 12);
+        const QRect sectionTitleRect(210, y + t, std::max(0, titleRight - 210), 20);
+        const QString sectionTitle = translate(section.title);
+        const QString shownTitle = p.fontMetrics().elidedText(sectionTitle, Qt::ElideRight, sectionTitleRect.width());
+        noteShortened(sectionTitleRect.translated(0, -m_scroll), shownTitle, sectionTitle);
+        p.drawText(sectionTitleRect, Qt::AlignLeft | Qt::AlignVCenter, shownTitle);
         paintSectionGlyph(p, QPointF(196, y + t + 10), pal.c[kAccent], section.glyph);
 
         const QList<SettingsRowRects>& rects = m_layout.rows.at(si);
@@ -427,7 +438,9 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
         chipButton(id);
         const QString name = translate(colourModeLabel(colourModeOfSetting(id)));
         const QFontMetrics& fm = settingsFont13Metrics();
-        const int labelWidth = std::min(fm.horizontalAdvance(name), std::max(c.width() - 1 - 25, 20));
+        const int room = std::max(c.width() - 1 - 25, 20);
+        const int advance = fm.horizontalAdvance(name);
+        const int labelWidth = std::min(advance, room);
         const int sx = c.left() + (c.width() - 1 - labelWidth - 19) / 2;
         const int sy = c.top() + (c.height() - 1 - 13) / 2;
         p.setPen(Qt::NoPen);
@@ -435,8 +448,10 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
         p.drawRoundedRect(QRectF(sx, sy, 14, 14), 4, 4);
         p.setFont(settingsFont13());
         p.setPen(pal.c[kBodyText]);
+        // The rounded advance may fall short of the exact width that eliding
+        // measures: a name that fits is drawn as it is.
         p.drawText(QRect(sx + 20, c.top(), labelWidth + 2, c.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   fm.elidedText(name, Qt::ElideRight, labelWidth));
+                   advance <= room ? name : fm.elidedText(name, Qt::ElideRight, labelWidth));
         break;
     }
     case settingschip::kSwitch: {
