@@ -104,7 +104,9 @@ void WindowShape::apply()
     } else {
         const QRect outline = m_window->rect().marginsRemoved(m_inset);
         const qreal r = m_radius ? m_radius() : 0;
-        const QRegion region = outlineRegion(outline, r);
+        // A pixel tighter at the corners than the painted outline: a mask a
+        // little too large would show the black it is there to hide.
+        const QRegion region = outlineRegion(outline, r > 0 ? r + 1 : 0);
         // A mask of the whole window is no mask at all.
         if (region == QRegion(m_window->rect())) {
             if (!m_window->mask().isEmpty())

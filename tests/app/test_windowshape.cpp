@@ -191,15 +191,17 @@ private Q_SLOTS:
             QVERIFY(cardLayout(w.get())->contentsMargins().isNull());
 
         Compositor::instance().setOverride(true);
+        QCoreApplication::processEvents();
         QVERIFY(w->mask().isEmpty());
         if (card) {
             QVERIFY(shadowShows(w.get()));
         } else {
             // The corner is see-through, not cut away.
-            QCOMPARE(qAlpha(renderAll(w.get()).pixel(0, 0)), 0);
+            QVERIFY(qAlpha(renderAll(w.get()).pixel(0, 0)) < kBlackShows);
         }
 
         Compositor::instance().setOverride(false);
+        QCoreApplication::processEvents();
         QCOMPARE(firstBlackPixel(w.get()), QString());
     }
 };
