@@ -103,6 +103,8 @@ void SettingsDialog::buildChildWidgets()
 
     m_fontCombo = new ElideCombo(this);
     m_fontCombo->addItem(defaultFontItemText(), QString());
+    // Elided like any later choice once it has its size.
+    m_fontCombo->setProperty("fullText", m_fontCombo->itemText(0));
     m_fontCombo->hide();
     connect(m_fontCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
         m_fontCombo->setProperty("fullText", m_fontCombo->itemText(i));

@@ -755,19 +755,28 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
         }
 
         const QRect visibility(QPoint(R - 64, b), QPoint(R - 1, b + 27));
-        p.setFont(settingsFont13());
+        const QString visibilityText =
+            translate(row.btnId == kSettingsButton ? u"常显" : (row.hidden ? u"显示" : u"隐藏"));
+        // The column is narrow: a longer text takes a smaller size first.
+        QFont visibilityFont = settingsFont13();
+        while (visibilityFont.pixelSize() > 10
+               && QFontMetrics(visibilityFont).horizontalAdvance(visibilityText) > visibility.width() - 8)
+            visibilityFont.setPixelSize(visibilityFont.pixelSize() - 1);
+        const QString shownVisibility =
+            QFontMetrics(visibilityFont).elidedText(visibilityText, Qt::ElideRight, visibility.width() - 8);
+        p.setFont(visibilityFont);
         if (row.btnId == kSettingsButton) {
             p.setPen(Qt::NoPen);
             p.setBrush(pal.c[kAccentTint]);
             p.drawRoundedRect(QRectF(visibility), 6, 6);
             p.setPen(pal.c[kAccent]);
-            p.drawText(visibility, Qt::AlignCenter, translate(u"常显"));
+            p.drawText(visibility, Qt::AlignCenter, shownVisibility);
         } else {
             p.setPen(QPen(pal.c[kControlBorder], 1));
             p.setBrush(controlFill(pal, base, m_hoverId, m_pressedId));
             p.drawRoundedRect(settingsOutlineRect(visibility), 6, 6);
             p.setPen(pal.c[kBodyText]);
-            p.drawText(visibility, Qt::AlignCenter, translate(row.hidden ? u"显示" : u"隐藏"));
+            p.drawText(visibility, Qt::AlignCenter, shownVisibility);
         }
     }
 }
