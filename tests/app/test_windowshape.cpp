@@ -27,6 +27,7 @@
 #include "widgets/toast.h"
 #include "testsupport.h"
 
+#include <QGraphicsEffect>
 #include <QLayout>
 #include <QMenu>
 #include <QtTest>

@@ -101,8 +101,10 @@ void TestDefaultGroups::userFolderThatIsHomeIsSkipped()
     QFETCH(bool, kept);
     UserFolders f = sampleFolders();
     f.documents = documents;
-    const QList<PanelGroup> groups =
-        buildDefaultGroups(f, testsupport::FakeVolumeLister(), testsupport::FakeApplicationFinder());
+    // Both settings places present, whatever this machine has installed.
+    FakeInstalled apps;
+    apps.programs.insert(QStringLiteral("systemsettings"), QStringLiteral("/usr/bin/systemsettings"));
+    const QList<PanelGroup> groups = buildDefaultGroups(f, testsupport::FakeVolumeLister(), apps);
     bool found = false;
     for (const PanelItem& it : groups[0].items)
         found = found || it.name == QStringLiteral("文档");

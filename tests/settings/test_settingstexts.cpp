@@ -97,9 +97,12 @@ private Q_SLOTS:
         QFETCH(int, page);
         setLanguage(language);
         AppSettings settings;
-        QList<PanelGroup> groups;
-        appendPanelItem(groups.emplace_back(), QStringLiteral("/usr/bin/true"), QStringLiteral("true"));
+        QList<PanelGroup> groups(1);
         groups.first().name = QStringLiteral("常用");
+        PanelItem item;
+        item.path = QStringLiteral("/usr/bin/true");
+        item.name = QStringLiteral("true");
+        groups.first().items.append(item);
         const auto nothing = [] {};
         SettingsDialog dialog(&settings, testsupport::testRoot() + QStringLiteral("/data"), nothing,
                               [](const AppSettings&) {}, nothing, nothing, nothing, nothing, [](bool) {}, &groups,
