@@ -17,6 +17,8 @@ packages=(
   libxext-dev libxfixes-dev ffmpeg
   # fonts: a CJK face for the Chinese interface, a monospace face
   fontconfig fonts-noto-cjk fonts-dejavu-core
+  # Qt's own dialogs and buttons in the interface language
+  qt6-translations-l10n
   # tests: X server, window tools, reference readers of icon and link files
   xvfb xauth xdotool x11-utils icoutils liblnk-utils unzip
   # tests: a window manager (EWMH states) and a tray host

@@ -1,5 +1,6 @@
 // The account cards of the screenshot mode.
 #include "account/kickconfirmdialog.h"
+#include "account/logindialog.h"
 #include "account/sessionkickeddialog.h"
 #include "app/lang.h"
 
@@ -53,4 +54,23 @@ void previewKickDialogs(const QString& folder)
         save(dialog, folder + QLatin1String(s.file));
     }
     qInfo() << "ui preview written to" << folder;
+}
+
+void previewSignInForm(const QString& folder)
+{
+    const int language = currentLanguage();
+    for (const int lang : {0, 1}) {
+        setLanguage(lang);
+        const QString suffix = lang == 1 ? QStringLiteral("-en") : QString();
+        {
+            LoginDialog dialog;
+            save(dialog, folder + QStringLiteral("/sign-in%1.png").arg(suffix));
+        }
+        {
+            LoginDialog dialog;
+            dialog.setCredentials(QStringLiteral("sample.user"), QStringLiteral("sample-password"), true);
+            save(dialog, folder + QStringLiteral("/sign-in-filled%1.png").arg(suffix));
+        }
+    }
+    setLanguage(language);
 }

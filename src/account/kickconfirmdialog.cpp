@@ -4,6 +4,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "platform/launcher.h"
 
 #include <QFontMetrics>
@@ -46,6 +47,7 @@ KickConfirmDialog::KickConfirmDialog(const QList<DeviceEntry>& willKick, int max
 {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(qMax(10, themeCornerRadius() + 2)); });
     setWindowModality(Qt::ApplicationModal);
     setModal(true);
     setMouseTracking(true);

@@ -5,6 +5,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "platform/launcher.h"
 
 #include <QKeyEvent>
@@ -37,6 +38,7 @@ LoginDialog::LoginDialog(QWidget* parent)
 {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(qMax(themeCornerRadius(), 4)); });
     setModal(true);
     setFixedSize(kWidth, kSignInHeight);
     setMouseTracking(true);

@@ -100,6 +100,10 @@ private:
     AuthManager m_auth;
 };
 
+// The screenshot sheets of the sign-in form, empty and filled in with a
+// sample account, in Chinese and in English.
+void previewSignInForm(const QString& folder);
+
 // A 16 x 16 tick box with an optional label to its right.
 void paintCheckBox(QPainter& p, const QRect& rect, bool ticked, const QString& label, bool hovered,
                    const ThemePalette& pal);

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 const QColor kEditBorder(0xD3, 0xD8, 0xE2);
@@ -48,8 +50,14 @@ LoginDialog::Layout LoginDialog::layoutFor(int width, bool signIn)
     if (signIn) {
         l.userEdit = QRect(24, 132, width - 48, 42);
         l.passwordEdit = QRect(24, 182, width - 48, 42);
-        l.rememberBox = QRect(24, 234, 110, 16);
-        l.autoLoginBox = QRect(width - 134, 234, 110, 16);
+        // Each tick box is as wide as its label needs (box, gap, text).
+        const QFontMetrics labels(dialogFont(12, false));
+        const auto boxWidth = [&labels](const char16_t* text) {
+            return std::max(110, 16 + 8 + labels.horizontalAdvance(translate(text)) + 2);
+        };
+        l.rememberBox = QRect(24, 234, boxWidth(u"记住密码"), 16);
+        const int autoWidth = boxWidth(u"自动登录");
+        l.autoLoginBox = QRect(width - 24 - autoWidth, 234, autoWidth, 16);
         l.message = QRect(24, 260, width - 48, 18);
         l.primaryButton = QRect(24, 286, width - 48, 44);
         l.modeSwitch = QRect(24, 340, width - 48, 18);

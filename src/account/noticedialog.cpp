@@ -6,6 +6,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "platform/launcher.h"
 
 #include <QDebug>
@@ -143,6 +144,7 @@ NoticeDialog::NoticeDialog(qint64 id, const QString& title, const QString& body,
     , titleColor(titleColor.trimmed())
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(kCornerRadius); });
     setAttribute(Qt::WA_DeleteOnClose);
     setMouseTracking(true);
     setCursor(Qt::ArrowCursor);

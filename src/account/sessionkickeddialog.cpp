@@ -4,6 +4,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "platform/launcher.h"
 
 #include <QApplication>
@@ -49,6 +50,7 @@ SessionKickedDialog::SessionKickedDialog(const QString& reason, QWidget* parent)
 {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(qMax(themeCornerRadius() + 2, 10)); });
     setModal(false);
     setMouseTracking(true);
     relayout();

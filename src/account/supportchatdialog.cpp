@@ -6,6 +6,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "platform/launcher.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -47,6 +48,7 @@ SupportChatDialog::SupportChatDialog(QWidget* parent)
     , pollTimer(std::make_unique<QTimer>())
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(qMax(4, themeCornerRadius())); });
     setMouseTracking(true);
     setFixedSize(kChatWindowSize, kChatWindowSize);
     setWindowTitle(translate(u"反馈中心"));

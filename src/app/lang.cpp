@@ -2,7 +2,12 @@
 
 #include "app/translationtable.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPointer>
+#include <QTranslator>
 
 #include <atomic>
 
@@ -22,6 +27,34 @@ const QHash<QString, QString>& lookupMap()
     static const QHash<QString, QString> map =
         buildTranslationMap(translationTable(), translationTableSize());
     return map;
+}
+
+// Qt's own texts (file dialogs, standard buttons) follow the interface
+// language on every language notice. They are English by themselves; Chinese
+// needs the catalogue installed with Qt.
+void syncQtTranslations()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    static QPointer<QTranslator> installed;
+    const bool wanted = !isEnglish();
+    if (bool(installed) == wanted)
+        return;
+    if (installed) {
+        app->removeTranslator(installed);
+        delete installed;
+        return;
+    }
+    auto* translator = new QTranslator(app);
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qt"), QStringLiteral("_"), folder)) {
+        qWarning() << "[lang] no Chinese translation of Qt's own texts in" << folder;
+        delete translator;
+        return;
+    }
+    app->installTranslator(translator);
+    installed = translator;
 }
 
 } // namespace
@@ -78,6 +111,7 @@ void setLanguageChangedHandler(std::function<void()> handler)
 
 void notifyLanguageChanged()
 {
+    syncQtTranslations();
     // A copy, so that a handler may replace itself while it runs.
     const std::function<void()> handler = languageChangedHandler();
     if (handler)

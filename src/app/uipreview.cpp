@@ -2,6 +2,7 @@
 
 #include "app/uipreviewglyphs.h"
 
+#include "account/logindialog.h"
 #include "account/sessionkickeddialog.h"
 #include "app/lang.h"
 #include "backup/backuppreview.h"
@@ -36,21 +37,21 @@ void writeShortcutEditorSheets(const QString& folder)
 {
     {
         ShortcutInfo info;
-        info.target = QStringLiteral("C:\\Program Files\\Demo\\demo.exe");
-        info.workingDir = QStringLiteral("C:\\Program Files\\Demo");
+        info.target = QStringLiteral("/opt/demo/bin/demo");
+        info.workingDir = QStringLiteral("/opt/demo");
         info.arguments = QStringLiteral("--start --minimized");
         info.runAsAdmin = true;
-        ShortcutEditDialog dialog(QStringLiteral("C:\\Users\\Owner\\Desktop\\Demo.lnk"), QStringLiteral("Demo 应用"),
+        ShortcutEditDialog dialog(QStringLiteral("/home/user/Desktop/demo.desktop"), QStringLiteral("Demo 应用"),
                                   QString(), true, info, QPixmap());
         dialog.grab().save(folder + QStringLiteral("/shortcut-edit-dialog.png"));
     }
     {
         ShortcutInfo info;
-        info.target = QStringLiteral("C:\\Windows\\System32\\notepad.exe");
-        info.workingDir = QStringLiteral("C:\\Windows\\System32");
-        info.arguments = QStringLiteral("/A readme.txt");
+        info.target = QStringLiteral("/usr/bin/gedit");
+        info.workingDir = QStringLiteral("/home/user");
+        info.arguments = QStringLiteral("readme.txt");
         info.runAsAdmin = true;
-        ShortcutEditDialog dialog(QStringLiteral("C:\\Windows\\System32\\notepad.exe"), QStringLiteral("记事本"),
+        ShortcutEditDialog dialog(QStringLiteral("/usr/bin/gedit"), QStringLiteral("文本编辑器"),
                                   QString(), false, info, QPixmap());
         dialog.grab().save(folder + QStringLiteral("/shortcut-edit-dialog-nolnk.png"));
     }
@@ -62,6 +63,7 @@ std::vector<UiPreviewSheet> uiPreviewSheets()
 {
     return {
         {"sign-in kick dialogs", previewKickDialogs},
+        {"sign-in form", previewSignInForm},
         {"update dialog", writeUpdateDialogSheet},
         {"password dialogs", previewLockDialogs},
         {"item menu", previewItemMenu},

@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QCloseEvent>
 #include <QGraphicsDropShadowEffect>
@@ -78,6 +79,7 @@ BackupProgressDialog::BackupProgressDialog(QWidget* parent, const QString& text,
     shadow->setColor(QColor(0, 0, 0, 70));
     card->setGraphicsEffect(shadow);
     outer->addWidget(card);
+    WindowShape::installCard(this, outer, card, 8);
 
     auto* column = new QVBoxLayout(card);
     column->setContentsMargins(24, 20, 24, 18);

@@ -7,6 +7,7 @@
 #include "app/servicehost.h"
 #include "app/theme.h"
 #include "account/onlinerequest.h"
+#include "app/windowshape.h"
 #include "market/marketcatalogue.h"
 #include "market/packagecache.h"
 
@@ -49,6 +50,7 @@ AppMarketDialog::AppMarketDialog(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(qMax(themeCornerRadius(), 4)); });
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect avail = screen->availableGeometry();
         windowWidth = qBound(640, avail.width() - 40, 780);

@@ -3,6 +3,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "platform/launcher.h"
 
 #include <QFontMetrics>
@@ -64,6 +65,7 @@ UpdateDialog::UpdateDialog(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(qMax(4, themeCornerRadius())); });
     setMouseTracking(true);
     setWindowTitle(translate(u"版本更新"));
     setFixedSize(kStartWidth, kStartHeight);

@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 #include "platform/applicationfinder.h"
+#include "platform/shellplaces.h"
 #include "platform/volumes.h"
 
 #include <QDir>
@@ -120,8 +121,14 @@ QList<PanelGroup> buildDefaultGroups(const UserFolders& folders, const VolumeLis
     }
 
     appendPanelItem(common, QStringLiteral("::{208D2C60-3AEA-1069-A2D7-08002B30309D}"), translate("网络"));
-    appendPanelItem(common, QStringLiteral("::{7007ACC7-3202-11D1-AAD2-00805FC1270E}"), translate("网络连接"));
-    appendPanelItem(common, QStringLiteral("::{2227A280-3AEA-1069-A2DE-08002B30309D}"), translate("打印机"));
+    // Places opened by a settings program only: an item nothing here can
+    // open would do nothing when clicked.
+    for (const auto& [id, name] : {std::pair{"::{7007ACC7-3202-11D1-AAD2-00805FC1270E}", "网络连接"},
+                                   std::pair{"::{2227A280-3AEA-1069-A2DE-08002B30309D}", "打印机"}}) {
+        const ShellPlace* place = findShellPlace(QString::fromLatin1(id));
+        if (place && resolveShellPlaceLaunch(*place, [&apps](const QString& p) { return apps.findProgram(p); }).ok)
+            appendPanelItem(common, QString::fromLatin1(id), translate(name));
+    }
     for (const LocalVolume& v : volumes.localVolumes())
         appendPanelItem(common, v.mountPoint, localVolumeName(v.mountPoint));
 

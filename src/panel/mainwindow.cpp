@@ -13,6 +13,7 @@
 #include "panel/frameinteraction.h"
 #include "media/videobackground.h"
 #include "panel/windowrules.h"
+#include "platform/compositor.h"
 #include "platform/hotkey.h"
 #include "settings/settingsdialog.h"
 #include "widgets/bottombar.h"
@@ -78,6 +79,7 @@ MainWindow::MainWindow(QWidget* parent)
         connect(handle, &QWindow::screenChanged, this, [this] { fitIntoScreen(); });
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this] { fitIntoScreen(); });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { fitIntoScreen(); });
+    connect(&Compositor::instance(), &Compositor::activeChanged, this, [this] { applyWindowShape(); });
 
     setWindowTitle(translate("Quillory"));
     setMinimumSize(minimumWindowSize(availableArea(screen())));

@@ -2,10 +2,12 @@
 #include "panel/mainwindow.h"
 
 #include "app/lang.h"
+#include "app/readabletext.h"
 #include "app/theme.h"
 #include "panel/appearancerules.h"
 #include "panel/autostart.h"
 #include "panel/borderframe.h"
+#include "platform/compositor.h"
 #include "platform/windowstate.h"
 #include "settings/settingsdialog.h"
 #include "widgets/bottombar.h"
@@ -301,12 +303,19 @@ void MainWindow::paintPanel(QPainter& p)
         f.setWeight(QFont::Normal);
         look.titleFont = f;
     }
+    // The sidebar paints after the panel, in this same pass.
+    const bool picture = (look.videoActive && !look.videoFrame.isNull()) || !look.stillBackground.isNull();
+    if (sidebar)
+        sidebar->setOverPicture(picture);
     p.setPen(pal.c[kTitleTextSlot]);
     if (look.showTitle) {
         const QRect box = panelTitleRect(w, titleBar ? titleBar->width() : 0, look.showLogo);
         p.setFont(*look.titleFont);
         const QString text = QFontMetrics(*look.titleFont).elidedText(look.titleText, Qt::ElideRight, box.width());
-        p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+        if (picture && !titleOpaque)
+            drawTextOverPicture(p, box, Qt::AlignLeft | Qt::AlignVCenter, text, pal.c[kTitleTextSlot]);
+        else
+            p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
     }
 
     p.setPen(QPen(look.borderColor.isValid() ? look.borderColor : pal.c[kOutlineSlot], 1));

@@ -21,6 +21,10 @@ void MainWindow::loadSettings()
         damageNotice.report(ConfigDamageNotice::File::Settings, r.preserved, r.damage());
     if (r.status == SettingsLoadResult::Loaded)
         rememberedSize = geometry;
+    // A restore or an import may bring another language; the windows that
+    // are already open (the tray menu among them) must hear of it.
+    if (r.languageChanged)
+        notifyLanguageChanged();
 }
 
 bool MainWindow::saveSettings()

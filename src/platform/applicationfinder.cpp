@@ -18,6 +18,11 @@ bool programExists(const QString& program)
 
 } // namespace
 
+QString ApplicationFinder::findProgram(const QString& name) const
+{
+    return QStandardPaths::findExecutable(name);
+}
+
 XdgApplicationFinder::XdgApplicationFinder(const QStringList& applicationDirs)
     : m_dirs(applicationDirs.isEmpty()
                  ? QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)

@@ -15,6 +15,9 @@ public:
     // one that is not an application, and one whose TryExec program cannot
     // be found count as not installed.
     virtual QString findDesktopEntry(const QStringList& desktopIds) const = 0;
+
+    // The absolute path of the program `name` on PATH, else an empty text.
+    virtual QString findProgram(const QString& name) const;
 };
 
 // Looks in the XDG application folders, the user's first: an entry there

@@ -86,6 +86,12 @@ const ShellPlace* shellPlaceForUrl(const QUrl& url)
 
 ShellPlaceLaunch resolveShellPlaceLaunch(const ShellPlace& place)
 {
+    return resolveShellPlaceLaunch(place, [](const QString& name) { return QStandardPaths::findExecutable(name); });
+}
+
+ShellPlaceLaunch resolveShellPlaceLaunch(const ShellPlace& place,
+                                         const std::function<QString(const QString&)>& findProgram)
+{
     ShellPlaceLaunch launch;
     if (place.url.isValid() && !place.url.isEmpty()) {
         launch.ok = true;
@@ -95,7 +101,7 @@ ShellPlaceLaunch resolveShellPlaceLaunch(const ShellPlace& place)
     for (const QStringList& command : place.programs) {
         if (command.isEmpty())
             continue;
-        const QString program = QStandardPaths::findExecutable(command.first());
+        const QString program = findProgram(command.first());
         if (program.isEmpty())
             continue;
         launch.ok = true;

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 // Shell places: the locations that layouts store as a "::{GUID}" parsing
 // name (this computer, the recycle bin, network, printers, ...). Layouts keep
 // that text unchanged so they stay portable; this resolver says what each
@@ -41,3 +43,8 @@ struct ShellPlaceLaunch {
     QStringList arguments;
 };
 ShellPlaceLaunch resolveShellPlaceLaunch(const ShellPlace& place);
+
+// resolveShellPlaceLaunch with `findProgram` (a program name to its path, or
+// empty when absent) in place of the search on PATH.
+ShellPlaceLaunch resolveShellPlaceLaunch(const ShellPlace& place,
+                                         const std::function<QString(const QString&)>& findProgram);

@@ -105,21 +105,3 @@ bool hasNetWmState(WId window, NetWmState state)
     const xcb_atom_t value = atom(c, stateName(state));
     return value && readStates(c, xcb_window_t(window), atom(c, "_NET_WM_STATE")).contains(value);
 }
-
-bool compositorActive()
-{
-    xcb_connection_t* c = connection();
-    if (!c)
-        return false;
-    // The panel lives on the default screen of its connection.
-    const xcb_atom_t sel = atom(c, "_NET_WM_CM_S0");
-    if (!sel)
-        return false;
-    xcb_get_selection_owner_reply_t* r =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, sel), nullptr);
-    if (!r)
-        return false;
-    const bool owned = r->owner != XCB_NONE;
-    std::free(r);
-    return owned;
-}

@@ -2,9 +2,8 @@
 
 #include <QWidget>
 
-// Window-manager states of a top-level window (EWMH), and whether a
-// compositor draws the desktop. Harmless without an X server: setters do
-// nothing and return false, queries return false.
+// Window-manager states of a top-level window (EWMH). Harmless without an
+// X server: setters do nothing and return false, queries return false.
 
 enum class NetWmState { Above, SkipTaskbar };
 
@@ -15,7 +14,3 @@ bool setNetWmState(WId window, NetWmState state, bool on);
 
 // Whether `state` is currently set on `window` (as the window manager keeps it).
 bool hasNetWmState(WId window, NetWmState state);
-
-// True while a compositing manager owns the screen: only then are the
-// window's translucent corners really transparent.
-bool compositorActive();

@@ -3,6 +3,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "protect/passwordhash.h"
 
 #include <QDesktopServices>
@@ -100,6 +101,7 @@ LockDialog::LockDialog(int mode, QWidget* parent)
 {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(themeCornerRadius() <= 4 ? 4 : themeCornerRadius()); });
     setModal(true);
     setMouseTracking(true);
 

@@ -145,3 +145,7 @@ private:
     QTimer* m_animTimer = nullptr;
     double m_phase = 0.0;
 };
+
+// The colour of the wrong-password line: at least 4.5:1 against the plain
+// backdrop of either theme; over a picture a light red on its own shadow.
+QColor lockErrorTextColour(bool onImage, bool dark);

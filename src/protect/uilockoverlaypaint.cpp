@@ -66,6 +66,13 @@ QColor hintColour(bool onImage, bool dark)
 
 } // namespace
 
+QColor lockErrorTextColour(bool onImage, bool dark)
+{
+    if (onImage || dark)
+        return QColor(255, 138, 147);
+    return QColor(176, 0, 32);
+}
+
 QSize UiLockOverlay::coverTargetSize() const
 {
     if (width() > 0 && height() > 0)
@@ -264,10 +271,14 @@ void UiLockOverlay::drawLockCard(QPainter& p, bool onImage)
         p.setFont(overlayFont(12 * v));
         const int tw = p.fontMetrics().horizontalAdvance(m_errorText);
         const double x0 = l.cx - (8 * v + 6 * v + tw) / 2;
-        const QColor red = onImage ? QColor(255, 138, 147) : QColor(232, 17, 35);
+        const QColor red = lockErrorTextColour(onImage, dark);
         p.setPen(Qt::NoPen);
         p.setBrush(red);
         p.drawEllipse(QPointF(x0 + 3 * v, l.errorY + q / 2), 3 * v, 3 * v);
+        if (onImage) {
+            p.setPen(QColor(0, 0, 0, 120));
+            p.drawText(QRectF(x0 + 14 * v, l.errorY + 1.0, tw + 2, q), Qt::AlignLeft | Qt::AlignVCenter, m_errorText);
+        }
         p.setPen(red);
         p.drawText(QRectF(x0 + 14 * v, l.errorY, tw + 2, q), Qt::AlignLeft | Qt::AlignVCenter, m_errorText);
     }

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFontMetrics>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kCardLeft = 176;
@@ -15,7 +17,7 @@ constexpr int kInnerLeft = 192;
 
 } // namespace
 
-AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3])
+AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3], int buttonWidth)
 {
     AboutPageLayout l;
     const int right = w + 175;
@@ -27,8 +29,8 @@ AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3])
     l.logo = settingsRect(kInnerLeft, 87, 235, 130);
 
     // The right-hand button column of every card.
-    const int bl = w + 60;
     const int br = w + 159;
+    const int bl = br + 1 - std::max(100, buttonWidth);
     l.visitSite = settingsRect(bl, 217, br, 244);
     l.joinCommunity = settingsRect(bl, 245, br, 272);
 
@@ -40,7 +42,7 @@ AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3])
     l.trimMemory = settingsRect(bl, 474, br, 501);
     l.clearIconCache = settingsRect(bl, 514, br, 541);
     l.openDataDir = settingsRect(bl, 554, br, 581);
-    l.viewLog = settingsRect(w - 48, 594, w + 51, 621);
+    l.viewLog = settingsRect(bl - 8 - (br - bl + 1), 594, bl - 9, 621);
     l.exportLogs = settingsRect(bl, 594, br, 621);
 
     const int third = (w - 48) / 3;

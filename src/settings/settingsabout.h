@@ -52,7 +52,9 @@ struct AboutPageLayout {
 
 // The page's rectangles; the legal links are as wide as their labels
 // (already measured) plus their padding.
-AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3]);
+// `buttonWidth`: the width of the right-hand button column, wide enough for
+// its longest text.
+AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3], int buttonWidth = 100);
 
 // The untranslated labels of the three legal links, in order.
 const char16_t* aboutLegalLabel(int index);

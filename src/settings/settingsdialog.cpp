@@ -4,6 +4,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "backup/backupoperation.h"
 #include "panel/panelmodel.h"
 #include "settings/settingsmerge.h"
@@ -166,6 +167,7 @@ SettingsDialog::SettingsDialog(AppSettings* settings, QString dataDir, Callback 
 
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [this] { return qreal(std::clamp(m_working.cornerRadius, 0, 24)); });
     setModal(false);
     setMouseTracking(true);
     setWindowTitle(translate(u"设置"));
@@ -219,7 +221,9 @@ void SettingsDialog::buildChildWidgets()
     });
 
     m_fontCombo = new ElideCombo(this);
-    m_fontCombo->addItem(translate(u"默认（微软雅黑）"), QString());
+    m_fontCombo->addItem(defaultFontItemText(), QString());
+    // Elided like any later choice once it has its size.
+    m_fontCombo->setProperty("fullText", m_fontCombo->itemText(0));
     m_fontCombo->hide();
     connect(m_fontCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
         m_fontCombo->setProperty("fullText", m_fontCombo->itemText(i));

@@ -315,6 +315,10 @@ private:
     // slider's repaint must not redraw every row beneath the translucent
     // window.
     QRect m_paintArea;
+    // Texts painted shortened, in window coordinates, with their whole text:
+    // the tool tip of the place under the pointer.
+    QList<std::pair<QRect, QString>> m_shortenedTexts;
+    void noteShortened(const QRect& windowRect, const QString& shown, const QString& whole);
 
     // Pointer state.
     int m_hoverId = -1;
@@ -354,6 +358,10 @@ private:
 
 // The formats hint shown before a background is chosen.
 QString backgroundFormatsHintHtml();
+
+// The first entry of the font list: "默认（…）" naming the font the platform
+// actually draws the interface with.
+QString defaultFontItemText();
 // True when the lower-cased path ends with a video suffix the background
 // player takes.
 bool isVideoBackground(const QString& path);

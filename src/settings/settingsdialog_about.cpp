@@ -85,7 +85,11 @@ void SettingsDialog::layoutAboutPage(int w)
     int widths[3];
     for (int i = 0; i < 3; ++i)
         widths[i] = fm.horizontalAdvance(translate(aboutLegalLabel(i)));
-    m_about = layoutAboutRects(w, widths);
+    int buttonWidth = 100;
+    for (const char16_t* label : {u"访问官网", u"加入社区", u"检查更新", u"立即回收", u"清理缓存", u"打开目录",
+                                  u"导出日志", u"查看日志..."})
+        buttonWidth = std::max(buttonWidth, settingsFont13Metrics().horizontalAdvance(translate(label)) + 24);
+    m_about = layoutAboutRects(w, widths, buttonWidth);
     const AboutPageLayout& a = m_about;
     const std::pair<QRect, int> targets[] = {
         {a.visitSite, aboutid::kVisitSite},
@@ -153,7 +157,7 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     drawText(p, settingsRect(c1.left() + 100, c1.top() + 12, textRight, c1.top() + 33), aboutFont(15, true),
              pal.c[kTitleText], translate(u"Quillory"));
     drawText(p, settingsRect(c1.left() + 100, c1.top() + 34, textRight, c1.top() + 49), font11, pal.c[kSecondaryText],
-             translate(u"Quillory · Windows 桌面图标面板"));
+             translate(u"Quillory · Linux 桌面图标面板"));
     const QString facts[5][2] = {
         {translate(u"版本"), QStringLiteral("v") + fileVersionString()},
         {translate(u"构建日期"), buildDateString()},

@@ -5,6 +5,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "panel/panelmodel.h"
 #include "protect/lockdialog.h"
 #include "protect/passwordhash.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QKeySequenceEdit>
 #include <QLineEdit>
 #include <QPixmap>
@@ -94,10 +96,18 @@ QString backgroundFormatsHintHtml()
     return QStringLiteral("<div style=\"line-height:168%\"><b>%1</b><br>· %2<br>· %3<br>· %4<br><br><b>%5</b><br>· "
                           "%6<br>· %7<br><br>%8</div>")
         .arg(translate(u"背景支持格式"), translate(u"静态图：PNG / JPG / BMP"), translate(u"动图：GIF（自动循环播放）"),
-             translate(u"视频：MP4 / M4V / MOV / WMV / AVI / MKV（静音循环播放，需系统自带解码器）"),
+             translate(u"视频：MP4 / M4V / MOV / WMV / AVI / MKV（静音循环播放）"),
              translate(u"建议尺寸比例"), translate(u"横屏面板 16:9（如 1920×1080）"),
              translate(u"竖屏面板 9:16（如 1080×1920）"),
              translate(u"比例不符时按「等比放大铺满」裁切显示；视频建议 1080p 以内，文件过大可能影响性能。可在卡片内调整背景不透明度。"));
+}
+
+QString defaultFontItemText()
+{
+    // The interface asks for a family by name; fontconfig decides what is
+    // drawn, and that is what the user should read here.
+    const QString drawn = QFontInfo(QFont(uiFontFamily())).family();
+    return translate(u"默认（%1）").arg(drawn);
 }
 
 bool isVideoBackground(const QString& path)
@@ -147,7 +157,7 @@ void SettingsDialog::setSegment(int row, int value)
         m_titleEdit->setPlaceholderText(translate(u"Quillory"));
         if (m_fontCombo->count() > 0) {
             const QSignalBlocker blocker(m_fontCombo);
-            m_fontCombo->setItemText(0, translate(u"默认（微软雅黑）"));
+            m_fontCombo->setItemText(0, defaultFontItemText());
             if (m_fontCombo->currentIndex() == 0) {
                 m_fontCombo->setProperty("fullText", m_fontCombo->itemText(0));
                 m_fontCombo->updateElidedText();
@@ -181,6 +191,7 @@ void SettingsDialog::onSliderChanged(int number, int value)
         corners += QRect(0, height() - side, side, side);
         corners += QRect(width() - side, height() - side, side, side);
         update(corners);
+        WindowShape::refresh(this);
     }
 }
 
@@ -252,7 +263,7 @@ void SettingsDialog::chooseLogo()
 void SettingsDialog::chooseBackground(bool portrait)
 {
     const QPointer<SettingsDialog> self(this);
-    if (!m_prompts->hintCard(this, translate(u"背景已设置"), backgroundFormatsHintHtml(), translate(u"选择文件"),
+    if (!m_prompts->hintCard(this, translate(u"选择背景"), backgroundFormatsHintHtml(), translate(u"选择文件"),
                              translate(u"取消"))
         || !self)
         return;

@@ -5,6 +5,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "backup/autobackup.h"
 #include "backup/backupoperation.h"
 #include "backup/snapshotfiles.h"
@@ -108,10 +109,18 @@ BackupPageGeometry backupPageGeometry(int width, int entries)
     g.autoSwitch = settingsRect(R - 43, t + 77, R, t + 98);
     g.interval = settingsRect(R - 149, t + 134, R, t + 165);
     g.retain = settingsRect(R - 149, t + 196, R, t + 227);
-    g.pathBox = settingsRect(196, t + 294, R - 354, t + 325);
-    g.changeDir = settingsRect(R - 343, t + 294, R - 236, t + 325);
-    g.openDir = settingsRect(R - 225, t + 294, R - 118, t + 325);
-    g.defaultDir = settingsRect(R - 107, t + 294, R, t + 325);
+    // The folder buttons fit their texts; the path box takes the rest.
+    const QFontMetrics buttonMetrics(pageFont(12, false));
+    const auto folderButtonWidth = [&buttonMetrics](const char16_t* text) {
+        return std::max(108, buttonMetrics.horizontalAdvance(translate(text)) + 24);
+    };
+    const int defaultWidth = folderButtonWidth(u"恢复默认目录");
+    const int openWidth = folderButtonWidth(u"打开目录");
+    const int changeWidth = folderButtonWidth(u"更改目录");
+    g.defaultDir = QRect(R + 1 - defaultWidth, t + 294, defaultWidth, 32);
+    g.openDir = QRect(g.defaultDir.left() - 10 - openWidth, t + 294, openWidth, 32);
+    g.changeDir = QRect(g.openDir.left() - 10 - changeWidth, t + 294, changeWidth, 32);
+    g.pathBox = settingsRect(196, t + 294, std::max(196 + 80, g.changeDir.left() - 12), t + 325);
 
     const int n = std::clamp(entries, 0, kMaxEntries);
     card(1, t + 361, n > 0 ? t + 507 + kEntryPitch * n + 19 : t + 586);
@@ -358,6 +367,7 @@ void SettingsDialog::onBackupOpFinished(const BackupResult& result)
             m_working = *m_settings;
             // The reloaded record is what later edits are measured against.
             m_opened = m_working;
+            WindowShape::refresh(this);
         }
         {
             const QSignalBlocker blocker(m_hotkeyEdit);

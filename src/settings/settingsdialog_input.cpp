@@ -160,6 +160,13 @@ void SettingsDialog::updateHover(const QPoint& pos)
             anchor = hit->rect.translated(0, -m_scroll);
         }
     }
+    QString whole;
+    for (const auto& [rect, text] : std::as_const(m_shortenedTexts)) {
+        if (rect.contains(pos))
+            whole = text;
+    }
+    if (toolTip() != whole)
+        setToolTip(whole);
     bool repaint = false;
     if (hint != m_hintText || anchor != m_hintAnchor) {
         m_hintText = hint;

@@ -135,6 +135,7 @@ void SettingsDialog::paintEvent(QPaintEvent* event)
     const int H = m_dialogHeight;
     const QRect dirty = event->rect();
     m_paintArea = dirty.translated(0, m_scroll);
+    m_shortenedTexts.removeIf([&dirty](const std::pair<QRect, QString>& e) { return e.first.intersects(dirty); });
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
@@ -177,14 +178,18 @@ void SettingsDialog::paintEvent(QPaintEvent* event)
             p.drawRoundedRect(QRectF(r.left() + 3, cy - 8, 3, 16), 1.5, 1.5);
         }
         paintNavGlyph(p, page, QPointF(r.left() + 26, cy), current ? pal.c[kAccent] : pal.c[kSecondaryText]);
-        p.setFont(settingsNavFont(current));
         p.setPen(current ? pal.c[kAccent] : pal.c[kBodyText]);
-        // Longer English labels may use the entry's right padding; what still
-        // does not fit is elided rather than cut.
+        // Longer English labels may use the entry's right padding and a
+        // slightly smaller size; what still does not fit is elided.
         const QRect labelRect(QPoint(r.left() + 48, r.top()), QPoint(r.right() - 2, r.bottom()));
-        p.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter,
-                   QFontMetrics(settingsNavFont(current))
-                       .elidedText(translate(settingsNavLabel(page)), Qt::ElideRight, labelRect.width()));
+        const QString label = translate(settingsNavLabel(page));
+        QFont navFont = settingsNavFont(current);
+        while (navFont.pixelSize() > 11 && QFontMetrics(navFont).horizontalAdvance(label) > labelRect.width())
+            navFont.setPixelSize(navFont.pixelSize() - 1);
+        p.setFont(navFont);
+        const QString shown = QFontMetrics(navFont).elidedText(label, Qt::ElideRight, labelRect.width());
+        noteShortened(labelRect, shown, label);
+        p.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
     }
 
     p.setFont(settingsHeaderFont());
@@ -242,7 +247,18 @@ void SettingsDialog::paintSections(QPainter& p, const QColor& cardColour)
         const int t = h >= 46 ? 13 : (h >= 34 ? (h - 20) / 2 : 6);
         p.setFont(settingsFont13Bold());
         p.setPen(pal.c[kBodyText]);
-        p.drawText(QRect(210, y + t, W - 37 - 210, 20), Qt::AlignLeft | Qt::AlignVCenter, translate(section.title));
+        // A card that is one row keeps its title clear of the row's controls.
+        int titleRight = W - 37;
+        const QList<SettingsRowRects>& sectionRows = m_layout.rows.at(si);
+        if (whole && !sectionRows.isEmpty() && !sectionRows.first().chips.isEmpty()
+            && !section.rows.first().chips.isEmpty())
+            titleRight = std::min(titleRight, sectionRows.first().chips.first().left()
+                                                  - settingsChipLeadingRoom(section.rows.first().chips.first()) - 12);
+        const QRect sectionTitleRect(210, y + t, std::max(0, titleRight - 210), 20);
+        const QString sectionTitle = translate(section.title);
+        const QString shownTitle = p.fontMetrics().elidedText(sectionTitle, Qt::ElideRight, sectionTitleRect.width());
+        noteShortened(sectionTitleRect.translated(0, -m_scroll), shownTitle, sectionTitle);
+        p.drawText(sectionTitleRect, Qt::AlignLeft | Qt::AlignVCenter, shownTitle);
         paintSectionGlyph(p, QPointF(196, y + t + 10), pal.c[kAccent], section.glyph);
 
         const QList<SettingsRowRects>& rects = m_layout.rows.at(si);
@@ -250,18 +266,20 @@ void SettingsDialog::paintSections(QPainter& p, const QColor& cardColour)
             const SettingsRow& row = section.rows.at(ri);
             const SettingsRowRects& rr = rects.at(ri);
             if (!whole && row.title) {
+                // The title takes what the controls at the right leave.
                 int titleWidth = rr.row.width() - 210;
-                if (row.kind == settingsrow::kChips) {
-                    titleWidth = rr.row.width() - 16;
-                    for (const SettingsChip& c : row.chips)
-                        titleWidth -= 12 + c.width;
-                }
+                if (row.kind == settingsrow::kButton)
+                    titleWidth = rr.row.width() - settingsRowButtonWidth(row) - 16;
+                if (row.kind == settingsrow::kChips && !rr.chips.isEmpty())
+                    titleWidth = rr.chips.first().left() - settingsChipLeadingRoom(row.chips.first()) - 12
+                               - rr.row.left();
                 p.setFont(settingsFont13());
                 p.setPen(pal.c[kBodyText]);
-                const QString title =
-                    p.fontMetrics().elidedText(translate(row.title), Qt::ElideRight, std::max(0, titleWidth));
-                p.drawText(QRect(rr.row.left(), rr.row.top(), std::max(0, titleWidth), rr.row.height()),
-                           Qt::AlignLeft | Qt::AlignVCenter, title);
+                const QString wholeTitle = translate(row.title);
+                const QString title = p.fontMetrics().elidedText(wholeTitle, Qt::ElideRight, std::max(0, titleWidth));
+                const QRect titleRect(rr.row.left(), rr.row.top(), std::max(0, titleWidth), rr.row.height());
+                noteShortened(titleRect.translated(0, -m_scroll), title, wholeTitle);
+                p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, title);
             }
             paintRow(p, row, rr, whole, plainButtons);
         }
@@ -340,7 +358,8 @@ void SettingsDialog::paintRow(QPainter& p, const SettingsRow& row, const Setting
             id = rowButtonHasOwnId(row.id) ? row.id : settingsid::kPlainButtonBase + plainButtons++;
             break;
         }
-        paintRowButton(p, QRect(right - 120, top + 2, 120, 30), label, id, swatch);
+        const int buttonWidth = settingsRowButtonWidth(row);
+        paintRowButton(p, QRect(right - buttonWidth, top + 2, buttonWidth, 30), label, id, swatch);
         break;
     }
     case settingsrow::kValueText:
@@ -419,7 +438,9 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
         chipButton(id);
         const QString name = translate(colourModeLabel(colourModeOfSetting(id)));
         const QFontMetrics& fm = settingsFont13Metrics();
-        const int labelWidth = std::min(fm.horizontalAdvance(name), std::max(c.width() - 1 - 25, 20));
+        const int room = std::max(c.width() - 1 - 25, 20);
+        const int advance = fm.horizontalAdvance(name);
+        const int labelWidth = std::min(advance, room);
         const int sx = c.left() + (c.width() - 1 - labelWidth - 19) / 2;
         const int sy = c.top() + (c.height() - 1 - 13) / 2;
         p.setPen(Qt::NoPen);
@@ -427,8 +448,10 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
         p.drawRoundedRect(QRectF(sx, sy, 14, 14), 4, 4);
         p.setFont(settingsFont13());
         p.setPen(pal.c[kBodyText]);
+        // The rounded advance may fall short of the exact width that eliding
+        // measures: a name that fits is drawn as it is.
         p.drawText(QRect(sx + 20, c.top(), labelWidth + 2, c.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   fm.elidedText(name, Qt::ElideRight, labelWidth));
+                   advance <= room ? name : fm.elidedText(name, Qt::ElideRight, labelWidth));
         break;
     }
     case settingschip::kSwitch: {
@@ -466,7 +489,12 @@ void SettingsDialog::paintChip(QPainter& p, const SettingsRow& row, const Settin
         p.setClipRect(c);
         p.setFont(settingsFont13());
         p.setPen(pal.c[kSecondaryText]);
-        p.drawText(c, Qt::AlignLeft | Qt::AlignVCenter, settingsFont13Metrics().elidedText(text, Qt::ElideMiddle, c.width()));
+        // A path loses its middle, a sentence its end.
+        const bool path = text.contains(QLatin1Char('/'));
+        const QString shown =
+            settingsFont13Metrics().elidedText(text, path ? Qt::ElideMiddle : Qt::ElideRight, c.width());
+        noteShortened(c.translated(0, -m_scroll), shown, text);
+        p.drawText(c, Qt::AlignLeft | Qt::AlignVCenter, shown);
         p.restore();
         break;
     }
@@ -727,19 +755,28 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
         }
 
         const QRect visibility(QPoint(R - 64, b), QPoint(R - 1, b + 27));
-        p.setFont(settingsFont13());
+        const QString visibilityText =
+            translate(row.btnId == kSettingsButton ? u"常显" : (row.hidden ? u"显示" : u"隐藏"));
+        // The column is narrow: a longer text takes a smaller size first.
+        QFont visibilityFont = settingsFont13();
+        while (visibilityFont.pixelSize() > 10
+               && QFontMetrics(visibilityFont).horizontalAdvance(visibilityText) > visibility.width() - 8)
+            visibilityFont.setPixelSize(visibilityFont.pixelSize() - 1);
+        const QString shownVisibility =
+            QFontMetrics(visibilityFont).elidedText(visibilityText, Qt::ElideRight, visibility.width() - 8);
+        p.setFont(visibilityFont);
         if (row.btnId == kSettingsButton) {
             p.setPen(Qt::NoPen);
             p.setBrush(pal.c[kAccentTint]);
             p.drawRoundedRect(QRectF(visibility), 6, 6);
             p.setPen(pal.c[kAccent]);
-            p.drawText(visibility, Qt::AlignCenter, translate(u"常显"));
+            p.drawText(visibility, Qt::AlignCenter, shownVisibility);
         } else {
             p.setPen(QPen(pal.c[kControlBorder], 1));
             p.setBrush(controlFill(pal, base, m_hoverId, m_pressedId));
             p.drawRoundedRect(settingsOutlineRect(visibility), 6, 6);
             p.setPen(pal.c[kBodyText]);
-            p.drawText(visibility, Qt::AlignCenter, translate(row.hidden ? u"显示" : u"隐藏"));
+            p.drawText(visibility, Qt::AlignCenter, shownVisibility);
         }
     }
 }
@@ -836,4 +873,10 @@ void SettingsDialog::paintFooter(QPainter& p)
     p.setFont(settingsFont13());
     p.setPen(Qt::white);
     p.drawText(m_layout.ok, Qt::AlignCenter, translate(u"确 定"));
+}
+
+void SettingsDialog::noteShortened(const QRect& windowRect, const QString& shown, const QString& whole)
+{
+    if (shown != whole)
+        m_shortenedTexts.append({windowRect, whole});
 }

@@ -69,7 +69,11 @@ void SettingsDialog::layoutProtectPage(int width, int top)
     }
 
     l.header = settingsRect(left, top, left - 1 + w, top + kHeaderHeight - 1);
-    l.passwordButton = settingsRect(w + 39, top + 85, w + 158, top + 114);
+    // Right-aligned, as wide as the longer of its two texts needs.
+    int passwordWidth = 120;
+    for (const char16_t* text : {u"设置程序保护密码", u"修改程序保护密码"})
+        passwordWidth = std::max(passwordWidth, settingsFont13Metrics().horizontalAdvance(translate(text)) + 24);
+    l.passwordButton = settingsRect(w + 159 - passwordWidth, top + 85, w + 158, top + 114);
     m_layout.hits.append(HitRect{l.passwordButton, settingshit::kButton, settingsid::kProtectPassword, true});
 
     int selectWidth = 40;
@@ -236,9 +240,13 @@ void SettingsDialog::paintProtectCard(QPainter& p, const QColor& cardColour)
         const char16_t* lines[] = {
             u"开启后，面板中的条目名称与图标保持不变，点击时改为打开你指定的文件夹或程序。",
             u"本页的「程序保护密码」同时用于界面锁定，两者为同一套密码，设置一次即可。"};
-        for (int i = 0; i < 2; ++i)
-            p.drawText(QRect(h.left() + 16, h.top() + 38 + 24 * i, lineWidth, 24), Qt::AlignLeft | Qt::AlignVCenter,
-                       fm.elidedText(translate(lines[i]), Qt::ElideRight, lineWidth));
+        for (int i = 0; i < 2; ++i) {
+            const QRect lineRect(h.left() + 16, h.top() + 38 + 24 * i, lineWidth, 24);
+            const QString whole = translate(lines[i]);
+            const QString shown = fm.elidedText(whole, Qt::ElideRight, lineWidth);
+            noteShortened(lineRect.translated(0, -m_scroll), shown, whole);
+            p.drawText(lineRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+        }
         const PageButtonPainter buttons{p, pal, m_hoverId, m_pressedId, QColor(), f13};
         buttons.protect(l.passwordButton,
                         translate(m_working.protectPasswordHash.isEmpty() ? u"设置程序保护密码" : u"修改程序保护密码"),
@@ -260,7 +268,12 @@ void SettingsDialog::paintProtectCard(QPainter& p, const QColor& cardColour)
         }
         card(c);
         paintSectionGlyph(p, QPointF(c.left() + 20, c.top() + 23), pal.c[kAccent], kGroupGlyph);
-        const QRect nameRect(QPoint(c.left() + 34, c.top() + 13), QPoint(c.right() - 166, c.top() + 32));
+        // The note at the right takes the width its text needs; the group's
+        // name the rest.
+        const QString note = translate(u"%1 项 · 指定实际打开位置").arg(items);
+        const int noteWidth = std::min(QFontMetrics(f11).horizontalAdvance(note) + 2, c.width() / 2);
+        const QRect noteRect(QPoint(c.right() - 17 - noteWidth, c.top() + 13), QPoint(c.right() - 17, c.top() + 32));
+        const QRect nameRect(QPoint(c.left() + 34, c.top() + 13), QPoint(noteRect.left() - 12, c.top() + 32));
         p.setFont(f13b);
         p.setPen(pal.c[kBodyText]);
         p.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
@@ -268,8 +281,9 @@ void SettingsDialog::paintProtectCard(QPainter& p, const QColor& cardColour)
                                                  Qt::ElideRight, nameRect.width()));
         p.setFont(f11);
         p.setPen(pal.c[kSecondaryText]);
-        p.drawText(QRect(QPoint(c.right() - 184, c.top() + 13), QPoint(c.right() - 17, c.top() + 32)),
-                   Qt::AlignRight | Qt::AlignVCenter, translate(u"%1 项 · 指定实际打开位置").arg(items));
+        const QString shownNote = QFontMetrics(f11).elidedText(note, Qt::ElideRight, noteRect.width());
+        noteShortened(noteRect.translated(0, -m_scroll), shownNote, note);
+        p.drawText(noteRect, Qt::AlignRight | Qt::AlignVCenter, shownNote);
         if (gi == 0 && m_protectRows.isEmpty()) {
             p.setFont(f13);
             p.setPen(pal.c[kSecondaryText]);

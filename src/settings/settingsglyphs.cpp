@@ -360,9 +360,15 @@ void paintIconUploadSlot(QPainter& p, const ThemePalette& pal, const QColor& fil
         drawCross(p, dot, 1.8, 5);
     }
     if (!slot.label.isEmpty()) {
-        p.setFont(font);
+        // A longer caption takes a size or two less before it is elided.
+        const QRect labelRect(x + 32, y, 58, 28);
+        QFont fitted = font;
+        while (fitted.pixelSize() > 9 && QFontMetrics(fitted).horizontalAdvance(slot.label) > labelRect.width())
+            fitted.setPixelSize(fitted.pixelSize() - 1);
+        p.setFont(fitted);
         p.setPen(hovered ? pal.c[kAccentHover] : pal.c[kSecondaryText]);
-        p.drawText(QRect(x + 32, y, 58, 28), Qt::AlignLeft | Qt::AlignVCenter, slot.label);
+        p.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetrics(fitted).elidedText(slot.label, Qt::ElideRight, labelRect.width()));
     }
     p.restore();
 }

@@ -15,6 +15,19 @@ using namespace settingsgeom;
 
 int rowRight(int width) { return width - 41; }
 
+int widestAdvance(const QList<const char16_t*>& texts)
+{
+    int widest = 0;
+    for (const char16_t* t : texts)
+        widest = std::max(widest, settingsFont13Metrics().horizontalAdvance(translate(t)));
+    return widest;
+}
+
+bool flexibleChip(const SettingsChip& chip, bool wholeCard)
+{
+    return chip.type == settingschip::kFontCombo || (chip.type == settingschip::kValueText && !wholeCard);
+}
+
 bool hasSliderChip(const SettingsRow& row)
 {
     return std::any_of(row.chips.cbegin(), row.chips.cend(),
@@ -102,7 +115,7 @@ void addRowTargets(SettingsPageLayout& l, const SettingsRow& row, const Settings
         break;
     }
     case settingsrow::kButton:
-        addHit(l, settingsRect(right - 120, top + 2, right - 1, top + 31), settingshit::kButton,
+        addHit(l, settingsRect(right - settingsRowButtonWidth(row), top + 2, right - 1, top + 31), settingshit::kButton,
                rowButtonElementId(row.id, plainButtons), true);
         break;
     case settingsrow::kHotkey:
@@ -189,25 +202,103 @@ int settingsSectionHeight(const SettingsSection& s)
     return h;
 }
 
+int settingsChipWidth(const SettingsChip& chip)
+{
+    int needed = 0;
+    switch (chip.type) {
+    case settingschip::kSlider:
+    case settingschip::kSwitch:
+    case settingschip::kTitleEditor:
+    case settingschip::kFontCombo:
+    case settingschip::kValueText:
+        return chip.width;
+    case settingschip::kColour:
+        // Swatch, gap and name.
+        needed = widestAdvance({colourModeLabel(0), colourModeLabel(1), colourModeLabel(2), colourModeLabel(3),
+                                colourModeLabel(4), colourModeLabel(5), colourModeLabel(6)}) + 32;
+        break;
+    default:
+        switch (chip.id) {
+        case settingsid::kBackgroundChoose:
+        case settingsid::kPortraitBackgroundChoose:
+        case settingsid::kLockBackgroundChoose:
+            needed = widestAdvance({u"选择背景", u"更换背景"}) + 24;
+            break;
+        case settingsid::kLogoChoose:
+            // The chosen logo sits in front of the text.
+            needed = widestAdvance({u"选择图片", u"更换图片"}) + 24 + 30;
+            break;
+        default:
+            needed = chip.text ? widestAdvance({chip.text}) + 24 : 0;
+            break;
+        }
+        break;
+    }
+    return std::max(chip.width, needed);
+}
+
+int settingsChipLeadingRoom(const SettingsChip& chip)
+{
+    int room = 0;
+    // A switch's caption is drawn to its left, 8 px away.
+    if (chip.type == settingschip::kSwitch && chip.text)
+        room += settingsFont13Metrics().horizontalAdvance(translate(chip.text));
+    // The thumbnail of a chosen background, 72 px left of its button.
+    if (chip.id == settingsid::kBackgroundChoose || chip.id == settingsid::kPortraitBackgroundChoose)
+        room += 64;
+    return room;
+}
+
+int settingsRowButtonWidth(const SettingsRow& row)
+{
+    int text = 0;
+    int extra = 24;
+    switch (row.id) {
+    case 7:
+        text = widestAdvance({revealMethodLabel(0), revealMethodLabel(1), revealMethodLabel(2), revealMethodLabel(3),
+                              revealMethodLabel(4)});
+        break;
+    case 9:
+    case 10:
+    case 11:
+    case 120:
+    case 129:
+        text = widestAdvance({colourModeLabel(0), colourModeLabel(1), colourModeLabel(2), colourModeLabel(3),
+                              colourModeLabel(4), colourModeLabel(5), colourModeLabel(6)});
+        extra = 64; // the swatch
+        break;
+    case 18: text = widestAdvance({monitorTriggerLabel(0), monitorTriggerLabel(1), monitorTriggerLabel(2)}); break;
+    case 121:
+    case 124: text = widestAdvance({u"选择图片", u"更换图片"}); break;
+    default: text = row.title ? widestAdvance({row.title}) : 0; break;
+    }
+    return std::max(120, text + extra);
+}
+
 QList<QRect> placeRowChips(const SettingsRow& row, const QRect& rowRect, bool wholeCard)
 {
     const int n = int(row.chips.size());
     QList<QRect> out(n);
     const int top = rowRect.top() + (rowRect.bottom() - rowRect.top() - 27) / 2;
     const int left = rowRect.left();
+    // A row with its own title keeps room for it when a chip stretches.
+    const int titleRoom = !wholeCard && row.title
+                            ? settingsFont13Metrics().horizontalAdvance(translate(row.title)) + 16
+                            : (wholeCard ? 82 : 0);
     int x = rowRect.right() + 1;
     for (int k = n - 1; k >= 0; --k) {
         const SettingsChip& chip = row.chips.at(k);
-        int w = chip.width;
-        if (chip.type == settingschip::kFontCombo) {
+        int w = settingsChipWidth(chip);
+        if (flexibleChip(chip, wholeCard)) {
             int before = 0;
             for (int j = 0; j < k; ++j)
-                if (row.chips.at(j).type != settingschip::kFontCombo)
-                    before += row.chips.at(j).width;
-            w = std::max(120, x - left - before - 12 * k - (wholeCard ? 82 : 0));
+                if (!flexibleChip(row.chips.at(j), wholeCard))
+                    before += settingsChipWidth(row.chips.at(j)) + settingsChipLeadingRoom(row.chips.at(j));
+            w = std::max(chip.type == settingschip::kFontCombo ? 120 : chip.width,
+                         x - left - before - 12 * k - titleRoom);
         }
         out[k] = QRect(x - w, top, w, 28);
-        x -= w + 12;
+        x -= w + 12 + settingsChipLeadingRoom(chip);
     }
     if (wholeCard && n > 0 && row.chips.first().type == settingschip::kValueText && out[0].left() < left + 82) {
         const int narrowed = std::min(left + 82, out[0].right() - 39);
@@ -334,9 +425,15 @@ int finishSettingsLayout(SettingsPageLayout& l, int page, int scroll)
     const int height = l.height;
     l.maxScroll = l.contentHeight - height + kFooterHeight;
     scroll = l.maxScroll <= 0 ? 0 : std::clamp(scroll, 0, l.maxScroll);
-    l.restoreDefaults = settingsRect(20, height - 54, 137, height - 21);
-    l.cancel = settingsRect(width - 252, height - 54, width - 143, height - 21);
-    l.ok = settingsRect(width - 130, height - 54, width - 21, height - 21);
+    const QFontMetrics& fm = settingsFont13Metrics();
+    const auto buttonWidth = [&fm](const char16_t* text, int least) {
+        return std::max(least, fm.horizontalAdvance(translate(text)) + 24);
+    };
+    const int okWidth = buttonWidth(u"确 定", 110);
+    const int cancelWidth = buttonWidth(u"取 消", 110);
+    l.restoreDefaults = QRect(20, height - 54, buttonWidth(u"恢复默认", 118), 34);
+    l.ok = QRect(width - 20 - okWidth, height - 54, okWidth, 34);
+    l.cancel = QRect(l.ok.left() - 12 - cancelWidth, height - 54, cancelWidth, 34);
     addHit(l, l.restoreDefaults, settingshit::kButton, settingsid::kRestoreDefaults, false);
     addHit(l, l.cancel, settingshit::kButton, settingsid::kCancel, false);
     addHit(l, l.ok, settingshit::kButton, settingsid::kOk, false);

@@ -84,6 +84,14 @@ QSize settingsDialogSize(const QRect& available);
 int settingsSectionHeight(const SettingsSection& s);
 bool sectionIsWholeCard(const SettingsSection& s);
 
+// The width of a chip sized from the texts it can show (never narrower than
+// the model's width), and the room it needs to its left for a caption or a
+// picture drawn outside it.
+int settingsChipWidth(const SettingsChip& chip);
+int settingsChipLeadingRoom(const SettingsChip& chip);
+// The width of the button of a button row, from the texts it can show.
+int settingsRowButtonWidth(const SettingsRow& row);
+
 // The chips of a chip row, in chip order, placed right to left.
 QList<QRect> placeRowChips(const SettingsRow& row, const QRect& rowRect, bool wholeCard);
 

@@ -62,7 +62,7 @@ void buildGeneralPage(const AppSettings& s, QList<SettingsSection>& out)
          makeChipRow(u"靠近屏幕边缘吸附隐藏", nullptr,
                      {chip(u"隐藏后露出像素", settingschip::kSlider, 4, 156), chip(nullptr, settingschip::kSwitch, 6, 60)})}));
     out.append(section(u"启动", u"开机自启与桌面新图标自动归类", 2,
-                       {row(u"开机自动启动", u"登录 Windows 后自动运行Quillory", settingsrow::kSwitch, 4),
+                       {row(u"开机自动启动", u"登录桌面会话后自动运行Quillory", settingsrow::kSwitch, 4),
                         row(u"启动时收纳桌面新图标",
                             u"把桌面上新出现的图标按类型归入「程序 / 文档 / 图片 / 影音 / 压缩包 / 其他」；只新增不移动，不改动桌面文件",
                             settingsrow::kSwitch, 8)}));
@@ -131,7 +131,7 @@ void buildAppearancePage(QList<SettingsSection>& out)
                                  {chip(u"透明度", settingschip::kSlider, 9, 156), chip(u"选择背景", settingschip::kButton, 127, 100)}));
     out.append(appearanceSection(
         u"文字", u"图标名称、分组名等界面文字的颜色、透明度与字体", 8, u"文字",
-        u"图标名称、分组名、说明文字等界面文字的颜色、透明度与字体；跟随主题时随深浅色自动切换；透明度 0% 文字隐藏；「默认」字体为微软雅黑，下拉选择后立即生效",
+        u"图标名称、分组名、说明文字等界面文字的颜色、透明度与字体；跟随主题时随深浅色自动切换；透明度 0% 文字隐藏；「默认」为系统给界面配置的字体，下拉选择后立即生效",
         {chip(nullptr, settingschip::kFontCombo, 0, 0), chip(u"透明度", settingschip::kSlider, 14, 156), chip(u"颜色", settingschip::kColour, 129, 100)}));
     out.append(appearanceSection(u"窗口边框", u"窗口描边的颜色与透明程度；透明度 0% 不显示边框", 6, u"边框",
                                  u"窗口描边的颜色与透明程度；透明度 0% 不显示边框",
@@ -148,7 +148,7 @@ void buildProtectPage(QList<SettingsSection>& out)
          row(u"触发条件",
              u"键盘有输入行为或鼠标有移动行为时触发录屏；满足其一即开始，连续无触发达到下方时间即停止", settingsrow::kButton, 18),
          row(u"视频格式",
-             u"AVI（MJPG）兼容性最好，任何播放器可回放；MP4（H.264）体积更小，Windows 10+ 系统播放器直接播放，无需任何解码器",
+             u"AVI（MJPG）兼容性最好，任何播放器可回放；MP4（H.264）体积更小，常见播放器都能直接播放",
              settingsrow::kSegmented, 5),
          makeChipRow(u"视频帧率", u"每秒抓取的帧数（2~60，默认 59）；帧率越高画面越连贯，文件也越大",
                      {chip(u"帧率", settingschip::kSlider, 17, 156)}),

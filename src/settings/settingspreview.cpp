@@ -9,6 +9,7 @@
 #include "panel/panelmodel.h"
 #include "settings/settingsdialog.h"
 #include "settings/settingsglyphs.h"
+#include "settings/settingslayout.h"
 #include "widgets/hintcarddialog.h"
 #include "widgets/logviewerdialog.h"
 
@@ -29,7 +30,7 @@ namespace {
 
 // Shown where the dialog and the log viewer expect the data root. It names
 // no folder of this machine and is never created.
-const QString kSampleDataDir = QStringLiteral("C:/Tarnavel/TarnavelPanel");
+const QString kSampleDataDir = QStringLiteral("/home/user/.local/share/Tarnavel/TarnavelPanel");
 
 // Puts the palette and the language back as they were, whatever a shot
 // function changed.
@@ -53,12 +54,12 @@ QList<PanelGroup> fullGroups()
 {
     QList<PanelGroup> groups;
     appendPreviewGroup(groups, QStringLiteral("常用"),
-                       {QStringLiteral("C:/Windows/System32/notepad.exe"), QStringLiteral("C:/Windows/System32/mspaint.exe"),
-                        QStringLiteral("C:/Windows/System32/calc.exe"), QStringLiteral("C:/Windows/System32/cmd.exe"),
-                        QStringLiteral("C:/Windows/explorer.exe")});
+                       {QStringLiteral("/usr/bin/gedit"), QStringLiteral("/usr/bin/gimp"),
+                        QStringLiteral("/usr/bin/gnome-calculator"), QStringLiteral("/usr/bin/xterm"),
+                        QStringLiteral("/usr/bin/nautilus")});
     appendPreviewGroup(groups, QStringLiteral("工具"),
-                       {QStringLiteral("C:/Windows/System32/taskmgr.exe"), QStringLiteral("C:/Windows/System32/control.exe"),
-                        QStringLiteral("C:/Windows/System32/winver.exe")});
+                       {QStringLiteral("/usr/bin/gnome-system-monitor"), QStringLiteral("/usr/bin/gnome-control-center"),
+                        QStringLiteral("/usr/bin/htop")});
     appendPreviewGroup(groups, QStringLiteral("游戏"), {});
     return groups;
 }
@@ -67,9 +68,9 @@ QList<PanelGroup> smallGroups()
 {
     QList<PanelGroup> groups;
     appendPreviewGroup(groups, QStringLiteral("常用"),
-                       {QStringLiteral("C:/Windows/System32/notepad.exe"), QStringLiteral("C:/Windows/System32/mspaint.exe"),
-                        QStringLiteral("C:/Windows/System32/calc.exe")});
-    appendPreviewGroup(groups, QStringLiteral("工具"), {QStringLiteral("C:/Windows/System32/taskmgr.exe")});
+                       {QStringLiteral("/usr/bin/gedit"), QStringLiteral("/usr/bin/gimp"),
+                        QStringLiteral("/usr/bin/gnome-calculator")});
+    appendPreviewGroup(groups, QStringLiteral("工具"), {QStringLiteral("/usr/bin/gnome-system-monitor")});
     appendPreviewGroup(groups, QStringLiteral("游戏"), {});
     return groups;
 }
@@ -121,6 +122,38 @@ void shootLogViewer(LogViewerDialog& dialog, const QString& path)
     save(dialog, path);
 }
 
+int monitorSectionTop(const SettingsDialog& dialog)
+{
+    const QList<SettingsSection>& model = dialog.pageModel();
+    for (int i = 0; i < model.size() && i < dialog.pageLayout().sectionTops.size(); ++i) {
+        if (QString::fromUtf16(model.at(i).title) == QStringLiteral("屏幕监控"))
+            return dialog.pageLayout().sectionTops.at(i) - settingsgeom::kContentTop;
+    }
+    return 0;
+}
+
+// A day of sample log lines under `root`, so that the log viewer's sheets
+// show what a log looks like and nothing of this machine's own log.
+QString writeSampleLog(const QString& root)
+{
+    const QString day = root + QStringLiteral("/2026-11-06");
+    QDir().mkpath(day);
+    QFile file(day + QStringLiteral("/app.log"));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write("2026-11-06 13:15:02.114 [info] Quillory 1.0.136 starting, data root "
+                   "/home/user/.local/share/Tarnavel/TarnavelPanel\n"
+                   "2026-11-06 13:15:02.187 [info] layout loaded: 3 groups, 8 items\n"
+                   "2026-11-06 13:15:02.203 [info] settings loaded\n"
+                   "2026-11-06 13:15:02.388 [info] tray icon shown\n"
+                   "2026-11-06 13:15:04.702 [info] automatic backup: snapshot "
+                   "Quillory-Auto-20261106-131504.zip written (1.1 MiB)\n"
+                   "2026-11-06 13:16:11.950 [info] opened /usr/bin/gedit\n"
+                   "2026-11-06 13:16:40.031 [warning] icon of /opt/demo/bin/demo not found, using the theme icon\n"
+                   "2026-11-06 13:18:27.466 [info] settings saved\n");
+    }
+    return root;
+}
+
 void writeSampleSnapshots(const QString& dir)
 {
     QDir().mkpath(dir);
@@ -160,7 +193,7 @@ void appendPreviewGroup(QList<PanelGroup>& groups, const QString& name, const QS
 
 void previewHintCards(QWidget* parent, const QString& path)
 {
-    HintCardDialog card(translate(u"背景已设置"), backgroundFormatsHintHtml(), translate(u"选择文件"), translate(u"取消"),
+    HintCardDialog card(translate(u"选择背景"), backgroundFormatsHintHtml(), translate(u"选择文件"), translate(u"取消"),
                         parent);
     card.show();
     QCoreApplication::processEvents();
@@ -180,7 +213,7 @@ void previewSettingsGeneral(const QString& folder)
         save(*dialog, folder + QLatin1Char('/') + name);
     };
     shot(QStringLiteral("settings-lock-default.png"), QString());
-    shot(QStringLiteral("settings-lock-custom.png"), QStringLiteral("C:/Users/Public/Videos/lock-demo.mp4"));
+    shot(QStringLiteral("settings-lock-custom.png"), QStringLiteral("/home/user/Videos/lock-demo.mp4"));
 }
 
 void previewSettings258(const QString& folder)
@@ -206,7 +239,11 @@ void previewSettings258(const QString& folder)
 
     shootPage(*dialog, settingspage::kGeneral, folder + QStringLiteral("/settings-general.png"));
     shootPage(*dialog, settingspage::kIcons, folder + QStringLiteral("/settings-icons-groups.png"));
-    shootPage(*dialog, settingspage::kMonitor, folder + QStringLiteral("/settings-monitor.png"));
+    // The screen recorder's settings lead the protection page.
+    dialog->setCurrentPage(settingspage::kProtect);
+    dialog->setScrollOffset(monitorSectionTop(*dialog));
+    QCoreApplication::processEvents();
+    save(*dialog, folder + QStringLiteral("/settings-monitor.png"));
     shootPage(*dialog, settingspage::kProtect, folder + QStringLiteral("/settings-protect.png"));
 
     // The panel's groups change while the dialog is open: the last item of
@@ -253,7 +290,7 @@ void previewSettings258(const QString& folder)
     dialog->close();
     dialog->deleteLater();
 
-    LogViewerDialog logViewer(kSampleDataDir);
+    LogViewerDialog logViewer(kSampleDataDir, nullptr, writeSampleLog(folder + QStringLiteral("/_log_preview")));
     logViewer.resize(900, 620);
     shootLogViewer(logViewer, folder + QStringLiteral("/log-viewer.png"));
     setDarkTheme(true);

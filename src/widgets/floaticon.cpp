@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -24,6 +25,8 @@ FloatIcon::FloatIcon(const QPixmap& pixmap, const QString& name, const QPoint& p
       m_name(name)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    // The painted square leaves a thin see-through rim.
+    WindowShape::install(this, nullptr, QMargins(1, 1, 1, 1));
     // A tile must not keep the program running once the panel has closed.
     setAttribute(Qt::WA_QuitOnClose, false);
     setMouseTracking(true);

@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -72,6 +73,7 @@ GearMenuPopup::GearMenuPopup(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return 8.0; });
     setAttribute(Qt::WA_ShowWithoutActivating);
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);

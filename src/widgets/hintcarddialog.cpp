@@ -1,12 +1,14 @@
 #include "widgets/hintcarddialog.h"
 
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -51,6 +53,7 @@ HintCardDialog::HintCardDialog(const QString& title, const QString& richText,
     shadow->setColor(QColor(0, 0, 0, dark ? 130 : 60));
     card->setGraphicsEffect(shadow);
     outer->addWidget(card);
+    WindowShape::installCard(this, outer, card, 14);
 
     auto* body = new QVBoxLayout(card);
     body->setContentsMargins(24, 20, 24, 18);
@@ -124,7 +127,12 @@ HintCardDialog::HintCardDialog(const QString& title, const QString& richText,
     body->addLayout(row);
 
     setFixedWidth(476);
-    adjustSize();
+    // adjustSize() would stop at two thirds of the screen and cut the last
+    // paragraph; the card takes the height its text needs, within the screen.
+    int need = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+    if (const QScreen* s = screen())
+        need = qMin(need, s->availableGeometry().height());
+    resize(width(), need);
 }
 
 void HintCardDialog::mousePressEvent(QMouseEvent* event)

@@ -1,5 +1,7 @@
 #include "widgets/icongridlayout.h"
 
+#include <QTextBoundaryFinder>
+
 #include <algorithm>
 
 namespace {
@@ -141,4 +143,16 @@ QRect GridGeometry::nameBox(const QRect& cell) const
 {
     const int lines = fixedColumns ? 1 : 2;
     return QRect(cell.left() + 4, nameTop(cell), cell.width() - 8, lines * nameLineHeight);
+}
+
+int nameLineBreak(const QString& name, int fits)
+{
+    if (fits <= 0 || fits >= name.size())
+        return fits;
+    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, name);
+    lines.setPosition(fits);
+    if (lines.isAtBoundary())
+        return fits;
+    const qsizetype before = lines.toPreviousBoundary();
+    return before > 0 ? int(before) : fits;
 }

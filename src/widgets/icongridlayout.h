@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <QPoint>
 #include <QRect>
 
@@ -50,3 +52,10 @@ GridGeometry computeGridGeometry(int width, int height, int iconSize, bool showN
 // The largest icon side setIconSize accepts for a layout: 96 with automatic
 // columns, else what fits a fixed cell above its name (32..60).
 int gridIconSizeLimit(int width, int fixedColumns, int nameLineHeight);
+
+// Where a name shown on two lines breaks when its first `fits` characters
+// fit the first line: at the last word boundary within them, so that no word
+// is cut in two ("Network Connections" breaks before "Connections"); at
+// `fits` itself when the first line holds no boundary (one long word, or
+// text without spaces between words breaks between any two characters).
+int nameLineBreak(const QString& name, int fits);

@@ -372,8 +372,9 @@ IconGrid::NameLines& IconGrid::nameLines(const QString& name, int width, bool fi
             int n = int(name.size());
             while (n > 0 && fm.horizontalAdvance(name.left(n)) > width)
                 n = safeCut(name, n - 1);
-            lines.first = name.left(n);
-            lines.second = fm.elidedText(name.mid(n), Qt::ElideRight, width);
+            n = nameLineBreak(name, n);
+            lines.first = name.left(n).trimmed();
+            lines.second = fm.elidedText(name.mid(n).trimmed(), Qt::ElideRight, width);
         }
     }
     lines.firstX = (width - fm.horizontalAdvance(lines.first)) / 2;

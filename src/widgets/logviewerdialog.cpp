@@ -5,6 +5,7 @@
 #include "app/logging.h"
 #include "app/paths.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "widgets/logviewercontent.h"
 
 #include <QCheckBox>
@@ -58,10 +59,12 @@ QLabel* valueLabel()
 
 } // namespace
 
-LogViewerDialog::LogViewerDialog(const QString& dataDir, QWidget* parent) : QDialog(parent), dataDir(dataDir)
+LogViewerDialog::LogViewerDialog(const QString& dataDir, QWidget* parent, const QString& logFolder)
+    : QDialog(parent), dataDir(dataDir), logFolder(logFolder.isEmpty() ? logRoot() : logFolder)
 {
     setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_TranslucentBackground, true);
+    WindowShape::install(this, [] { return 12.0; });
     setAttribute(Qt::WA_MouseTracking, true);
     setMouseTracking(true);
     setModal(true);
@@ -202,7 +205,7 @@ void LogViewerDialog::reload()
     facts.executable = QCoreApplication::applicationFilePath();
     facts.workingDir = QDir::currentPath();
     facts.dataDir = dataDir;
-    facts.logRoot = logRoot();
+    facts.logRoot = logFolder;
     facts.version = version;
     facts.system = system;
     facts.qtVersion = QString::fromLatin1(qVersion());

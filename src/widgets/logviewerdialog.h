@@ -22,7 +22,9 @@ class QPushButton;
 class LogViewerDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit LogViewerDialog(const QString& dataDir, QWidget* parent = nullptr);
+    // `logFolder`: where the day folders of the logs lie; empty for the
+    // program's own log folder.
+    explicit LogViewerDialog(const QString& dataDir, QWidget* parent = nullptr, const QString& logFolder = QString());
 
     // Sets every style sheet from the current palette.
     void applyTheme();
@@ -64,6 +66,7 @@ private:
     QFrame* makeSeparator();
 
     QString dataDir;
+    QString logFolder;
     QPlainTextEdit* logView = nullptr;
     QCheckBox* autoScrollBox = nullptr;
     QLabel* statusLabel = nullptr;

@@ -1,6 +1,7 @@
 #include "widgets/menustyle.h"
 
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QMenu>
 
@@ -10,6 +11,8 @@ void styleMenu(QMenu* menu)
         return;
     menu->setWindowFlags(menu->windowFlags() | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
     menu->setAttribute(Qt::WA_TranslucentBackground);
+    if (!menu->findChild<WindowShape*>(QString(), Qt::FindDirectChildrenOnly))
+        WindowShape::install(menu, [] { return 10.0; });
     const bool dark = currentTheme().isDark;
     const QString sheet =
         QStringLiteral("QMenu{background:%1;border:1px solid %2;border-radius:10px;padding:5px;"

@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -55,6 +56,7 @@ MsgDialog::MsgDialog(QWidget* parent, int kind, const QString& title, const QStr
     shadow->setColor(QColor(0, 0, 0, 70));
     card->setGraphicsEffect(shadow);
     outer->addWidget(card);
+    WindowShape::installCard(this, outer, card, 8);
 
     auto* body = new QVBoxLayout(card);
     body->setContentsMargins(24, 22, 24, 20);

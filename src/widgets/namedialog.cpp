@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -27,6 +28,7 @@ NameDialog::NameDialog(bool rename, QWidget* parent)
 {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(std::max(themeCornerRadius(), 4)); });
     setModal(true);
     setFixedSize(300, 168);
     setMouseTracking(true);

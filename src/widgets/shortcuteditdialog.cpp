@@ -2,6 +2,7 @@
 
 #include "app/lang.h"
 #include "app/theme.h"
+#include "app/windowshape.h"
 #include "icons/iconservice.h"
 
 #include <QCheckBox>
@@ -73,6 +74,7 @@ ShortcutEditDialog::ShortcutEditDialog(const QString& itemPath, const QString& n
 {
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::Dialog);
     setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::install(this, [] { return qreal(qMax(4, themeCornerRadius())); });
     setModal(true);
 
     auto button = [this](const char16_t* text) { return new QPushButton(translate(text), this); };

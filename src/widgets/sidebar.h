@@ -31,6 +31,10 @@ public:
     void setPlainStyle(bool plain);
     void setCornerRadius(int radius);
     void setShowNewGroupButton(bool show);
+    // Whether a picture (the panel's background image, animation or video)
+    // shows through behind the list: names then get a halo to stay readable.
+    void setOverPicture(bool over) { m_overPicture = over; }
+    bool overPicture() const { return m_overPicture; }
 
     // Text width of tab i in the 13 px font, capped at six "中".
     int tabWidth(int i) const;
@@ -107,6 +111,7 @@ private:
     bool m_compact = false;
     bool m_showNewGroupButton = true;
     bool m_plainStyle = false;
+    bool m_overPicture = false;
     int m_cornerRadius = 12;
     int m_hoverRow = -1;
     int m_dropTarget = -1;

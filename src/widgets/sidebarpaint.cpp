@@ -3,6 +3,7 @@
 #include "widgets/sidebar.h"
 
 #include "app/lang.h"
+#include "app/readabletext.h"
 #include "app/theme.h"
 
 #include <QPainter>
@@ -102,11 +103,21 @@ void Sidebar::paintNormal(QPainter& p, const SidebarLayout& l)
             p.drawRoundedRect(row, 8, 8);
         }
         const QString name = fm.elidedText(translate(m_groups->at(i).name), Qt::ElideRight, W - 62);
-        p.setPen(i == currentIndex ? pal.c[17] : pal.c[16]);
-        p.drawText(QRect(20, row.top(), W - 43 - 20, row.height()), Qt::AlignLeft | Qt::AlignVCenter, name);
-        p.setPen(pal.c[18]);
-        p.drawText(QRect(8, row.top(), W - 21 - 8, row.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(m_groups->at(i).items.size()));
+        const QRect nameRect(20, row.top(), W - 43 - 20, row.height());
+        const QRect countRect(8, row.top(), W - 21 - 8, row.height());
+        const QString count = QString::number(m_groups->at(i).items.size());
+        const QColor nameColour = i == currentIndex ? pal.c[17] : pal.c[16];
+        // A picture shows through unless the list or the row is opaque.
+        const bool picture = m_overPicture && pal.c[11].alpha() < 255 && (!fill.isValid() || fill.alpha() < 255);
+        if (picture) {
+            drawTextOverPicture(p, nameRect, Qt::AlignLeft | Qt::AlignVCenter, name, nameColour);
+            drawTextOverPicture(p, countRect, Qt::AlignRight | Qt::AlignVCenter, count, pal.c[18]);
+        } else {
+            p.setPen(nameColour);
+            p.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, name);
+            p.setPen(pal.c[18]);
+            p.drawText(countRect, Qt::AlignRight | Qt::AlignVCenter, count);
+        }
     }
     p.restore();
 
@@ -150,9 +161,14 @@ void Sidebar::paintCompact(QPainter& p, const SidebarLayout& l)
         }
         if (i == currentIndex)
             p.fillRect(QRect(box.left(), 32, box.width(), 2), pal.c[28]);
-        p.setPen(i == currentIndex ? pal.c[28] : pal.c[16]);
+        const QColor colour = i == currentIndex ? pal.c[28] : pal.c[16];
         const QString name = fm.elidedText(translate(m_groups->at(i).name), Qt::ElideRight, box.width());
-        p.drawText(box, Qt::AlignCenter, name);
+        if (m_overPicture && pal.c[11].alpha() < 255) {
+            drawTextOverPicture(p, box, Qt::AlignCenter, name, colour);
+        } else {
+            p.setPen(colour);
+            p.drawText(box, Qt::AlignCenter, name);
+        }
     }
     if (l.hasOverflow)
         paintLineButton(p, l.overflowButton, true, m_hoverButton == 2 ? pal.c[28] : pal.c[16]);

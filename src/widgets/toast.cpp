@@ -1,6 +1,7 @@
 #include "widgets/toast.h"
 
 #include "app/theme.h"
+#include "app/windowshape.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -14,6 +15,9 @@ Toast::Toast(QWidget* parent)
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
                    | Qt::WindowTransparentForInput);
     setAttribute(Qt::WA_TranslucentBackground);
+    // Without a compositor the fade has no effect; the pill is then cut out
+    // of a square window instead of lying on black corners.
+    WindowShape::install(this, [this] { return height() / 2.0; });
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);

@@ -205,6 +205,22 @@ private Q_SLOTS:
         notifyLanguageChanged();
         QCOMPARE(second, 1);
     }
+
+    // Qt's own texts (standard buttons, file dialogs) follow the interface
+    // language, both ways.
+    void qtTextsFollowTheLanguage()
+    {
+        const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+        setLanguage(0);
+        notifyLanguageChanged();
+        QCOMPARE(cancel(), QStringLiteral("取消"));
+        setLanguage(1);
+        notifyLanguageChanged();
+        QCOMPARE(cancel(), QStringLiteral("Cancel"));
+        setLanguage(0);
+        notifyLanguageChanged();
+        QCOMPARE(cancel(), QStringLiteral("取消"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLang)

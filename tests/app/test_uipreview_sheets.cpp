@@ -142,6 +142,10 @@ private Q_SLOTS:
         QTest::newRow("message warning") << "msg-warning.png" << QSize(0, 0);
         QTest::newRow("progress") << "progress-backup.png" << QSize(0, 0);
         QTest::newRow("progress 45") << "progress-backup-45.png" << QSize(0, 0);
+        QTest::newRow("sign-in") << "sign-in.png" << QSize(0, 0);
+        QTest::newRow("sign-in, English") << "sign-in-en.png" << QSize(0, 0);
+        QTest::newRow("sign-in filled in") << "sign-in-filled.png" << QSize(0, 0);
+        QTest::newRow("sign-in filled in, English") << "sign-in-filled-en.png" << QSize(0, 0);
     }
     void sheets()
     {
@@ -173,8 +177,7 @@ private Q_SLOTS:
     void nothingIsWrittenOutsideTheFolder()
     {
         QVERIFY2(m_outsideChanges.isEmpty(), qPrintable(m_outsideChanges.join(QLatin1Char('\n'))));
-        // The sample paths name a Windows drive; on Linux "C:/..." would be a
-        // folder relative to the working folder.
+        // No sample path may make a folder relative to the working folder.
         QCOMPARE(QDir(m_cwd).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
         QVERIFY(!QFileInfo::exists(QDir(QDir::homePath()).filePath(QStringLiteral("C:"))));
         // The sample lock background lives only while its shot is taken.
@@ -183,8 +186,33 @@ private Q_SLOTS:
         // tree comparison above), and were not read: the light sheet is light.
         const QImage general(m_out + QStringLiteral("/settings-general.png"));
         QVERIFY(qGray(general.pixel(general.width() - 40, general.height() / 2)) > 200);
-        // Besides the pictures and check texts, only the snapshot folder.
-        QCOMPARE(QDir(m_out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("_backup_preview")});
+        // Besides the pictures and check texts, only the sample snapshots and
+        // the sample log.
+        QCOMPARE(QDir(m_out).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("_backup_preview"), QStringLiteral("_log_preview")}));
+    }
+
+    // The log viewer's sheets show sample lines, never this machine's log.
+    void logSheetsShowSampleLines()
+    {
+        const QByteArray sample = testsupport::readFile(m_out + QStringLiteral("/_log_preview/2026-11-06/app.log"));
+        QVERIFY(sample.contains("[info]"));
+        QVERIFY(!sample.contains(QDir::homePath().toUtf8()));
+    }
+
+    // The recorder's sheet shows its settings, not an empty page: much of the
+    // content area differs from the card colour.
+    void monitorSheetShowsTheRecorder()
+    {
+        const QImage image = QImage(m_out + QStringLiteral("/settings-monitor.png")).convertToFormat(QImage::Format_RGB32);
+        QVERIFY(!image.isNull());
+        const QRect content(180, 80, image.width() - 210, image.height() - 150);
+        const QRgb card = image.pixel(content.right() - 2, content.bottom() - 2);
+        int marked = 0;
+        for (int y = content.top(); y <= content.bottom(); ++y)
+            for (int x = content.left(); x <= content.right(); ++x)
+                marked += image.pixel(x, y) != card ? 1 : 0;
+        QVERIFY2(marked > content.width() * content.height() / 100, qPrintable(QString::number(marked)));
     }
 
     void sampleSnapshotsAreRewritten()
@@ -225,6 +253,8 @@ private Q_SLOTS:
         QTest::newRow("appearance scrolled") << "settings-appearance-top.png" << "settings-appearance-half.png";
         QTest::newRow("progress 0/45") << "progress-backup.png" << "progress-backup-45.png";
         QTest::newRow("shortcut editor lnk/plain") << "shortcut-edit-dialog.png" << "shortcut-edit-dialog-nolnk.png";
+        QTest::newRow("sign-in Chinese/English") << "sign-in.png" << "sign-in-en.png";
+        QTest::newRow("sign-in empty/filled") << "sign-in.png" << "sign-in-filled.png";
     }
     void picturesDiffer()
     {
@@ -241,7 +271,8 @@ private Q_SLOTS:
         // One picture of each step, in the order the steps run; the
         // protection page is written twice, the small groups last.
         const QStringList order{
-            QStringLiteral("kicked-expired.png"), QStringLiteral("update-dialog.png"),
+            QStringLiteral("kicked-expired.png"), QStringLiteral("sign-in-filled-en.png"),
+            QStringLiteral("update-dialog.png"),
             QStringLiteral("lock-dialog-change.png"), QStringLiteral("item-menu.png"),
             QStringLiteral("lock-overlay-photo.png"), QStringLiteral("settings-lock-custom.png"),
             QStringLiteral("settings-protect-model-moved.png"), QStringLiteral("log-viewer-dark.png"),

@@ -71,6 +71,17 @@ bool scriptTempsPresent()
     return !QDir(QDir::tempPath()).entryList({ QStringLiteral("krvbak_*") }, QDir::Dirs).isEmpty();
 }
 
+// An open window of the program: counts the language-change notices it gets.
+struct LanguageProbe : QWidget {
+    int changes = 0;
+    void changeEvent(QEvent* e) override
+    {
+        if (e->type() == QEvent::LanguageChange)
+            ++changes;
+        QWidget::changeEvent(e);
+    }
+};
+
 } // namespace
 
 class TestMainWindowBackup : public QObject {
@@ -247,12 +258,17 @@ void TestMainWindowBackup::exportImportRoundTrip()
     w->groups[0].name = QStringLiteral("Changed");
     QVERIFY(w->saveLayout());
     w->settings.iconSize = 40;
+    w->settings.language = 1;
+    setLanguage(1);
     QVERIFY(w->saveSettings());
     QVERIFY(QFile::remove(root() + QStringLiteral("/apps_registry.json")));
     QVERIFY(testsupport::writeFile(root() + QStringLiteral("/auth.json"), "{\"user\":\"after\"}"));
 
     w->maintenanceUi.openFileName = [bundle](QWidget*, const QString&, const QString&, const QString&) { return bundle; };
+    LanguageProbe openWindow;
     w->importUserData();
+    QCOMPARE(currentLanguage(), 0);
+    QVERIFY(openWindow.changes > 0);
     QCOMPARE(toastText(*w), QStringLiteral("数据已导入并生效"));
     QCOMPARE(w->groups.size(), 1);
     QCOMPARE(w->groups[0].name, QStringLiteral("Alpha"));
@@ -360,11 +376,13 @@ void TestMainWindowBackup::reloadAfterRestoreFollowsTheFiles()
     });
     restoreguard::savesHeldCount().fetch_add(1);
     QVERIFY(BackupEngine::savesHeld());
+    LanguageProbe openWindow;
 
     w->reloadAfterRestore();
     QCOMPARE(w->groups[0].name, QStringLiteral("Restored"));
     QCOMPARE(w->settings.iconSize, 72);
     QCOMPARE(currentLanguage(), 1);
+    QVERIFY(openWindow.changes > 0);
     QVERIFY(!BackupEngine::savesHeld());
     setLanguage(0);
 }

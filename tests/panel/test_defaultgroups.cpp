@@ -17,6 +17,12 @@ QStringList describe(const PanelGroup& g)
     return out;
 }
 
+// Installed desktop entries and programs on PATH, as listed.
+struct FakeInstalled : testsupport::FakeApplicationFinder {
+    QHash<QString, QString> programs;
+    QString findProgram(const QString& name) const override { return programs.value(name); }
+};
+
 UserFolders sampleFolders()
 {
     UserFolders f;
@@ -44,6 +50,8 @@ private Q_SLOTS:
     void volumeName_data();
     void volumeName();
     void itemsCarryOnlyPathAndName();
+    void settingsPlacesNeedAnOpener_data();
+    void settingsPlacesNeedAnOpener();
     void namesAreTranslatedWhenBuilt();
 };
 
@@ -52,7 +60,8 @@ void TestDefaultGroups::commonGroupOrder()
     testsupport::FakeVolumeLister volumes;
     volumes.volumes = {{QStringLiteral("/"), QStringLiteral("/dev/sda1")},
                        {QStringLiteral("/data"), QStringLiteral("/dev/sdb1")}};
-    const testsupport::FakeApplicationFinder apps;
+    FakeInstalled apps;
+    apps.programs.insert(QStringLiteral("gnome-control-center"), QStringLiteral("/usr/bin/gnome-control-center"));
     const QList<PanelGroup> groups = buildDefaultGroups(sampleFolders(), volumes, apps);
     QCOMPARE(groups.size(), 2);
     QCOMPARE(groups[0].name, QStringLiteral("常用"));
@@ -92,8 +101,10 @@ void TestDefaultGroups::userFolderThatIsHomeIsSkipped()
     QFETCH(bool, kept);
     UserFolders f = sampleFolders();
     f.documents = documents;
-    const QList<PanelGroup> groups =
-        buildDefaultGroups(f, testsupport::FakeVolumeLister(), testsupport::FakeApplicationFinder());
+    // Both settings places present, whatever this machine has installed.
+    FakeInstalled apps;
+    apps.programs.insert(QStringLiteral("systemsettings"), QStringLiteral("/usr/bin/systemsettings"));
+    const QList<PanelGroup> groups = buildDefaultGroups(f, testsupport::FakeVolumeLister(), apps);
     bool found = false;
     for (const PanelItem& it : groups[0].items)
         found = found || it.name == QStringLiteral("文档");
@@ -211,6 +222,39 @@ void TestDefaultGroups::namesAreTranslatedWhenBuilt()
     QCOMPARE(groups[0].items.last().name, QStringLiteral("Local Disk (/srv)"));
     QCOMPARE(describe(groups[1]), (QStringList{QStringLiteral("Command Prompt=/a/xterm.desktop"),
                                                QStringLiteral("This PC=") + kThisPc}));
+}
+
+void TestDefaultGroups::settingsPlacesNeedAnOpener_data()
+{
+    QTest::addColumn<QStringList>("programs");
+    QTest::addColumn<QStringList>("places");
+    QTest::newRow("nothing installed") << QStringList() << QStringList();
+    QTest::newRow("network editor only")
+        << QStringList{QStringLiteral("nm-connection-editor")} << QStringList{QStringLiteral("网络连接")};
+    QTest::newRow("printer tool only")
+        << QStringList{QStringLiteral("system-config-printer")} << QStringList{QStringLiteral("打印机")};
+    QTest::newRow("a desktop's settings opens both")
+        << QStringList{QStringLiteral("systemsettings")} << QStringList{QStringLiteral("网络连接"), QStringLiteral("打印机")};
+}
+
+// The network and printer places open through a settings program; without
+// one an item would do nothing when clicked.
+void TestDefaultGroups::settingsPlacesNeedAnOpener()
+{
+    QFETCH(QStringList, programs);
+    QFETCH(QStringList, places);
+    FakeInstalled apps;
+    for (const QString& p : programs)
+        apps.programs.insert(p, QStringLiteral("/usr/bin/") + p);
+    const QList<PanelGroup> groups = buildDefaultGroups(sampleFolders(), testsupport::FakeVolumeLister(), apps);
+    QStringList got;
+    for (const PanelItem& it : groups[0].items) {
+        if (it.name == QStringLiteral("网络连接") || it.name == QStringLiteral("打印机"))
+            got << it.name;
+    }
+    QCOMPARE(got, places);
+    // The network place itself opens by its address and always stays.
+    QVERIFY(describe(groups[0]).contains(QStringLiteral("网络=::{208D2C60-3AEA-1069-A2D7-08002B30309D}")));
 }
 
 QTEST_GUILESS_MAIN(TestDefaultGroups)

@@ -4,6 +4,8 @@
 #include <QMovie>
 #include <QtTest>
 
+#include <cmath>
+
 namespace {
 
 LockCardLayout layoutFor(QSize size, bool input, bool error = false, bool remove = false)
@@ -42,6 +44,31 @@ QString writeGif(const QString& dir, const QString& name)
 class TestUiLockOverlay : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The wrong-password line reads at the usual text contrast (4.5:1) on
+    // both ends of the plain backdrop of each theme.
+    void errorTextContrast_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QColor>("backdrop");
+        QTest::newRow("dark, top") << true << QColor(16, 21, 33);
+        QTest::newRow("dark, bottom") << true << QColor(27, 35, 50);
+        QTest::newRow("light, top") << false << QColor(245, 248, 253);
+        QTest::newRow("light, bottom") << false << QColor(219, 228, 245);
+    }
+    void errorTextContrast()
+    {
+        QFETCH(bool, dark);
+        QFETCH(QColor, backdrop);
+        const auto luminance = [](const QColor& c) {
+            const auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+        };
+        const double a = luminance(lockErrorTextColour(false, dark));
+        const double b = luminance(backdrop);
+        const double ratio = (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+        QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
+    }
+
     void cardScalesWithTheWindow_data()
     {
         QTest::addColumn<QSize>("size");

@@ -499,7 +499,7 @@ private Q_SLOTS:
         h.d().setCurrentPage(1);
         prompts->hintAnswers << false;
         QVERIFY(clickElement(h.d(), settingsid::kBackgroundChoose));
-        QCOMPARE(prompts->asked, QStringList{QStringLiteral("hint: 背景已设置")});
+        QCOMPARE(prompts->asked, QStringList{QStringLiteral("hint: 选择背景")});
         prompts->hintAnswers << true;
         prompts->fileAnswers << QStringLiteral("/nowhere/holiday.MP4");
         QVERIFY(clickElement(h.d(), settingsid::kPortraitBackgroundChoose));

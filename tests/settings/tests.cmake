@@ -7,3 +7,4 @@ qy_add_test(test_settings_mainwindow SOURCES ${D}/test_settings_mainwindow.cpp $
 qy_add_test(test_settingsbackup SOURCES ${D}/test_settingsbackup.cpp ${D}/fakeprompts.h LIBS qy_settings TIMEOUT 1200)
 qy_add_test(test_settingsprotect SOURCES ${D}/test_settingsprotect.cpp ${D}/fakeprompts.h LIBS qy_settings)
 qy_add_test(test_settingsabout SOURCES ${D}/test_settingsabout.cpp ${D}/fakeprompts.h LIBS qy_settings)
+qy_add_test(test_settingstexts SOURCES ${D}/test_settingstexts.cpp LIBS qy_settings)

@@ -137,6 +137,23 @@ private Q_SLOTS:
         QTEST(dlg.exec(), "result");
     }
 
+    // A long text makes the card as tall as it needs: the last paragraph is
+    // shown whole.
+    void hintCardShowsItsWholeText()
+    {
+        QString text = QStringLiteral("<div style=\"line-height:168%\">");
+        for (int i = 0; i < 6; ++i)
+            text += QStringLiteral("· 第 %1 行：比例不符时按等比放大铺满裁切显示，文件过大可能影响性能。<br>").arg(i);
+        text += QStringLiteral("最后一段</div>");
+        HintCardDialog dlg(QStringLiteral("选择背景"), text, QStringLiteral("选择文件"), QStringLiteral("取消"));
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const auto* body = dlg.findChild<QLabel*>(QStringLiteral("hintBody"));
+        QVERIFY(body);
+        QVERIFY2(body->height() >= body->heightForWidth(body->width()),
+                 qPrintable(QStringLiteral("%1 < %2").arg(body->height()).arg(body->heightForWidth(body->width()))));
+    }
+
     void hintCardMovesOnlyByItsHeader_data()
     {
         QTest::addColumn<int>("pressY");

@@ -12,6 +12,25 @@ static GridGeometry standardGrid(int count, int height = 400)
 class TestIconGridLayout : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void nameLineBreak_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("fits");
+        QTest::addColumn<int>("breakAt");
+        QTest::newRow("inside the second word") << QStringLiteral("Network Connections") << 12 << 8;
+        QTest::newRow("right after the space") << QStringLiteral("Network Connections") << 8 << 8;
+        QTest::newRow("one long word") << QStringLiteral("Supercalifragilistic") << 9 << 9;
+        QTest::newRow("Chinese breaks anywhere") << QStringLiteral("网络连接设置中心") << 5 << 5;
+        QTest::newRow("everything fits") << QStringLiteral("Trash") << 5 << 5;
+        QTest::newRow("hyphen") << QStringLiteral("Text-Editor Pro") << 8 << 5;
+    }
+    void nameLineBreak()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, fits);
+        QTEST(::nameLineBreak(name, fits), "breakAt");
+    }
+
     void columnsAndPitch_data()
     {
         QTest::addColumn<int>("width");

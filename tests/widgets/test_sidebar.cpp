@@ -1,6 +1,7 @@
 #include "widgets/sidebar.h"
 
 #include "app/lang.h"
+#include "app/theme.h"
 #include "testsupport.h"
 #include "widgets/namedialog.h"
 #include "widgetwaits.h"
@@ -11,6 +12,7 @@
 #include <QMimeData>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -83,6 +85,42 @@ QStringList describe(QMenu* menu)
 class TestSidebar : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Over a dark picture that shows through a see-through list, the dark
+    // names keep the contrast of readable text against what surrounds them.
+    void namesReadableOverAPicture()
+    {
+        setDarkTheme(false);
+        const ThemePalette before = currentTheme();
+        const QColor seeThrough(240, 242, 246, 30);
+        setThemeMidColors(seeThrough, seeThrough, seeThrough);
+        Fixture f(3);
+        f.current = -1;
+        f.bar->setOverPicture(true);
+        QImage shot(f.bar->size(), QImage::Format_ARGB32_Premultiplied);
+        shot.fill(QColor(24, 26, 30));
+        f.bar->render(&shot);
+        setThemeMidColors(before.c[10], before.c[11], before.c[23]);
+
+        const auto luminance = [](QRgb c) {
+            const auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * lin(qRed(c) / 255.0) + 0.7152 * lin(qGreen(c) / 255.0) + 0.0722 * lin(qBlue(c) / 255.0);
+        };
+        // The name of the first row, without the count at its right.
+        const QRect row = f.bar->layoutNow().rowRect(1);
+        const QRect name(20, row.top(), 60, row.height());
+        double darkest = 1;
+        double lightest = 0;
+        for (int y = name.top(); y <= name.bottom(); ++y) {
+            for (int x = name.left(); x <= name.right(); ++x) {
+                const double l = luminance(shot.pixel(x, y));
+                darkest = std::min(darkest, l);
+                lightest = std::max(lightest, l);
+            }
+        }
+        const double ratio = (lightest + 0.05) / (darkest + 0.05);
+        QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
+    }
+
     void init() { setLanguage(0); }
 
     void groupAtNormal_data()
