@@ -161,11 +161,18 @@ void MainWindow::syncLockState()
     QNetworkReply* reply =
         postOnline(onlineManager(), serviceActionUrl(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")),
                    QJsonDocument(o).toJson(QJsonDocument::Compact), 12000, true);
+    reply->setProperty(kLockSyncUserProperty, auth.username);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onLockSyncReply(reply); });
 }
 
 bool MainWindow::showLogin()
 {
+    // Nobody signs in past the lock screen, neither with the remembered
+    // password nor with another account.
+    if (settings.uiLocked) {
+        showUnlockPrompt();
+        return false;
+    }
     // On the heap and guarded: the window may go away while the dialog's
     // own event loop runs.
     QPointer<LoginDialog> dialog = new LoginDialog(this);
@@ -238,6 +245,7 @@ void MainWindow::showSignedOut(const QString& reason)
 {
     ++signedOutShown;
     signedOutDialog = SessionKickedDialog::showKicked(reason, this);
+    holdWindowWhileLocked(signedOutDialog);
 }
 
 void MainWindow::updateGearMenuUser()

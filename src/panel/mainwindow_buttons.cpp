@@ -156,6 +156,8 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 FloatIcon* MainWindow::addFloatIcon(int itemIndex)
 {
+    if (settings.uiLocked)
+        return nullptr;
     if (currentGroupIndex < 0 || currentGroupIndex >= groups.size())
         return nullptr;
     const PanelGroup& group = groups.at(currentGroupIndex);
