@@ -118,7 +118,8 @@ private Q_SLOTS:
         QCOMPARE(finished.count(), error.isEmpty() ? 1 : 0);
         if (!error.isEmpty()) {
             QVERIFY(d.firstField()->isEnabled());
-            QCOMPARE(d.shakeAmount(), 1.0);
+            // Started; the animation may have taken a step before the poll.
+            QVERIFY(d.shakeAmount() > 0.0);
         }
     }
 
