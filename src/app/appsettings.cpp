@@ -278,6 +278,10 @@ void applySettingsObject(const QJsonObject& o, AppSettings& s, QSize* geometry)
     s.monitorFps = clamped("monitorFps", d.monitorFps, 2, 60);
     s.progUnlockEpoch = i("progUnlockEpoch", d.progUnlockEpoch);
     s.progUnlockEpochUser = str("progUnlockEpochUser", d.progUnlockEpochUser);
+    // A file from before the owner was kept: the account of the baseline is
+    // the one that has been unlocking this panel.
+    s.progUnlockOwner = o.contains(QLatin1String("progUnlockOwner")) ? str("progUnlockOwner", d.progUnlockOwner)
+                                                                      : s.progUnlockEpochUser;
 
     s.protectPasswordHash = str("protectPasswordHash", d.protectPasswordHash);
     const QString legacyHash = str("uiPasswordHash", QString());
@@ -378,6 +382,7 @@ QJsonObject settingsToObject(const AppSettings& s, const QSize& geometry)
     o.insert(QStringLiteral("monitorFps"), s.monitorFps);
     o.insert(QStringLiteral("progUnlockEpoch"), s.progUnlockEpoch);
     o.insert(QStringLiteral("progUnlockEpochUser"), s.progUnlockEpochUser);
+    o.insert(QStringLiteral("progUnlockOwner"), s.progUnlockOwner);
     o.insert(QStringLiteral("protectPasswordHash"), s.protectPasswordHash);
     QJsonObject map;
     for (auto it = s.obfuscateMap.constBegin(); it != s.obfuscateMap.constEnd(); ++it)

@@ -95,6 +95,9 @@ struct AppSettings {
     // account only records its epoch, so an unlock granted before this
     // password existed cannot clear it.
     QString progUnlockEpochUser;
+    // The only account whose remote unlock may lift the protection: the one
+    // signed in when the protection password was set (empty: none).
+    QString progUnlockOwner;
     QString protectPasswordHash;
     QMap<QString, QString> obfuscateMap;
     bool obfuscateEnabled = false;

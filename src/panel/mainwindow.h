@@ -53,6 +53,7 @@ class SupportChatDialog;
 class TitleBarActions;
 class Toast;
 class UiLockOverlay;
+struct PasswordCheckOutcome;
 template <typename T> class QFutureWatcher;
 
 // The panel window: frameless, translucent and self-painted. It owns the
@@ -251,8 +252,9 @@ public Q_SLOTS:
     void showItemMenu(int itemIndex, QPoint globalPos);
     void removeFloatIcon(FloatIcon* f);
     void openSettings();
-    // Opens the settings on the screen-monitor set-up, without the
-    // protection password (the recorder's button when it is not set up).
+    // Opens the settings on the screen-monitor set-up (the recorder's button
+    // when it is not set up), asking for the protection password when one
+    // is set.
     void openMonitorSettings();
     void toggleSearch();
     void refreshSearch(QString key);
@@ -387,10 +389,31 @@ public:
     // deadline ends it, a sign-in meanwhile replaces it.
     QPointer<QNetworkReply> lockSyncReply;
     QString lockSyncToken;
+    // The property of a lock-sync reply naming the account it was asked for.
+    static constexpr char kLockSyncUserProperty[] = "quilloryLockSyncUser";
+    // The panel's other windows that the lock hid and its end brings back.
+    const QList<QPointer<QWidget>>& windowsSetAsideByLock() const { return windowsHiddenForLock; }
 private:
     void showStartupLockOverlay();
     void showUnlockPrompt();
-    bool verifyProtectionPassword(const QString& password);
+    // The lock screen's check, off the GUI thread and through the guard
+    // against guessing; renews a stored password of an older form.
+    void checkLockScreenPassword(const QString& password,
+                                 const std::function<void(const PasswordCheckOutcome&)>& answer);
+    // Asks for the protection password (the dialog's remove link clears all
+    // protection); true once it was given.
+    bool askProtectionPassword();
+    // A protection password was just set: the account signed in now owns it.
+    void takeProtectionOwnership();
+    // While locked no other window of the panel can be used: modal ones are
+    // cancelled, menus closed, the rest hidden until the unlock.
+    void setWindowsAsideForLock();
+    // Hides a window that appears while locked until the unlock.
+    void holdWindowWhileLocked(QWidget* w);
+    void bringBackWindowsAfterLock();
+    // Cancels every open password dialog (the protection changed under it).
+    void closePasswordPrompts();
+    QList<QPointer<QWidget>> windowsHiddenForLock;
     void removePasswordFromLockScreen();
     void dropLockOverlayNow();
     void setHeaderDividerHidden(bool hidden);

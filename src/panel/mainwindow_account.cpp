@@ -170,12 +170,19 @@ void MainWindow::syncLockState()
     QNetworkReply* reply =
         postOnline(onlineManager(), serviceActionUrl(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")),
                    QJsonDocument(o).toJson(QJsonDocument::Compact), 12000);
+    reply->setProperty(kLockSyncUserProperty, auth.username);
     lockSyncReply = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onLockSyncReply(reply); });
 }
 
 bool MainWindow::showLogin()
 {
+    // Nobody signs in past the lock screen, neither with the remembered
+    // password nor with another account.
+    if (settings.uiLocked) {
+        showUnlockPrompt();
+        return false;
+    }
     // One sign-in at a time: a second request (the market, the chat) while
     // a dialog is up brings that one forward instead of stacking another;
     // its answer reaches every window through the token.
@@ -256,6 +263,7 @@ void MainWindow::showSignedOut(const QString& reason)
 {
     ++signedOutShown;
     signedOutDialog = SessionKickedDialog::showKicked(reason, this);
+    holdWindowWhileLocked(signedOutDialog);
 }
 
 void MainWindow::updateGearMenuUser()

@@ -166,6 +166,8 @@ constexpr char kFloatItemKey[] = "itemKey";
 
 FloatIcon* MainWindow::addFloatIcon(int itemIndex)
 {
+    if (settings.uiLocked)
+        return nullptr;
     if (currentGroupIndex < 0 || currentGroupIndex >= groups.size())
         return nullptr;
     const PanelGroup& group = groups.at(currentGroupIndex);

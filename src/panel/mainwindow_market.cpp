@@ -18,6 +18,10 @@ AppMarketDialog* MainWindow::appMarket() const
 
 void MainWindow::openAppMarket()
 {
+    if (settings.uiLocked) {
+        showUnlockPrompt();
+        return;
+    }
     if (!marketDialog) {
         marketDialog = new AppMarketDialog(this);
         connectAppMarketSignals();

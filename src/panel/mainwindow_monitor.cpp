@@ -22,6 +22,10 @@ void MainWindow::toggleScreenMonitor()
     connect(monitor, &ScreenMonitor::recordingResumed, this, &MainWindow::onScreenMonitorResumed, Qt::UniqueConnection);
 
     if (monitor->isRunning()) {
+        // The recorder watches over the protected panel: turning it off is
+        // as protected as its set-up.
+        if (!settings.protectPasswordHash.isEmpty() && !askProtectionPassword())
+            return;
         monitor->stop();
         setUiButtonLit(kMonitorButton, false);
         showToast(translate("屏幕监控已停止"), 0);
@@ -71,6 +75,12 @@ void MainWindow::openMonitorSettings()
 {
     openSettings();
     // Locked, no dialog opens: the lock screen asks for the password first.
-    if (settingsDialog)
+    if (!settingsDialog)
+        return;
+    // The set-up lies on the protection page: with a password set, the page
+    // asks for it as when it is chosen in the dialog.
+    if (settings.protectPasswordHash.isEmpty())
         settingsDialog->gotoMonitorSettings();
+    else
+        settingsDialog->gotoProtectPage();
 }

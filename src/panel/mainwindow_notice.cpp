@@ -28,8 +28,9 @@ QObject* MainWindow::onlineGuard()
 
 void MainWindow::fetchLatestNotice()
 {
-    // One notice at a time: no request while a popup is open.
-    if (pendingNoticeId > 0)
+    // One notice at a time: no request while a popup is open. None pops up
+    // over the lock screen; the next poll after the unlock brings it.
+    if (pendingNoticeId > 0 || settings.uiLocked)
         return;
     QJsonObject o;
     if (!auth.token.isEmpty())
@@ -53,7 +54,7 @@ void MainWindow::showLatestNotice(QNetworkReply* reply)
     NoticeInfo notice;
     const NoticeVerdict verdict = judgeNotice(answer, seen, QFileInfo::exists(noticeSeenPath()),
                                               QDateTime::currentDateTime(), &notice);
-    if (verdict == NoticeVerdict::Ignore || pendingNoticeId > 0)
+    if (verdict == NoticeVerdict::Ignore || pendingNoticeId > 0 || settings.uiLocked)
         return;
     if (verdict == NoticeVerdict::MarkSeen) {
         saveNoticeSeen(notice.gen, notice.id);

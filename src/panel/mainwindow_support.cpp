@@ -71,6 +71,10 @@ void MainWindow::onUnreadReply(QNetworkReply* reply)
 
 void MainWindow::openSupportChat()
 {
+    if (settings.uiLocked) {
+        showUnlockPrompt();
+        return;
+    }
     if (!supportChat) {
         supportChat = new SupportChatDialog(this);
         connect(supportChat, &SupportChatDialog::unreadChanged, bottomBar, &BottomBar::setBadgeCount);

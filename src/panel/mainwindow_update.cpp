@@ -44,6 +44,10 @@ void MainWindow::checkForUpdates(bool beta, bool manual)
 
 void MainWindow::checkUpdatesAtStartup()
 {
+    // Its dialog could download and start an installer past the lock
+    // screen; a locked panel skips this run's silent check.
+    if (settings.uiLocked)
+        return;
     checkForUpdates(settings.updateChannel == 1, false);
 }
 

@@ -4,10 +4,10 @@
 #include "app/servicehost.h"
 #include "app/theme.h"
 #include "app/windowshape.h"
+#include "protect/passwordguard.h"
 #include "protect/passwordhash.h"
 
 #include <QDesktopServices>
-#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -15,7 +15,6 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QTimer>
-#include <QtConcurrent>
 
 #include <cmath>
 
@@ -241,17 +240,11 @@ void LockDialog::startCheck()
     m_first->setEnabled(false);
     if (m_second)
         m_second->setEnabled(false);
-    auto* watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        onCheckFinished(watcher->result());
-    });
-    const QString hash = m_storedHash;
-    const QString entered = m_first->text();
-    watcher->setFuture(QtConcurrent::run([hash, entered] { return verifyPassword(hash, entered); }));
+    checkProtectionPassword(m_storedHash, m_first->text(), this,
+                            [this](const PasswordCheckOutcome& outcome) { onCheckFinished(outcome); });
 }
 
-void LockDialog::onCheckFinished(bool ok)
+void LockDialog::onCheckFinished(const PasswordCheckOutcome& outcome)
 {
     m_busy = false;
     if (m_closing)
@@ -260,10 +253,15 @@ void LockDialog::onCheckFinished(bool ok)
     m_first->setEnabled(true);
     if (m_second)
         m_second->setEnabled(true);
-    if (ok) {
+    if (outcome.verdict == PasswordCheckOutcome::Accepted) {
+        m_renewedHash = outcome.renewedHash;
         if (verifiedHook)
             verifiedHook(m_first->text());
         tryAccept(true);
+        return;
+    }
+    if (outcome.verdict == PasswordCheckOutcome::Wait) {
+        showFieldError(passwordWaitText(outcome.waitMs), m_first, true);
         return;
     }
     const char* text = m_mode == Remove ? "密码错误，无法移除"

@@ -8,6 +8,7 @@
 
 class QLineEdit;
 class QTimer;
+struct PasswordCheckOutcome;
 
 // Where every element of the password dialog sits, in dialog pixels. One
 // function computes it; painting, hit-testing and the fields all read it.
@@ -30,8 +31,9 @@ LockDialogLayout lockDialogLayout(int mode, int removeWidth, int forgotWidth);
 // The small modal dialog that sets (mode 0), checks (1), changes (2) or
 // removes (3) the protection password. It never writes the settings: it
 // checks against the hash handed in and reports through its result, its
-// fields and the hooks. The check runs on the global pool so the window
-// keeps animating through 100,000 PBKDF2 rounds.
+// fields and the hooks. The check runs on the task pool, through the
+// password guard that slows repeated guessing down, so the window keeps
+// animating through 100,000 PBKDF2 rounds.
 class LockDialog : public QDialog {
     Q_OBJECT
 public:
@@ -44,6 +46,9 @@ public:
     void setStoredHash(const QString& hash) { m_storedHash = hash; }
     QString password() const;
     QString newPassword() const;
+    // After an accepted check against a stored text in an older form: the
+    // password in the current form, for the caller to store; else empty.
+    QString renewedHash() const { return m_renewedHash; }
     void setError(const QString& text);
     bool tryAccept(bool alreadyVerified);
 
@@ -77,7 +82,7 @@ private:
     int elementAt(const QPoint& pos) const;
     void showFieldError(const QString& text, QLineEdit* field, bool select);
     void startCheck();
-    void onCheckFinished(bool ok);
+    void onCheckFinished(const PasswordCheckOutcome& outcome);
     void openRemoveDialog();
     void finish(int code);
     void ensureTimer();
@@ -92,6 +97,7 @@ private:
     int m_hovered = None;
     int m_pressed = None;
     QString m_storedHash;
+    QString m_renewedHash;
     QTimer* m_timer = nullptr;
     double m_fadeIn = 1.0;
     double m_shake = 0.0;

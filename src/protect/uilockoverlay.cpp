@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMovie>
+#include <QPointer>
 #include <QTimer>
 #include <QWindow>
 
@@ -192,10 +193,40 @@ void UiLockOverlay::showPasswordInput(bool removeMode)
 
 void UiLockOverlay::submitPassword()
 {
+    if (m_fadingOut || m_checking)
+        return;
+    // Without anyone to check against, nothing opens.
+    if (!checkPassword) {
+        onCheckAnswered(PasswordCheckOutcome());
+        return;
+    }
+    m_checking = true;
+    m_checkRemoveMode = m_removeMode;
+    setCursor(Qt::WaitCursor);
+    if (m_passwordEdit)
+        m_passwordEdit->setReadOnly(true);
+    const QPointer<UiLockOverlay> self(this);
+    checkPassword(m_passwordEdit ? m_passwordEdit->text() : QString(), [self](const PasswordCheckOutcome& outcome) {
+        if (self)
+            self->onCheckAnswered(outcome);
+    });
+}
+
+void UiLockOverlay::onCheckAnswered(const PasswordCheckOutcome& outcome)
+{
+    if (m_checking) {
+        m_checking = false;
+        unsetCursor();
+        if (m_passwordEdit)
+            m_passwordEdit->setReadOnly(false);
+    }
     if (m_fadingOut)
         return;
-    if (verifyPassword && !verifyPassword(m_passwordEdit ? m_passwordEdit->text() : QString())) {
-        m_errorText = translate("密码错误，请重试");
+    if (outcome.verdict != PasswordCheckOutcome::Accepted) {
+        if (!m_inputVisible)
+            return;
+        m_errorText = outcome.verdict == PasswordCheckOutcome::Wait ? passwordWaitText(outcome.waitMs)
+                                                                    : translate("密码错误，请重试");
         m_shake = 1.0;
         if (m_passwordEdit) {
             m_passwordEdit->selectAll();
@@ -205,7 +236,9 @@ void UiLockOverlay::submitPassword()
         update();
         return;
     }
-    const bool removing = m_removeMode;
+    // The answer belongs to the entry it was asked from: switching between
+    // unlock and remove meanwhile does not turn an unlock into a removal.
+    const bool removing = m_checkRemoveMode;
     beginFadeOut();
     if (removing) {
         if (onRemovePassword)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protect/passwordguard.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QRectF>
@@ -58,7 +60,11 @@ public:
     explicit UiLockOverlay(QWidget* parent);
     ~UiLockOverlay() override;
 
-    std::function<bool(const QString&)> verifyPassword;
+    // Checks an entered password. The owner calls `answer` once, at once or
+    // later from the GUI thread's event loop; until then the entry waits and
+    // takes no second submission. Unset, every password is refused.
+    using CheckAnswer = std::function<void(const PasswordCheckOutcome&)>;
+    std::function<void(const QString& password, CheckAnswer answer)> checkPassword;
     std::function<void()> onUnlocked;
     std::function<void()> onRemovePassword;
     std::function<void()> onHidden;
@@ -75,6 +81,7 @@ public:
     bool isInputVisible() const { return m_inputVisible; }
     bool isRemoveMode() const { return m_removeMode; }
     bool isFadingOut() const { return m_fadingOut; }
+    bool isChecking() const { return m_checking; }
     bool isMovingWindow() const { return m_movingWindow; }
     QString errorText() const { return m_errorText; }
     QLineEdit* passwordEdit() const { return m_passwordEdit; }
@@ -103,6 +110,7 @@ protected:
 
 private:
     void cancelInput();
+    void onCheckAnswered(const PasswordCheckOutcome& outcome);
     void updateAnimationTimer();
     void animationStep();
     QSize devicePixelSize() const;
@@ -117,6 +125,8 @@ private:
     QLineEdit* m_passwordEdit = nullptr;
     bool m_inputVisible = false;
     bool m_removeMode = false;
+    bool m_checking = false;
+    bool m_checkRemoveMode = false;
     QString m_errorText;
     QRectF m_submitRect;
     int m_hoverItem = 0;

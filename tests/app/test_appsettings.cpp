@@ -41,7 +41,8 @@ const QList<Member>& scalarMembers()
         {"hoverOpacity", 'i', 100}, {"showNewGroupBtn", 'b', true}, {"uiLocked", 'b', false},
         {"lockBgPath", 's', ""}, {"monitorDir", 's', ""}, {"monitorMaxMB", 'i', 100},
         {"monitorIdleSec", 'i', 30}, {"monitorTrigger", 'i', 0}, {"monitorFormat", 'i', 1},
-        {"monitorFps", 'i', 59}, {"progUnlockEpoch", 'i', 0}, {"progUnlockEpochUser", 's', ""}, {"protectPasswordHash", 's', ""},
+        {"monitorFps", 'i', 59}, {"progUnlockEpoch", 'i', 0}, {"progUnlockEpochUser", 's', ""},
+        {"progUnlockOwner", 's', ""}, {"protectPasswordHash", 's', ""},
         {"obfuscateEnabled", 'b', false}, {"backupAuto", 'b', true}, {"backupIntervalDays", 'i', 1},
         {"backupRetain", 'i', 10}, {"backupDir", 's', ""}, {"backupLastAt", 's', ""},
     };
@@ -107,8 +108,9 @@ private Q_SLOTS:
             expected << QLatin1String(m.key);
         for (const auto& m : listMembers())
             expected << m.first;
-        // 80 members, the account of the lock-sync baseline, and the window size
-        QCOMPARE(expected.size(), 82);
+        // 80 members, the accounts of the lock-sync baseline and of the
+        // protection, and the window size
+        QCOMPARE(expected.size(), 83);
         QStringList stored = settingsToObject(AppSettings(), QSize(1, 2)).keys();
         expected.sort();
         stored.sort();
@@ -305,6 +307,24 @@ private Q_SLOTS:
         QVERIFY(saveAppSettings(f.path(), s, QSize(10, 20), nullptr));
         QVERIFY(!f.stored().contains(QStringLiteral("uiPasswordHash")));
         QCOMPARE(f.stored().value(QStringLiteral("protectPasswordHash")).toString(), expected);
+    }
+
+    // Files from before the protection's account was kept: the account of
+    // the lock-sync baseline stands in for it, so its remote unlock still
+    // works; a stored value, even empty, is taken as it is.
+    void protectionOwnerOfOlderFiles_data()
+    {
+        QTest::addColumn<QJsonObject>("file");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("older file") << QJsonObject{{"progUnlockEpochUser", "ann"}} << "ann";
+        QTest::newRow("stored") << QJsonObject{{"progUnlockEpochUser", "ann"}, {"progUnlockOwner", "bob"}} << "bob";
+        QTest::newRow("stored empty") << QJsonObject{{"progUnlockEpochUser", "ann"}, {"progUnlockOwner", ""}} << "";
+    }
+    void protectionOwnerOfOlderFiles()
+    {
+        QFETCH(QJsonObject, file);
+        QFETCH(QString, expected);
+        QCOMPARE(loadedAsStored(file).value(QStringLiteral("progUnlockOwner")).toString(), expected);
     }
 
     void geometry_data()

@@ -301,6 +301,7 @@ private Q_SLOTS:
         qputenv("KRV_TOKEN_HEARTBEAT_SEC", "1");
         AppSettings s;
         s.protectPasswordHash = QStringLiteral("s$") + QString(64, QLatin1Char('0'));
+        s.progUnlockOwner = QStringLiteral("ada");
         QString error;
         QVERIFY2(saveAppSettings(settingsFile(), s, QSize(800, 500), &error), qPrintable(error));
         svc.control(QStringLiteral("account.add"), {{QStringLiteral("username"), QStringLiteral("ada")},
@@ -335,6 +336,7 @@ private Q_SLOTS:
         setOnlineDeadlineOverride(2000);
         AppSettings s;
         s.protectPasswordHash = QStringLiteral("s$") + QString(64, QLatin1Char('0'));
+        s.progUnlockOwner = QStringLiteral("ada");
         s.progUnlockEpochUser = QStringLiteral("ada");
         s.progUnlockEpoch = 0;
         QString error;
@@ -357,6 +359,45 @@ private Q_SLOTS:
         QSize size;
         loadAppSettings(settingsFile(), saved, &size);
         QCOMPARE(saved.protectPasswordHash, QString());
+    }
+
+    // Another account signed in on the panel since the password was set
+    // cannot lift it: neither its first answer nor its unlock counts.
+    void lockSyncIgnoresAnotherAccount()
+    {
+        qputenv("KRV_TOKEN_HEARTBEAT_SEC", "1");
+        AppSettings s;
+        s.protectPasswordHash = QStringLiteral("s$") + QString(64, QLatin1Char('0'));
+        s.uiLocked = true;
+        s.progUnlockOwner = QStringLiteral("ada");
+        s.progUnlockEpochUser = QStringLiteral("ada");
+        s.progUnlockEpoch = 4;
+        QString error;
+        QVERIFY2(saveAppSettings(settingsFile(), s, QSize(800, 500), &error), qPrintable(error));
+        svc.control(QStringLiteral("account.add"), {{QStringLiteral("username"), QStringLiteral("eve")},
+                                                    {QStringLiteral("password"), QStringLiteral("pw-2")},
+                                                    {QStringLiteral("max_devices"), 1}});
+        const QString token = svc.control(QStringLiteral("account.sign_in"),
+                                          {{QStringLiteral("username"), QStringLiteral("eve")},
+                                           {QStringLiteral("device"), QStringLiteral("this-pc")}})
+                                  .value(QStringLiteral("token"))
+                                  .toString();
+        writeAuth(AuthState{token, QStringLiteral("eve"), QString(), false, false});
+        MainWindow w;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            svc.requestsTo(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")).size() >= 2, 10000);
+        svc.control(QStringLiteral("account.unlock"), {{QStringLiteral("username"), QStringLiteral("eve")}});
+        svc.control(QStringLiteral("clear_log"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            svc.requestsTo(QStringLiteral("/api/uc.php"), QStringLiteral("lock_sync")).size() >= 2, 10000);
+        AppSettings saved;
+        QSize size;
+        loadAppSettings(settingsFile(), saved, &size);
+        QVERIFY(!saved.protectPasswordHash.isEmpty());
+        QVERIFY(saved.uiLocked);
+        QCOMPARE(saved.progUnlockEpochUser, QStringLiteral("ada"));
+        QCOMPARE(saved.progUnlockEpoch, 4);
+        QVERIFY(w.currentSettings().uiLocked);
     }
 
     void lockSyncAndHostReportAreNotRepeated()

@@ -5,13 +5,19 @@
 #include "app/appsettings.h"
 #include "app/paths.h"
 #include "panel/mainwindow.h"
+#include "protect/lockdialog.h"
 #include "protect/screenmonitor.h"
+#include "settings/settingsdialog.h"
+#include "settings/settingspagemodel.h"
 #include "testsupport.h"
 #include "widgets/bottombar.h"
 #include "widgets/titlebaractions.h"
 #include "widgets/toast.h"
 #include "widgets/uibtn.h"
+#include "widgetwaits.h"
 
+#include <QCryptographicHash>
+#include <QLineEdit>
 #include <QtTest>
 
 namespace {
@@ -20,9 +26,17 @@ constexpr int kMonitorButton = uiBtnId(UiBtn::ScreenMonitor);
 
 QString settingsFile() { return cachedAppDataDir() + QStringLiteral("/settings.json"); }
 
-void writeMonitorFolder(const QString& folder)
+// The older stored form: one SHA-256, so checks finish at once.
+QString quickHash(const QString& password)
+{
+    return QStringLiteral("s$")
+        + QString::fromLatin1(QCryptographicHash::hash(("s" + password).toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+void writeMonitorFolder(const QString& folder, const QString& passwordHash = QString())
 {
     AppSettings s;
+    s.protectPasswordHash = passwordHash;
     s.monitorDir = folder;
     s.monitorFormat = 0;
     s.monitorFps = 2;
@@ -147,6 +161,61 @@ private Q_SLOTS:
         QCOMPARE(toastText(w), QStringLiteral("屏幕监控已停止"));
         QVERIFY(!monitor->isRunning());
         QVERIFY(!litAnywhere(w));
+    }
+
+    // With a protection password, stopping the recorder asks for it: a
+    // cancel or a wrong password leaves it recording.
+    void stoppingAsksForTheProtectionPassword()
+    {
+        writeMonitorFolder(testsupport::testRoot() + QStringLiteral("/recordings"), quickHash(QStringLiteral("pw12")));
+        MainWindow w;
+        ScreenMonitor* monitor = ScreenMonitor::instance();
+        w.handleUiButton(kMonitorButton);
+        QVERIFY(monitor->isRunning());
+
+        QStringList asked;
+        testsupport::whenWidget([] { return qobject_cast<LockDialog*>(QApplication::activeModalWidget()); },
+                                [&](QWidget* d) {
+                                    asked << static_cast<LockDialog*>(d)->title();
+                                    static_cast<QDialog*>(d)->reject();
+                                },
+                                5000, &w);
+        w.handleUiButton(kMonitorButton);
+        QCOMPARE(asked, QStringList { QStringLiteral("验证程序保护密码") });
+        QVERIFY(monitor->isRunning());
+        QVERIFY(lit(w));
+
+        testsupport::whenWidget([] { return qobject_cast<LockDialog*>(QApplication::activeModalWidget()); },
+                                [](QWidget* d) {
+                                    auto* prompt = static_cast<LockDialog*>(d);
+                                    prompt->firstField()->setText(QStringLiteral("pw12"));
+                                    prompt->tryAccept(false);
+                                },
+                                5000, &w);
+        w.handleUiButton(kMonitorButton);
+        QVERIFY(!monitor->isRunning());
+        QCOMPARE(toastText(w), QStringLiteral("屏幕监控已停止"));
+    }
+
+    // Sent to the set-up on the protection page, the button passes the
+    // page's password question only with the password.
+    void setUpBehindAPasswordAsksForIt()
+    {
+        writeMonitorFolder(QString(), quickHash(QStringLiteral("pw12")));
+        MainWindow w;
+        QString asked;
+        testsupport::whenWidget([] { return qobject_cast<LockDialog*>(QApplication::activeModalWidget()); },
+                                [&](QWidget* d) {
+                                    asked = static_cast<LockDialog*>(d)->title();
+                                    static_cast<QDialog*>(d)->reject();
+                                },
+                                5000, &w);
+        w.handleUiButton(kMonitorButton);
+        QCOMPARE(asked, QStringLiteral("验证程序保护密码"));
+        QTRY_VERIFY(w.openSettingsDialog());
+        QVERIFY(w.openSettingsDialog()->currentPage() != settingspage::kProtect);
+        QVERIFY(!w.openSettingsDialog()->isProtectUnlocked());
+        w.openSettingsDialog()->reject();
     }
 };
 

@@ -151,7 +151,11 @@ private Q_SLOTS:
         auto* o = new UiLockOverlay(&host);
         o->setGeometry(host.rect());
         QStringList calls;
-        o->verifyPassword = [](const QString& p) { return p == QLatin1String("right"); };
+        o->checkPassword = [](const QString& p, const UiLockOverlay::CheckAnswer& answer) {
+            PasswordCheckOutcome outcome;
+            outcome.verdict = p == QLatin1String("right") ? PasswordCheckOutcome::Accepted : PasswordCheckOutcome::Wrong;
+            answer(outcome);
+        };
         o->onUnlocked = [&] { calls << QStringLiteral("unlocked"); };
         o->onRemovePassword = [&] { calls << QStringLiteral("removed"); };
         o->onHidden = [&] { calls << QStringLiteral("hidden"); };
