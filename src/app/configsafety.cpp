@@ -51,7 +51,7 @@ AtomicSave saveFileAtomicallyDetailed(const QString& path, const QByteArray& byt
         if (error)
             *error = QStringLiteral("cannot make private: ") + file.errorString();
         file.cancelWriting();
-        return false;
+        return AtomicSave::OpenFailed;
     }
     const qint64 written = file.write(bytes);
     if (written != bytes.size()) {
