@@ -268,6 +268,30 @@ private Q_SLOTS:
         QVERIFY2(err.contains(QByteArray("[TarnavelPanel] log mkdir failed: " + root + "/logs/")), err);
     }
 
+    // An import whose process died during its switch: the start completes it
+    // before the layout is read, so the panel shows the imported groups and
+    // never a mix.
+    void interruptedImportIsFinishedBeforeTheDataIsRead()
+    {
+        const QString layout = dataRoot() + QStringLiteral("/layout.json");
+        QVERIFY(testsupport::writeFile(layout, "{\"groups\":[{\"name\":\"Before\",\"items\":[]}]}"));
+        QVERIFY(testsupport::writeFile(layout + QStringLiteral(".import-old"), testsupport::readFile(layout)));
+        QVERIFY(testsupport::writeFile(layout + QStringLiteral(".import-new"),
+                                       "{\"groups\":[{\"name\":\"Imported\",\"items\":[]}]}"));
+        QVERIFY(testsupport::writeFile(dataRoot() + QStringLiteral("/import-state.json"),
+                                       "{\"phase\":\"forward\",\"files\":[{\"name\":\"layout.json\",\"existed\":true}]}"));
+        Panel panel;
+        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown"));
+        QVERIFY(log().contains("importUserData: interrupted import completed:"));
+        ::kill(pid_t(panel.p.processId()), SIGTERM);
+        QVERIFY(panel.finishedWith(0));
+        const QByteArray after = testsupport::readFile(layout);
+        QVERIFY2(after.contains("Imported") && !after.contains("Before"), after.constData());
+        QVERIFY(!QFileInfo::exists(dataRoot() + QStringLiteral("/import-state.json")));
+        QVERIFY(!QFileInfo::exists(layout + QStringLiteral(".import-new")));
+        QVERIFY(!QFileInfo::exists(layout + QStringLiteral(".import-old")));
+    }
+
     void agentHandsOverToThePanel()
     {
         Panel agent({ QStringLiteral("--agent") });
