@@ -166,7 +166,7 @@ int qMain(int argc, char** argv)
     startTempCleanupThread();
     // Files earlier versions or other tools left readable by others; off
     // the GUI thread, since the data root may hold installed apps.
-    QtConcurrent::run(AsyncTask::pool(), [root = cachedAppDataDir()] {
+    AsyncTask::pool()->start([root = cachedAppDataDir()] {
         if (const int changed = tightenTree(root))
             qInfo() << "data root: made" << changed << "entries private";
     });

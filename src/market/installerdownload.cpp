@@ -8,6 +8,7 @@
 #include "platform/privatefolder.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -62,6 +63,7 @@ void PanelUpdater::downloadUpdate(const QString& url)
     updateDownloading = true;
     if (hooks.stopNoticePoll)
         hooks.stopNoticePoll();
+    removeStaleRuns();
 
     const QUrl target(url);
     if (!target.isValid() || target.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0) {
@@ -222,6 +224,19 @@ bool PanelUpdater::startHandOff()
         return false;
     }
     return true;
+}
+
+void PanelUpdater::removeStaleRuns()
+{
+    // A run whose panel was killed during the download left its folder. A
+    // hand-off script still running its installer owns a recent one.
+    const QDateTime before = QDateTime::currentDateTime().addDays(-1);
+    const QFileInfoList runs = QDir(updateRunBase()).entryInfoList({QStringLiteral("update-*")},
+                                                                  QDir::Dirs | QDir::NoSymLinks | QDir::Hidden);
+    for (const QFileInfo& run : runs) {
+        if (run.lastModified() < before && !QDir(run.absoluteFilePath()).removeRecursively())
+            qWarning() << "update: stale run folder left behind:" << run.absoluteFilePath();
+    }
 }
 
 void PanelUpdater::discardRun()

@@ -84,6 +84,8 @@ private:
     void setDialogStatus(const QString& text);
     // Removes the current run's folder with whatever it holds.
     void discardRun();
+    // Removes the folders of earlier runs untouched for a day.
+    void removeStaleRuns();
     void toast(const QString& text, int kind);
 
     QWidget* window;

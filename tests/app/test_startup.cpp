@@ -85,6 +85,34 @@ private Q_SLOTS:
         QVERIFY(panel.finishedWith(0));
     }
 
+    // What an earlier version left readable by others is made private at
+    // start: the data root, its folders and files (owner bits kept).
+    void dataRootMadePrivateAtStart()
+    {
+        const QString old = dataRoot() + QStringLiteral("/old/settings.json");
+        const QString tool = dataRoot() + QStringLiteral("/apps/tool/run.sh");
+        QVERIFY(testsupport::writeFile(old, "{}"));
+        QVERIFY(testsupport::writeFile(tool, "#!/bin/sh\n"));
+        const auto open = QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        const auto dirOpen = open | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        const auto rwx = rw | QFileDevice::ExeOwner;
+        for (const QString& dir : QStringList{dataRoot(), dataRoot() + QStringLiteral("/old"), dataRoot() + QStringLiteral("/apps/tool")})
+            QVERIFY(QFile::setPermissions(dir, rwx | dirOpen));
+        QVERIFY(QFile::setPermissions(old, rw | open));
+        QVERIFY(QFile::setPermissions(tool, rwx | dirOpen));
+        Panel panel;
+        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        const auto others = [](const QString& path) { return QFileInfo(path).permissions() & 0x0077; };
+        QTRY_COMPARE_WITH_TIMEOUT(others(tool), QFileDevice::Permissions(), 10000);
+        QCOMPARE(others(dataRoot()), QFileDevice::Permissions());
+        QCOMPARE(others(dataRoot() + QStringLiteral("/old")), QFileDevice::Permissions());
+        QCOMPARE(others(old), QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(tool).permissions() & 0x7000, rwx);
+        ::kill(pid_t(panel.p.processId()), SIGTERM);
+        QVERIFY(panel.finishedWith(0));
+    }
+
     void secondStartWakesTheFirstAndSigtermQuits()
     {
         Panel first({ QStringLiteral("--bogus"), QStringLiteral("-x"), QStringLiteral("--agentx") });
