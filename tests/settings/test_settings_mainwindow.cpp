@@ -254,11 +254,25 @@ private Q_SLOTS:
     // The recorder's button without a recording folder lands on the
     // protection page without asking for the password, and the page stays
     // locked for the navigation.
+    // The button without a folder sends the user to the set-up on the
+    // protection page; with a password set, the page asks for it first.
+    void monitorButtonWithoutFolderOpensItsSettings_data()
+    {
+        QTest::addColumn<bool>("passwordSet");
+        QTest::addColumn<bool>("given");
+        QTest::newRow("no password") << false << false;
+        QTest::newRow("password given") << true << true;
+        QTest::newRow("password cancelled") << true << false;
+    }
     void monitorButtonWithoutFolderOpensItsSettings()
     {
+        QFETCH(bool, passwordSet);
+        QFETCH(bool, given);
         FakePromptsScope prompts;
+        if (given)
+            prompts->lockAnswers << LockPromptAnswer { true, QStringLiteral("pw12"), QString() };
         AppSettings s;
-        s.protectPasswordHash = QStringLiteral("s$abc");
+        s.protectPasswordHash = passwordSet ? QStringLiteral("s$abc") : QString();
         s.monitorDir.clear();
         QString error;
         QVERIFY(saveAppSettings(settingsFile(), s, QSize(800, 500), &error));
@@ -268,14 +282,19 @@ private Q_SLOTS:
         w.handleUiButton(9);
         SettingsDialog* d = w.openSettingsDialog();
         QVERIFY(d);
-        QCOMPARE(d->currentPage(), int(settingspage::kProtect));
-        QVERIFY(!d->isProtectUnlocked());
-        QVERIFY(prompts->lockModes.isEmpty());
-        // Pressed again while the dialog is open: the same dialog, same page.
-        d->setCurrentPage(settingspage::kGeneral);
-        w.handleUiButton(9);
-        QCOMPARE(w.openSettingsDialog(), d);
-        QCOMPARE(d->currentPage(), int(settingspage::kProtect));
+        QCOMPARE(prompts->lockModes, passwordSet ? QList<int> { int(LockDialog::Verify) } : QList<int>());
+        const bool reached = !passwordSet || given;
+        QCOMPARE(d->currentPage() == int(settingspage::kProtect), reached);
+        QCOMPARE(d->isProtectUnlocked(), passwordSet && given);
+        if (reached) {
+            // Pressed again while the dialog is open: the same dialog, same
+            // page, and no second question.
+            d->setCurrentPage(settingspage::kGeneral);
+            w.handleUiButton(9);
+            QCOMPARE(w.openSettingsDialog(), d);
+            QCOMPARE(d->currentPage(), int(settingspage::kProtect));
+            QCOMPARE(prompts->lockModes.size(), passwordSet ? 1 : 0);
+        }
         d->reject();
     }
     // The language segment of the general page switches every open window
