@@ -667,15 +667,25 @@ private Q_SLOTS:
         h.d().setCurrentPage(3);
         QCOMPARE(h.d().iconRows().size(), 1);
         const QImage shot = h.d().grab().toImage();
-        const qreal ratio = shot.devicePixelRatio();
-        int red = 0;
+        auto isRed = [&](int x, int y) {
+            const QColor c = shot.pixelColor(x, y);
+            return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+        };
+        // The row's box is the leftmost red picture; its red height and width.
+        int left = shot.width();
         for (int y = 0; y < shot.height(); ++y)
-            for (int x = 0; x < shot.width(); ++x) {
-                const QColor c = shot.pixelColor(x, y);
-                red += c.red() > 200 && c.green() < 60 && c.blue() < 60 ? 1 : 0;
-            }
-        const double logical = red / (ratio * ratio);
-        QVERIFY2(logical > 24 * 12 * 0.7 && logical < 24 * 12 * 1.3, qPrintable(QString::number(logical)));
+            for (int x = 0; x < left; ++x)
+                if (isRed(x, y))
+                    left = x;
+        QVERIFY(left < shot.width());
+        const int ratio = int(std::lround(shot.devicePixelRatio()));
+        QRect red;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = left; x < std::min(shot.width(), left + 30 * ratio); ++x)
+                if (isRed(x, y))
+                    red |= QRect(x, y, 1, 1);
+        QVERIFY2(red.width() >= 22 * ratio && red.width() <= 24 * ratio, qPrintable(QString::number(red.width())));
+        QVERIFY2(red.height() >= 10 * ratio && red.height() <= 13 * ratio, qPrintable(QString::number(red.height())));
     }
 
     void itemCellOfAnItemThatMovedIsIgnored()
