@@ -385,7 +385,7 @@ private Q_SLOTS:
             QTRY_COMPARE(w.panelGroups().at(0).items.size(), 1);
         };
         if (how == QLatin1String("relocate")) {
-            w.chooseRelocation = [&] {
+            w.chooseRelocation = [&]() -> QString {
                 clearGone();
                 return files() + QStringLiteral("/other.pdf");
             };

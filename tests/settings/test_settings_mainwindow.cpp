@@ -472,7 +472,7 @@ private Q_SLOTS:
     {
         FakePromptsScope prompts;
         MainWindow w;
-        SettingsDialog* d = showWithSettings(w, settingspage::kAppearance);
+        SettingsDialog* d = showWithSettings(w, settingspage::kGeneral);
         QVERIFY(d);
         QVERIFY(!currentTheme().isDark);
         QVERIFY(clickElement(*d, settingsid::kSegmentBase + 2 * settingssegment::kTheme + 1));

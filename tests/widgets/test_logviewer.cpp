@@ -165,10 +165,14 @@ private Q_SLOTS:
         QVERIFY(strip.x() >= 0);
         QVERIFY(dragFrom(strip) != QPoint(0, 0));
 
-        const QRect close = LogViewerDialog::closeRectFor(dialog.width());
-        QTest::mouseMove(&dialog, close.center());
+        auto hover = [&](const QPoint& at) {
+            QMouseEvent e(QEvent::MouseMove, QPointF(at), dialog.mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(&dialog, &e);
+        };
+        hover(LogViewerDialog::closeRectFor(dialog.width()).center());
         QCOMPARE(dialog.cursor().shape(), Qt::PointingHandCursor);
-        QTest::mouseMove(&dialog, strip);
+        hover(strip);
         QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
     }
 
