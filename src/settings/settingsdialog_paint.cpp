@@ -270,6 +270,8 @@ void SettingsDialog::paintSections(QPainter& p, const QColor& cardColour)
                 int titleWidth = rr.row.width() - 210;
                 if (row.kind == settingsrow::kButton)
                     titleWidth = rr.row.width() - settingsRowButtonWidth(row) - 16;
+                if (row.kind == settingsrow::kSegmented)
+                    titleWidth = std::min(titleWidth, rr.row.width() - settingsSegmentedWidth(row) - 16);
                 if (row.kind == settingsrow::kChips && !rr.chips.isEmpty())
                     titleWidth = rr.chips.first().left() - settingsChipLeadingRoom(row.chips.first()) - 12
                                - rr.row.left();
@@ -300,7 +302,7 @@ void SettingsDialog::paintRow(QPainter& p, const SettingsRow& row, const Setting
                             settingsSwitchValue(m_working, row.id));
         break;
     case settingsrow::kSegmented: {
-        const int w = row.id == settingssegment::kHoverMode ? 218 : 200;
+        const int w = settingsSegmentedWidth(row);
         const int trackTop = whole ? top + (bottom - top - 27) / 2 : top + 3;
         const QRect track(right - w, trackTop, w, 28);
         p.setPen(Qt::NoPen);
@@ -751,6 +753,8 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
             slot.iconPath = *s.path;
             slot.slotId = base + s.cell;
             slot.removeId = base + s.clearCell;
+            // Up to the end of the slot's own cell, short of the next one.
+            slot.labelWidth = s.fromRight > 208 ? 45 : 33;
             paintIconUploadSlot(p, pal, tile, settingsFont11(), slot, m_hoverId, m_pressedId);
         }
 

@@ -72,7 +72,7 @@ void SettingsDialog::layoutProtectPage(int width, int top)
     // Right-aligned, as wide as the longer of its two texts needs.
     int passwordWidth = 120;
     for (const char16_t* text : {u"设置程序保护密码", u"修改程序保护密码"})
-        passwordWidth = std::max(passwordWidth, settingsFont13Metrics().horizontalAdvance(translate(text)) + 24);
+        passwordWidth = std::max(passwordWidth, settingsFont13Metrics().horizontalAdvance(translate(text)) + 16);
     l.passwordButton = settingsRect(w + 159 - passwordWidth, top + 85, w + 158, top + 114);
     m_layout.hits.append(HitRect{l.passwordButton, settingshit::kButton, settingsid::kProtectPassword, true});
 

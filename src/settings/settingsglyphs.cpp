@@ -361,7 +361,7 @@ void paintIconUploadSlot(QPainter& p, const ThemePalette& pal, const QColor& fil
     }
     if (!slot.label.isEmpty()) {
         // A longer caption takes a size or two less before it is elided.
-        const QRect labelRect(x + 32, y, 58, 28);
+        const QRect labelRect(x + 32, y, slot.labelWidth, 28);
         QFont fitted = font;
         while (fitted.pixelSize() > 9 && QFontMetrics(fitted).horizontalAdvance(slot.label) > labelRect.width())
             fitted.setPixelSize(fitted.pixelSize() - 1);

@@ -62,6 +62,8 @@ struct IconUploadSlot {
     QString iconPath;
     int slotId = -1;
     int removeId = -1;
+    // Room for the caption right of the tile, up to the next control.
+    int labelWidth = 58;
 };
 void paintIconUploadSlot(QPainter& p, const ThemePalette& pal, const QColor& fill, const QFont& font,
                          const IconUploadSlot& slot, int hoverId, int pressedId);

@@ -104,12 +104,11 @@ void addRowTargets(SettingsPageLayout& l, const SettingsRow& row, const Settings
         break;
     }
     case settingsrow::kSegmented: {
-        const int w = row.id == settingssegment::kHoverMode ? 218 : 200;
-        const int extra = row.id == settingssegment::kHoverMode ? 9 : 0;
+        const int w = settingsSegmentedWidth(row);
         const int segTop = whole ? top + (bottom - top - 27) / 2 : top + 3;
         for (int i = 0; i < 2; ++i) {
             const int left = right - w + i * w / 2;
-            addHit(l, settingsRect(left, segTop, left + 99 + extra, segTop + 27), settingshit::kSegment,
+            addHit(l, settingsRect(left, segTop, left + w / 2 - 1, segTop + 27), settingshit::kSegment,
                    settingsid::kSegmentBase + 2 * row.id + i, true);
         }
         break;
@@ -247,6 +246,14 @@ int settingsChipLeadingRoom(const SettingsChip& chip)
     if (chip.id == settingsid::kBackgroundChoose || chip.id == settingsid::kPortraitBackgroundChoose)
         room += 64;
     return room;
+}
+
+int settingsSegmentedWidth(const SettingsRow& row)
+{
+    const int base = row.id == settingssegment::kHoverMode ? 218 : 200;
+    // Each half holds its label with 12 px on either side.
+    const int half = widestAdvance({settingsSegmentLabel(row.id, 0), settingsSegmentLabel(row.id, 1)}) + 24 + 4;
+    return std::max(base, 2 * half);
 }
 
 int settingsRowButtonWidth(const SettingsRow& row)

@@ -91,6 +91,8 @@ int settingsChipWidth(const SettingsChip& chip);
 int settingsChipLeadingRoom(const SettingsChip& chip);
 // The width of the button of a button row, from the texts it can show.
 int settingsRowButtonWidth(const SettingsRow& row);
+// The width of a two-way segmented row control, from its two labels.
+int settingsSegmentedWidth(const SettingsRow& row);
 
 // The chips of a chip row, in chip order, placed right to left.
 QList<QRect> placeRowChips(const SettingsRow& row, const QRect& rowRect, bool wholeCard);

@@ -341,7 +341,8 @@ void ElideCombo::restoreElidedItem()
     m_elidedFull.clear();
 }
 
-int ElideCombo::elideWidth() const { return std::max(40, width() - 36); }
+// The field's padding, frame and drop-down arrow take about 50 px.
+int ElideCombo::elideWidth() const { return std::max(40, width() - 50); }
 
 void ElideCombo::setCurrentTextSilently(const QString& text)
 {

@@ -16,8 +16,9 @@ Toast::Toast(QWidget* parent)
                    | Qt::WindowTransparentForInput);
     setAttribute(Qt::WA_TranslucentBackground);
     // Without a compositor the fade has no effect; the pill is then cut out
-    // of a square window instead of lying on black corners.
-    WindowShape::install(this, [this] { return height() / 2.0; });
+    // of a square window instead of lying on black corners, inside its
+    // faint rim, which would come out dark.
+    WindowShape::install(this, [this] { return height() / 2.0 - 1; }, QMargins(1, 1, 1, 1));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);

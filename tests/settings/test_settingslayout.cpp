@@ -170,8 +170,11 @@ private Q_SLOTS:
                     QCOMPARE(c.left(), 192 + 82);
                     ++found;
                 }
+                // 12 px apart, plus the room a chip keeps at its left (a
+                // switch's caption, a background's thumbnail).
                 if (k + 1 < row.chips.size())
-                    QCOMPARE(rects.at(si).first().chips.at(k + 1).left() - c.right() - 1, 12);
+                    QCOMPARE(rects.at(si).first().chips.at(k + 1).left() - c.right() - 1,
+                             12 + settingsChipLeadingRoom(row.chips.at(k + 1)));
                 QCOMPARE(c.height(), 28);
             }
             QCOMPARE(rects.at(si).first().chips.last().right(), kW - 41);

@@ -127,10 +127,13 @@ private Q_SLOTS:
                     if (t.text.contains(QString::fromUtf8(foreign)))
                         faults << QStringLiteral("wording: \"%1\"").arg(t.text);
                 }
-                // Cut at a side by the area it is drawn into (a line only
-                // partly scrolled into view is not cut).
-                if (!t.clip.isNull() && t.logical.center().y() > t.clip.top() && t.logical.center().y() < t.clip.bottom()
-                    && (t.logical.left() < t.clip.left() - 1 || t.logical.right() > t.clip.right() + 1))
+                // A line scrolled out of view is drawn but clipped away.
+                const bool visible = t.clip.isNull()
+                                  || (t.logical.center().y() > t.clip.top() && t.logical.center().y() < t.clip.bottom());
+                if (!visible)
+                    continue;
+                // Cut at a side by the area it is drawn into.
+                if (!t.clip.isNull() && (t.logical.left() < t.clip.left() - 1 || t.logical.right() > t.clip.right() + 1))
                     faults << QStringLiteral("cut: \"%1\"").arg(t.text);
                 for (const HitRect& h : l.hits) {
                     if (h.kind != settingshit::kButton)
@@ -140,7 +143,12 @@ private Q_SLOTS:
                         continue;
                     if (button.contains(t.device.center().toPoint())
                         && (t.device.left() < button.left() - 1 || t.device.right() > button.right() + 2))
-                        faults << QStringLiteral("wider than its button: \"%1\"").arg(t.text);
+                        faults << QStringLiteral("wider than its button: \"%1\" %2..%3 in %4..%5")
+                                      .arg(t.text)
+                                      .arg(t.device.left())
+                                      .arg(t.device.right())
+                                      .arg(button.left())
+                                      .arg(button.right());
                 }
             }
             if (scroll >= maxScroll)
