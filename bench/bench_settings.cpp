@@ -123,6 +123,8 @@ int main(int argc, char** argv)
     const double bareMedian = percentile(bareMs, 0.5);
     std::printf("settings dialog first open to first frame (%s): %.2f ms\n", on.constData(), coldSettings);
     std::printf("bare dialog first open to first frame (%s): %.2f ms\n", on.constData(), coldBare);
+    std::printf("ratio settings dialog first open to bare dialog first open (%s): %.2f\n", on.constData(),
+                coldBare > 0 ? coldSettings / coldBare : 0);
     std::printf("settings dialog open to first frame median (%s): %.2f ms\n", on.constData(), openMedian);
     std::printf("bare dialog open to first frame median (%s): %.2f ms\n", on.constData(), bareMedian);
     std::printf("ratio settings dialog open to bare dialog open (%s): %.2f\n", on.constData(),
