@@ -724,6 +724,8 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
         if (!m_paintArea.intersects(r.adjusted(0, -10, 0, 10)))
             continue;
         const int R = r.right();
+        const int visibilityWidth = settingsVisibilityColumnWidth();
+        const int U = R - (visibilityWidth - 64); // where the upload cells end
         const int b = r.top() + (r.bottom() - r.top() - 27) / 2;
         const int base = settingsid::kIconRowBase + settingsid::kIconRowStride * i;
         p.setPen(Qt::NoPen);
@@ -734,11 +736,11 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
             p.drawPixmap(QRect(r.left() + 8, r.top() + (r.height() - 46) / 2, 46, 46), picture);
         p.setFont(settingsFont13());
         p.setPen(row.hidden ? pal.c[kSecondaryText] : pal.c[kBodyText]);
-        p.drawText(QRect(QPoint(r.left() + 64, r.top() + 7), QPoint(R - 384, r.top() + 26)),
+        p.drawText(QRect(QPoint(r.left() + 64, r.top() + 7), QPoint(U - 384, r.top() + 26)),
                    Qt::AlignLeft | Qt::AlignVCenter, row.title);
         p.setFont(settingsFont11());
         p.setPen(pal.c[kSecondaryText]);
-        p.drawText(QRect(QPoint(r.left() + 64, r.top() + 28), QPoint(R - 384, r.top() + 43)),
+        p.drawText(QRect(QPoint(r.left() + 64, r.top() + 28), QPoint(U - 384, r.top() + 43)),
                    Qt::AlignLeft | Qt::AlignVCenter,
                    row.subtitle + (row.hidden ? translate(u"  · 已隐藏") : QString()));
 
@@ -748,7 +750,7 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
                      {136, u"按下图", &row.iconActive, 4, 6}};
         for (const UploadSlotPlace& s : places) {
             IconUploadSlot slot;
-            slot.pos = QPoint(R - s.fromRight, b);
+            slot.pos = QPoint(U - s.fromRight, b);
             slot.label = translate(s.label);
             slot.iconPath = *s.path;
             slot.slotId = base + s.cell;
@@ -758,7 +760,7 @@ void SettingsDialog::paintButtonsCard(QPainter& p, const QColor& cardColour)
             paintIconUploadSlot(p, pal, tile, settingsFont11(), slot, m_hoverId, m_pressedId);
         }
 
-        const QRect visibility(QPoint(R - 64, b), QPoint(R - 1, b + 27));
+        const QRect visibility(QPoint(R - visibilityWidth, b), QPoint(R - 1, b + 27));
         const QString visibilityText =
             translate(row.btnId == kSettingsButton ? u"常显" : (row.hidden ? u"显示" : u"隐藏"));
         // The column is narrow: a longer text takes a smaller size first.

@@ -172,7 +172,9 @@ QSize settingsDialogSize(const QRect& available)
         return QSize(780, 800);
     const int w = std::max(320, available.width());
     const int h = std::max(200, available.height());
-    const int width = std::min(780, w - 16);
+    // English words run longer than Chinese ones: the dialog takes more of
+    // the screen rather than cut them.
+    const int width = std::min(isEnglish() ? 900 : 780, w - 16);
     int height;
     if (h - 72 > 800)
         height = 800;
@@ -246,6 +248,11 @@ int settingsChipLeadingRoom(const SettingsChip& chip)
     if (chip.id == settingsid::kBackgroundChoose || chip.id == settingsid::kPortraitBackgroundChoose)
         room += 64;
     return room;
+}
+
+int settingsVisibilityColumnWidth()
+{
+    return std::max(64, widestAdvance({u"常显", u"显示", u"隐藏"}) + 16);
 }
 
 int settingsSegmentedWidth(const SettingsRow& row)
@@ -362,6 +369,9 @@ void layoutButtonRows(SettingsPageLayout& l, const QList<ButtonRowShape>& rows, 
 {
     const int w = l.width - 200;
     const int r = rowRight(l.width);
+    const int visibility = settingsVisibilityColumnWidth();
+    // The upload cells stand left of the show/hide column, however wide it is.
+    const int u = r - (visibility - 64);
     const int n = std::min(int(rows.size()), 11);
     l.buttonsCard = settingsRect(kContentLeft, top, w + 175, top + 56 * n + 57);
     for (int i = 0; i < n; ++i) {
@@ -371,7 +381,7 @@ void layoutButtonRows(SettingsPageLayout& l, const QList<ButtonRowShape>& rows, 
         const int base = settingsid::kIconRowBase + settingsid::kIconRowStride * i;
         const ButtonRowShape& shape = rows.at(i);
         auto dot = [&](int right, int cell) {
-            addHit(l, settingsRect(r - right, b - 9, r - right + 23, b + 14), settingshit::kButton, base + cell, true);
+            addHit(l, settingsRect(u - right, b - 9, u - right + 23, b + 14), settingshit::kButton, base + cell, true);
         };
         if (shape.light)
             dot(364, 2);
@@ -382,10 +392,10 @@ void layoutButtonRows(SettingsPageLayout& l, const QList<ButtonRowShape>& rows, 
         if (shape.active)
             dot(124, 6);
         auto cell = [&](int fromRight, int toRight, int cellNo) {
-            addHit(l, settingsRect(r - fromRight, b, r - toRight, b + 27), settingshit::kButton, base + cellNo, true);
+            addHit(l, settingsRect(u - fromRight, b, u - toRight, b + 27), settingshit::kButton, base + cellNo, true);
         };
         if (shape.hideable)
-            cell(64, 1, 0);
+            addHit(l, settingsRect(r - visibility, b, r - 1, b + 27), settingshit::kButton, base, true);
         cell(136, 71, 4);
         cell(208, 143, 3);
         cell(292, 215, 7);

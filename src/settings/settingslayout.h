@@ -92,6 +92,8 @@ int settingsChipLeadingRoom(const SettingsChip& chip);
 // The width of the button of a button row, from the texts it can show.
 int settingsRowButtonWidth(const SettingsRow& row);
 // The width of a two-way segmented row control, from its two labels.
+// The show/hide column of the button-icon rows, as wide as its widest text.
+int settingsVisibilityColumnWidth();
 int settingsSegmentedWidth(const SettingsRow& row);
 
 // The chips of a chip row, in chip order, placed right to left.

@@ -9,7 +9,10 @@
 #include "settings/settingslayout.h"
 #include "testsupport.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QPaintEngine>
+#include <QTemporaryDir>
 #include <QPaintDevice>
 #include <QtTest>
 
@@ -75,6 +78,46 @@ private:
     mutable TextRecorder m_engine;
 };
 
+// A settings dialog over one sample group, shown on its page.
+struct ShownDialog {
+    AppSettings settings;
+    QList<PanelGroup> groups;
+    std::unique_ptr<SettingsDialog> dialog;
+
+    explicit ShownDialog(int page) : groups(1)
+    {
+        groups.first().name = QStringLiteral("常用");
+        PanelItem item;
+        item.path = QStringLiteral("/usr/bin/true");
+        item.name = QStringLiteral("true");
+        groups.first().items.append(item);
+        const auto nothing = [] {};
+        dialog = std::make_unique<SettingsDialog>(
+            &settings, testsupport::testRoot() + QStringLiteral("/data"), nothing, [](const AppSettings&) {}, nothing,
+            nothing, nothing, nothing, [](bool) {}, &groups, nothing, [](const QString&) {},
+            [](const QString&, const QMap<QString, QString>&) {}, nothing);
+        dialog->show();
+        if (QTest::qWaitForWindowExposed(dialog.get()))
+            dialog->setCurrentPage(page);
+    }
+
+    // Paints the page at every scroll position, top to bottom.
+    template <typename Check>
+    void paintScrolledThrough(Check check)
+    {
+        const int maxScroll = std::max(0, dialog->pageLayout().maxScroll);
+        for (int scroll = 0;; scroll = std::min(maxScroll, scroll + 200)) {
+            dialog->setScrollOffset(scroll);
+            QCoreApplication::processEvents();
+            RecordingDevice device(dialog->size());
+            dialog->render(&device);
+            check(scroll, std::as_const(device.texts()));
+            if (scroll >= maxScroll)
+                break;
+        }
+    }
+};
+
 } // namespace
 
 class TestSettingsTexts : public QObject {
@@ -96,32 +139,15 @@ private Q_SLOTS:
         QFETCH(int, language);
         QFETCH(int, page);
         setLanguage(language);
-        AppSettings settings;
-        QList<PanelGroup> groups(1);
-        groups.first().name = QStringLiteral("常用");
-        PanelItem item;
-        item.path = QStringLiteral("/usr/bin/true");
-        item.name = QStringLiteral("true");
-        groups.first().items.append(item);
-        const auto nothing = [] {};
-        SettingsDialog dialog(&settings, testsupport::testRoot() + QStringLiteral("/data"), nothing,
-                              [](const AppSettings&) {}, nothing, nothing, nothing, nothing, [](bool) {}, &groups,
-                              nothing, [](const QString&) {}, [](const QString&, const QMap<QString, QString>&) {},
-                              nothing);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.setCurrentPage(page);
+        ShownDialog shown(page);
+        QVERIFY(shown.dialog->isVisible());
+        SettingsDialog& dialog = *shown.dialog;
 
         QStringList faults;
-        const int maxScroll = std::max(0, dialog.pageLayout().maxScroll);
-        for (int scroll = 0;; scroll = std::min(maxScroll, scroll + 200)) {
-            dialog.setScrollOffset(scroll);
-            QCoreApplication::processEvents();
-            RecordingDevice device(dialog.size());
-            dialog.render(&device);
+        shown.paintScrolledThrough([&](int scroll, const QList<DrawnText>& texts) {
             const SettingsPageLayout& l = dialog.pageLayout();
             const QRect viewport = settingsgeom::contentViewport(l.width, l.height);
-            for (const DrawnText& t : std::as_const(device.texts())) {
+            for (const DrawnText& t : texts) {
                 // Words made for another system.
                 for (const char* foreign : {"Windows", "微软雅黑", "Microsoft YaHei", "Recycle Bin"}) {
                     if (t.text.contains(QString::fromUtf8(foreign)))
@@ -151,13 +177,67 @@ private Q_SLOTS:
                                       .arg(button.right());
                 }
             }
-            if (scroll >= maxScroll)
-                break;
-        }
+        });
         faults.removeDuplicates();
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
     }
+
+    // On a common full-HD screen the dialog has room enough for these English
+    // texts; they must be drawn whole, not elided.
+    void englishTextsWholeOnFullHd_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("text");
+        QTest::addRow("one-row card title") << settingspage::kAppearance << QStringLiteral("Custom Program Logo");
+        QTest::addRow("one-row card title before an editor")
+            << settingspage::kAppearance << QStringLiteral("Custom Program Name");
+        QTest::addRow("title before a background thumbnail's room")
+            << settingspage::kAppearance << QStringLiteral("Landscape Background");
+        QTest::addRow("show/hide column") << settingspage::kAppearance << QStringLiteral("Always show");
+        QTest::addRow("font field") << settingspage::kAppearance << QString(); // the default font's entry
+    }
+    void englishTextsWholeOnFullHd()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, text);
+        setLanguage(1);
+        if (text.isEmpty())
+            text = defaultFontItemText();
+        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry().size(), QSize(1920, 1080));
+        ShownDialog shown(page);
+        QVERIFY(shown.dialog->isVisible());
+        QStringList near;
+        bool whole = false;
+        shown.paintScrolledThrough([&](int, const QList<DrawnText>& texts) {
+            for (const DrawnText& t : texts) {
+                if (t.text == text && (t.clip.isNull() || t.clip.contains(t.logical.adjusted(1, 1, -1, -1))))
+                    whole = true;
+                else if (t.text.left(4) == text.left(4))
+                    near << t.text;
+            }
+        });
+        near.removeDuplicates();
+        QVERIFY2(whole, qPrintable(QStringLiteral("drawn as: ") + near.join(QStringLiteral(" | "))));
+    }
 };
 
-QTEST_MAIN(TestSettingsTexts)
+int main(int argc, char** argv)
+{
+    // The offscreen platform's screen is small by default; this one is the
+    // size of a common desktop.
+    QTemporaryDir configDir;
+    const QString config = configDir.filePath(QStringLiteral("screen.json"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(R"({"screens": [{"name": "fullhd", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
+               < 0)
+        return 1;
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    QApplication app(argc, argv);
+    TestSettingsTexts test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_settingstexts.moc"
