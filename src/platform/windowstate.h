@@ -19,3 +19,8 @@ bool hasNetWmState(WId window, NetWmState state);
 // True while a compositing manager owns the screen: only then are the
 // window's translucent corners really transparent.
 bool compositorActive();
+
+// Where the X server has `window` now, in screen pixels: the window manager
+// may have placed it elsewhere than the client asked, without the toolkit
+// learning of it. Invalid without an X server.
+QRect placedWindowGeometry(WId window);
