@@ -355,6 +355,11 @@ private:
     QRect dockArea() const;
     void setTopmost(bool on);
     void revealDocked(const QRect& target, bool sticky);
+    // A window manager may keep more of a collapsed panel on screen than
+    // the edge strip (openbox keeps a tenth of a normal window): what shows
+    // beyond the strip is masked off until the panel moves again.
+    void clipCollapsedToStrip();
+    void unclipCollapsed();
     void loadAuth();
     void tryAutoLogin();
     void syncAfterStartup();

@@ -55,6 +55,7 @@ void MainWindow::setTaskbarVisible(bool show)
 
 void MainWindow::animateGeometry(const QRect& target)
 {
+    unclipCollapsed();
     if (dock.geometryAnimation) {
         dock.geometryAnimation->stop();
         dock.geometryAnimation->deleteLater();
@@ -76,6 +77,72 @@ void MainWindow::animateGeometry(const QRect& target)
     });
     dock.geometryAnimation = anim;
     anim->start();
+}
+
+void MainWindow::clipCollapsedToStrip()
+{
+    if (!testAttribute(Qt::WA_WState_Created) || !isVisible())
+        return;
+    QRect g = placedWindowGeometry(winId());
+    if (!g.isValid())
+        return;
+    const qreal ratio = devicePixelRatioF();
+    if (ratio != 1.0)
+        g = QRect((QPointF(g.topLeft()) / ratio).toPoint(), size());
+    // The window's own shape may have been set again meanwhile (a resize):
+    // that one is what comes back on reveal.
+    const bool clipped = dock.clippedGeometry.isValid() && mask() == dock.clipMask;
+    if (clipped && g == dock.clippedGeometry)
+        return;
+    const QRect a = dockArea();
+    const int px = dockRevealPixels(settings.snapRevealPx);
+    QRect strip;
+    switch (dock.dockEdge) {
+    case DockLeft:
+        strip = QRect(a.left(), g.top(), px, g.height());
+        break;
+    case DockTop:
+        strip = QRect(g.left(), a.top(), g.width(), px);
+        break;
+    case DockRight:
+        strip = QRect(a.right() - px + 1, g.top(), px, g.height());
+        break;
+    default:
+        return;
+    }
+    const QRect shown = g & a;
+    if (shown.isEmpty() || strip.contains(shown)) {
+        unclipCollapsed();
+        return;
+    }
+    strip &= g;
+    // A mask cannot be empty; with no strip wanted, one pixel stays in the
+    // window's corner that lies off the screen.
+    if (strip.isEmpty())
+        strip = dock.dockEdge == DockRight ? QRect(g.right(), g.bottom(), 1, 1) : QRect(g.topLeft(), QSize(1, 1));
+    if (!clipped)
+        dock.maskBeforeClip = mask();
+    dock.clippedGeometry = g;
+    QRegion cut(strip.translated(-g.topLeft()));
+    if (!dock.maskBeforeClip.isEmpty() && dock.maskBeforeClip.intersects(cut))
+        cut &= dock.maskBeforeClip;
+    dock.clipMask = cut;
+    setMask(cut);
+}
+
+void MainWindow::unclipCollapsed()
+{
+    if (!dock.clippedGeometry.isValid())
+        return;
+    dock.clippedGeometry = QRect();
+    if (mask() == dock.clipMask) {
+        if (dock.maskBeforeClip.isEmpty())
+            clearMask();
+        else
+            setMask(dock.maskBeforeClip);
+    }
+    dock.maskBeforeClip = QRegion();
+    dock.clipMask = QRegion();
 }
 
 void MainWindow::updateDockPollTimer()
@@ -189,12 +256,16 @@ void MainWindow::pollDockState()
     }
 
     if (draggedOffEdge(dock.dockEdge, w, a)) {
+        unclipCollapsed();
         dock.dockInStrip = false;
         dock.dockEdge = DockNone;
         setTaskbarVisible(true);
         updateDockPollTimer();
         return;
     }
+
+    if (!dock.geometryAnimation)
+        clipCollapsedToStrip();
 
     const QRect strip = dockTriggerStrip(dock.dockEdge, a, dock.expandedRect, settings.snapRevealPx);
     bool fired = false;
@@ -252,6 +323,7 @@ void MainWindow::showAndCentre()
         dockSticky = false;
         if (dock.geometryAnimation)
             dock.geometryAnimation->stop();
+        unclipCollapsed();
         const QRect base = wasDocked && dock.expandedRect.isValid() ? dock.expandedRect : geometry();
         setGeometry(centredIn(base, dockArea()));
         // A window that was docked must get its taskbar button back.

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 #include <QString>
 
@@ -62,4 +63,9 @@ struct PanelDock {
     RevealGesture gesture;
     QElapsedTimer gestureClock;
     QPointer<QPropertyAnimation> geometryAnimation;
+    // Set while a collapsed panel is cut down to its edge strip: the
+    // geometry it was cut for, the cut and the mask it had before.
+    QRect clippedGeometry;
+    QRegion clipMask;
+    QRegion maskBeforeClip;
 };

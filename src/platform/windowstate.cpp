@@ -105,3 +105,23 @@ bool hasNetWmState(WId window, NetWmState state)
     const xcb_atom_t value = atom(c, stateName(state));
     return value && readStates(c, xcb_window_t(window), atom(c, "_NET_WM_STATE")).contains(value);
 }
+
+QRect placedWindowGeometry(WId window)
+{
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return QRect();
+    const xcb_window_t w = xcb_window_t(window);
+    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
+    if (!g)
+        return QRect();
+    const QSize size(g->width, g->height);
+    xcb_translate_coordinates_reply_t* t =
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, g->root, 0, 0), nullptr);
+    std::free(g);
+    if (!t)
+        return QRect();
+    const QRect out(QPoint(t->dst_x, t->dst_y), size);
+    std::free(t);
+    return out;
+}

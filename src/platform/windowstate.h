@@ -14,3 +14,8 @@ bool setNetWmState(WId window, NetWmState state, bool on);
 
 // Whether `state` is currently set on `window` (as the window manager keeps it).
 bool hasNetWmState(WId window, NetWmState state);
+
+// Where the X server has `window` now, in screen pixels: the window manager
+// may have placed it elsewhere than the client asked, without the toolkit
+// learning of it. Invalid without an X server.
+QRect placedWindowGeometry(WId window);

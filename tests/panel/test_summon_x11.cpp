@@ -67,6 +67,8 @@ private Q_SLOTS:
     void hotkeyHeldElsewhere();
     void dockAndReveal();
     void windowManagerStates();
+    void collapsedUnderAWindowManager_data();
+    void collapsedUnderAWindowManager();
     void trayIcon();
 };
 
@@ -192,6 +194,81 @@ void TestSummonX11::windowManagerStates()
     w.showAndCentre();
     QTRY_VERIFY_WITH_TIMEOUT(!hasNetWmState(w.winId(), NetWmState::SkipTaskbar), 3000);
     QCOMPARE(w.docking().dockEdge, int(DockNone));
+}
+
+void TestSummonX11::collapsedUnderAWindowManager_data()
+{
+    QTest::addColumn<int>("edge");
+    QTest::addColumn<int>("revealPx");
+    QTest::newRow("left, 1 px") << int(DockLeft) << 1;
+    QTest::newRow("right, 4 px") << int(DockRight) << 4;
+    QTest::newRow("top, 0 px") << int(DockTop) << 0;
+}
+
+// openbox keeps a tenth of a normal window on screen, so the collapsed panel
+// cannot move all the way out: only the edge strip may show all the same,
+// and the approach still slides it out whole.
+void TestSummonX11::collapsedUnderAWindowManager()
+{
+    QFETCH(int, edge);
+    QFETCH(int, revealPx);
+    Helper wm;
+    if (!wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}))
+        QSKIP("needs openbox");
+    QTest::qWait(700);
+    MainWindow w;
+    AppSettings s = quietSettings(w.currentSettings());
+    s.edgeSnap = true;
+    s.snapRevealPx = revealPx;
+    w.setSettingsAndApply(s);
+    const QRect a = w.screen()->availableGeometry();
+    QCursor::setPos(a.center());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize size = w.size();
+    QPoint at(a.left() + 300, a.top() + 200);
+    if (edge == DockLeft)
+        at.setX(a.left() + 5);
+    else if (edge == DockRight)
+        at.setX(a.right() - size.width() - 4);
+    else
+        at.setY(a.top() + 5);
+    w.move(at);
+    QTRY_COMPARE(w.pos(), at);
+    w.onMoveSizeFinished();
+    QCOMPARE(w.docking().dockEdge, edge);
+
+    QRect strip;
+    if (edge == DockLeft)
+        strip = QRect(a.left(), a.top(), revealPx, a.height());
+    else if (edge == DockRight)
+        strip = QRect(a.right() - revealPx + 1, a.top(), revealPx, a.height());
+    else
+        strip = QRect(a.left(), a.top(), a.width(), revealPx);
+    // Where the X server has the window: the toolkit is not told when the
+    // window manager keeps it on screen.
+    const auto shown = [&w, &a] {
+        const QRegion region = w.mask().isEmpty() ? QRegion(w.rect()) : w.mask();
+        return region.translated(placedWindowGeometry(w.winId()).topLeft()) & a;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!w.docking().geometryAnimation, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT((shown() - QRegion(strip)).isEmpty(), 4000);
+
+    // The cursor reaches the edge: the whole panel slides out in its own shape.
+    QPoint edgePoint = a.center();
+    if (edge == DockLeft)
+        edgePoint.setX(a.left());
+    else if (edge == DockRight)
+        edgePoint.setX(a.right());
+    else
+        edgePoint = QPoint(at.x() + size.width() / 2, a.top());
+    QCursor::setPos(edgePoint);
+    QTRY_VERIFY_WITH_TIMEOUT(a.contains(placedWindowGeometry(w.winId())), 3000);
+    QVERIFY(w.mask().isEmpty() || w.mask().boundingRect() == w.rect());
+    // Left again: back in, cut down once more.
+    QCursor::setPos(a.center().x(), a.bottom() - 5);
+    QTRY_VERIFY_WITH_TIMEOUT(!a.contains(placedWindowGeometry(w.winId())), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT((shown() - QRegion(strip)).isEmpty(), 4000);
 }
 
 void TestSummonX11::trayIcon()
