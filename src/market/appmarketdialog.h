@@ -78,6 +78,11 @@ public:
     void saveRegistry();
     void startExtract(AppRow& row, const QString& zipPath);
     void completeInstall(AppRow& row);
+    // While `held` answers true, an unpacked app waits before it is moved
+    // into place; releaseHeldInstalls() then finishes what waited.
+    void setInstallHold(std::function<bool()> held) { installHold = std::move(held); }
+    void releaseHeldInstalls();
+    bool hasHeldInstalls() const { return !heldExtracts.isEmpty(); }
 
     // Launch, row menu and removal (marketlaunch.cpp).
     bool launchApp(const QString& id);
@@ -137,6 +142,7 @@ private:
     void onDownloadHashed(const std::shared_ptr<DownloadAttempt>& a, const QByteArray& digest);
     void onExtractStartFailed(const std::shared_ptr<ExtractRun>& run);
     void onExtractFinished(const std::shared_ptr<ExtractRun>& run, int exitCode, QProcess::ExitStatus status);
+    void installExtracted(AppRow& row, const ExtractRun& run);
     void onActionButton(int rowIndex);
     void onPauseButton(int rowIndex);
     void onCancelButton(int rowIndex);
@@ -153,6 +159,8 @@ private:
     QNetworkAccessManager* netManager = nullptr;
     QList<AppRow> rows;
     InstalledAppMap installedApps;
+    std::function<bool()> installHold;
+    QList<std::shared_ptr<ExtractRun>> heldExtracts;
     QList<MarketHitArea> hitAreas;
     QRect closeRect;
     int scrollOffset = 0;

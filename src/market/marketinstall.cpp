@@ -23,6 +23,8 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <utility>
+
 // What the two end handlers of one extraction share.
 struct AppMarketDialog::ExtractRun {
     QString id;
@@ -216,26 +218,51 @@ void AppMarketDialog::onExtractFinished(const std::shared_ptr<ExtractRun>& run, 
                                    : translate(u"解压失败"));
         return;
     }
+    if (installHold && installHold()) {
+        heldExtracts.append(run);
+        return;
+    }
+    installExtracted(*row, *run);
+}
 
-    const QString F = run->finalDir;
-    const QString T = run->stagingDir;
+void AppMarketDialog::releaseHeldInstalls()
+{
+    const QList<std::shared_ptr<ExtractRun>> held = std::exchange(heldExtracts, {});
+    for (const std::shared_ptr<ExtractRun>& run : held) {
+        AppRow* row = findRow(run->id);
+        if (row && row->generation == run->generation) {
+            installExtracted(*row, *run);
+            continue;
+        }
+        removeTree(run->stagingDir);
+        if (row) {
+            row->installing = row->downloading = false;
+            update();
+        }
+    }
+}
+
+void AppMarketDialog::installExtracted(AppRow& row, const ExtractRun& run)
+{
+    const QString F = run.finalDir;
+    const QString T = run.stagingDir;
     const QString O = F + QStringLiteral(".__old");
     removeTree(O);
     const bool hadOld = QFileInfo::exists(F);
     if (hadOld && !QDir().rename(F, O)) {
         removeTree(T);
-        resetRowDownload(*row, translate(u"安装目录替换失败"));
+        resetRowDownload(row, translate(u"安装目录替换失败"));
         return;
     }
     if (!QDir().rename(T, F)) {
         if (hadOld && QFileInfo::exists(O))
             QDir().rename(O, F);
         removeTree(T);
-        resetRowDownload(*row, translate(u"安装目录替换失败"));
+        resetRowDownload(row, translate(u"安装目录替换失败"));
         return;
     }
 
-    QString launch = row->launch;
+    QString launch = row.launch;
     const QFileInfo named(F + QLatin1Char('/') + launch);
     if (launch.isEmpty() || !named.isFile() || named.isSymLink()) {
         const QString found = findAppExecutable(F);
@@ -247,17 +274,17 @@ void AppMarketDialog::onExtractFinished(const std::shared_ptr<ExtractRun>& run, 
         // made startable here.
         QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup
                                        | QFile::ExeOther);
-        row->launch = launch;
+        row.launch = launch;
         if (hadOld)
             removeTree(O);
-        completeInstall(*row);
+        completeInstall(row);
         return;
     }
     removeTree(F);
     if (hadOld && QFileInfo::exists(O))
         QDir().rename(O, F);
     removeTree(T);
-    resetRowDownload(*row, translate(u"包内缺少启动文件"));
+    resetRowDownload(row, translate(u"包内缺少启动文件"));
 }
 
 void AppMarketDialog::completeInstall(AppRow& row)

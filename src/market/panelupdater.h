@@ -34,6 +34,9 @@ public:
         // Ends the process once the hand-off script runs; never returns in
         // the panel.
         std::function<void()> endProcess;
+        // While it answers true, a newer version found is not offered; the
+        // next check offers it again.
+        std::function<bool()> offerHeld;
     };
 
     // `window` owns the updater, parents the dialog and says on which

@@ -173,6 +173,8 @@ void PanelUpdater::onUpdateHistoryReply(QNetworkReply* reply, const QString& ver
 
 void PanelUpdater::showUpdateDialog(const QString& version, const QString& notes, const QString& title)
 {
+    if (hooks.offerHeld && hooks.offerHeld())
+        return;
     if (updateDownloading) {
         if (updateDialog) {
             updateDialog->raise();

@@ -24,6 +24,9 @@ void MainWindow::openAppMarket()
     }
     if (!marketDialog) {
         marketDialog = new AppMarketDialog(this);
+        // Downloads go on behind the lock screen, but nothing new lands in
+        // the panel until the unlock.
+        marketDialog->setInstallHold([this] { return settings.uiLocked; });
         connectAppMarketSignals();
     }
     marketDialog->openAndRefresh(auth.token);

@@ -4,6 +4,7 @@
 
 #include "app/jsonutil.h"
 #include "app/lang.h"
+#include "market/appmarketdialog.h"
 #include "panel/borderframe.h"
 #include "protect/lockdialog.h"
 #include "protect/passwordguard.h"
@@ -122,6 +123,8 @@ void MainWindow::bringBackWindowsAfterLock()
         if (w)
             w->show();
     }
+    if (marketDialog)
+        marketDialog->releaseHeldInstalls();
 }
 
 void MainWindow::closePasswordPrompts()

@@ -33,6 +33,8 @@ PanelUpdater* MainWindow::updater()
         // the installer only once this process has ended.
         hardExit(0);
     };
+    // The offer can download and start an installer past the lock screen.
+    hooks.offerHeld = [this] { return settings.uiLocked; };
     panelUpdater = new PanelUpdater(this, std::move(hooks));
     return panelUpdater;
 }

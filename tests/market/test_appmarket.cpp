@@ -294,6 +294,40 @@ private Q_SLOTS:
         QCOMPARE(downloads().size(), before);
     }
 
+    // While the window holds installs, a finished download is unpacked but
+    // neither moved into place, registered nor handed to the panel; the
+    // release installs it.
+    void heldInstallWaitsForTheRelease()
+    {
+        if (powerShellProgram().isEmpty())
+            QSKIP("pwsh is not installed");
+        setPage({appEntry("held")});
+        publish("held", packageBytes());
+        openMarket();
+        bool held = true;
+        dlg->setInstallHold([&held] { return held; });
+        QSignalSpy added(dlg.get(), &AppMarketDialog::addToPanelRequested);
+        click("held", AppMarketDialog::kActionButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dlg->hasHeldInstalls(), kInstallWaitMs);
+
+        const QString appDir = appsRootDir() + "/held";
+        QVERIFY(row("held")->installing);
+        QVERIFY(row("held")->installedVersion.isEmpty());
+        QVERIFY(!QFileInfo::exists(appDir));
+        QVERIFY(!dlg->installedAppMap().contains("held"));
+        QVERIFY(!QFileInfo::exists(registryPath()));
+        QCOMPARE(added.size(), 0);
+
+        held = false;
+        dlg->releaseHeldInstalls();
+        QVERIFY(!dlg->hasHeldInstalls());
+        QVERIFY(waitIdle("held"));
+        QCOMPARE(row("held")->installedVersion, QStringLiteral("1.0"));
+        QVERIFY(QFileInfo(appDir + "/run.sh").isExecutable());
+        QVERIFY(!QFileInfo::exists(appDir + ".__new"));
+        QCOMPARE(added.size(), 1);
+    }
+
     // A transfer that ends early keeps its part file; the next start asks
     // for the rest with a Range header and completes the package.
     void resumeAfterCut_data()

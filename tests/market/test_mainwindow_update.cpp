@@ -6,15 +6,19 @@
 #include "app/lang.h"
 #include "app/paths.h"
 #include "app/servicehost.h"
+#include "market/panelupdater.h"
+#include "market/updatedialog.h"
 #include "settings/settingsabout.h"
 #include "settings/settingsdialog.h"
 #include "settingsclicks.h"
 #include "standin.h"
 #include "testsupport.h"
+#include "updaterharness.h"
 #include "widgets/gearmenupopup.h"
 #include "widgets/titlebaractions.h"
 #include "widgets/toast.h"
 
+#include <QScopeGuard>
 #include <QtTest>
 
 using testsupport::StandInService;
@@ -29,6 +33,19 @@ void saveChannel(int channel)
     s.updateChannel = channel;
     QString error;
     QVERIFY2(saveAppSettings(settingsFile(), s, QSize(800, 500), &error), qPrintable(error));
+}
+
+// How many offers the updater has come to decide on: it logs the notes it
+// found just before showing its dialog.
+int decidedOffers = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void countDecidedOffers(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("update notes:")))
+        ++decidedOffers;
+    if (previousHandler)
+        previousHandler(type, context, message);
 }
 
 QStringList manifestRequests(StandInService& svc)
@@ -62,6 +79,7 @@ private Q_SLOTS:
     {
         setServiceHostOverride(svc.host());
         svc.control(QStringLiteral("clear_log"));
+        svc.control(QStringLiteral("update.unset"), {{QStringLiteral("channel"), QStringLiteral("panel")}});
     }
 
     // No manifest is published: a manual check ends in the failure toast
@@ -130,6 +148,33 @@ private Q_SLOTS:
         QCOMPARE(manifestRequests(svc).value(0), QStringLiteral("panel-beta.json"));
         QCOMPARE(w.currentSettings().updateChannel, 0);
         d->reject();
+    }
+
+    // A silent check that answers while the panel is locked offers nothing
+    // over the lock screen; the next check after the unlock offers it.
+    void noOfferBehindTheLock()
+    {
+        QVERIFY(updatertest::trustServiceKey(svc));
+        QCOMPARE(updatertest::publish(svc, QStringLiteral("panel"), updatertest::manifestFields(QStringLiteral("999.0.1"))),
+                 QString());
+        saveChannel(0);
+        decidedOffers = 0;
+        previousHandler = qInstallMessageHandler(countDecidedOffers);
+        auto restore = qScopeGuard([] { qInstallMessageHandler(previousHandler); });
+        MainWindow w;
+        w.lockUi();
+        w.checkForUpdates(false, false);
+        QTRY_COMPARE_WITH_TIMEOUT(decidedOffers, 1, 20000);
+        QCOMPARE(w.updater()->offeredUrl(), QStringLiteral("https://example.invalid/setup.bin"));
+        QVERIFY(!w.updater()->dialog() || !w.updater()->dialog()->isVisible());
+
+        w.unlockUi();
+        QVERIFY(!w.updater()->dialog() || !w.updater()->dialog()->isVisible());
+        w.checkForUpdates(false, false);
+        QTRY_COMPARE_WITH_TIMEOUT(decidedOffers, 2, 20000);
+        QVERIFY(w.updater()->dialog() && w.updater()->dialog()->isVisible());
+        QCOMPARE(w.updater()->dialog()->versionText(), QStringLiteral("999.0.1"));
+        w.updater()->dialog()->hide();
     }
 };
 
