@@ -17,7 +17,7 @@ constexpr int kInnerLeft = 192;
 
 } // namespace
 
-AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3], int buttonWidth)
+AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3], int buttonWidth, int channelLabelWidth)
 {
     AboutPageLayout l;
     const int right = w + 175;
@@ -34,9 +34,10 @@ AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3], int butto
     l.visitSite = settingsRect(bl, 217, br, 244);
     l.joinCommunity = settingsRect(bl, 245, br, 272);
 
-    l.channelSwitch = settingsRect(260, 360, 435, 387);
-    l.stableHalf = settingsRect(260, 360, 346, 387);
-    l.testHalf = settingsRect(347, 360, 435, 387);
+    const int sx = std::max(260, kInnerLeft + channelLabelWidth + 12) - 260;
+    l.channelSwitch = settingsRect(260 + sx, 360, 435 + sx, 387);
+    l.stableHalf = settingsRect(260 + sx, 360, 346 + sx, 387);
+    l.testHalf = settingsRect(347 + sx, 360, 435 + sx, 387);
     l.checkUpdate = settingsRect(bl, 360, br, 387);
 
     l.trimMemory = settingsRect(bl, 474, br, 501);

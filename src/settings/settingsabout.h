@@ -53,8 +53,10 @@ struct AboutPageLayout {
 // The page's rectangles; the legal links are as wide as their labels
 // (already measured) plus their padding.
 // `buttonWidth`: the width of the right-hand button column, wide enough for
-// its longest text.
-AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3], int buttonWidth = 100);
+// its longest text; `channelLabelWidth`: the measured update-channel label,
+// which the channel switch stays clear of.
+AboutPageLayout layoutAboutRects(int w, const int legalLabelWidths[3], int buttonWidth = 100,
+                                 int channelLabelWidth = 0);
 
 // The untranslated labels of the three legal links, in order.
 const char16_t* aboutLegalLabel(int index);

@@ -89,7 +89,8 @@ void SettingsDialog::layoutAboutPage(int w)
     for (const char16_t* label : {u"访问官网", u"加入社区", u"检查更新", u"立即回收", u"清理缓存", u"打开目录",
                                   u"导出日志", u"查看日志..."})
         buttonWidth = std::max(buttonWidth, settingsFont13Metrics().horizontalAdvance(translate(label)) + 24);
-    m_about = layoutAboutRects(w, widths, buttonWidth);
+    const int channelLabelWidth = QFontMetrics(aboutFont(12)).horizontalAdvance(translate(u"更新通道"));
+    m_about = layoutAboutRects(w, widths, buttonWidth, channelLabelWidth);
     const AboutPageLayout& a = m_about;
     const std::pair<QRect, int> targets[] = {
         {a.visitSite, aboutid::kVisitSite},
@@ -166,10 +167,18 @@ void SettingsDialog::paintAboutPage(QPainter& p)
         {translate(u"官方社区"), aboutWebUrl(aboutid::kJoinCommunity).toString()},
     };
     const int lineHeight = std::clamp(QFontMetrics(font12).height() + 2, 22, 28);
+    // The label columns take their widest label (English ones are longer),
+    // so the values move right instead of the labels being cut.
+    const QFontMetrics labelMetrics(font12);
+    int factLabelWidth = 76;
+    for (const auto& fact : facts)
+        factLabelWidth = std::max(factLabelWidth, labelMetrics.horizontalAdvance(fact[0]) + 2);
+    const int factValueLeft = c1.left() + 16 + factLabelWidth + 8;
     for (int i = 0; i < 5; ++i) {
         const int top = c1.top() + 58 + 28 * i;
-        drawText(p, QRect(c1.left() + 16, top, 76, lineHeight), font12, pal.c[kSecondaryText], facts[i][0]);
-        drawText(p, settingsRect(c1.left() + 100, top, textRight, top + lineHeight - 1), font12, pal.c[kBodyText],
+        drawText(p, QRect(c1.left() + 16, top, factLabelWidth, lineHeight), font12, pal.c[kSecondaryText],
+                 facts[i][0]);
+        drawText(p, settingsRect(factValueLeft, top, textRight, top + lineHeight - 1), font12, pal.c[kBodyText],
                  facts[i][1]);
     }
     button.about(a.visitSite, translate(u"访问官网"), aboutid::kVisitSite);
@@ -178,8 +187,8 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     // Update channel.
     const QRect& c2 = a.cards[1];
     paintCardHeader(p, pal, c2, 7, translate(u"检测更新"));
-    drawText(p, settingsRect(c2.left() + 16, c2.top() + 58, c2.left() + 83, c2.top() + 85), font12, pal.c[kSecondaryText],
-             translate(u"更新通道"));
+    drawText(p, settingsRect(c2.left() + 16, c2.top() + 58, a.channelSwitch.left() - 10, c2.top() + 85), font12,
+             pal.c[kSecondaryText], translate(u"更新通道"));
     p.setPen(Qt::NoPen);
     p.setBrush(pal.c[kTrack]);
     p.drawRoundedRect(QRectF(a.channelSwitch), 8, 8);
@@ -203,13 +212,17 @@ void SettingsDialog::paintAboutPage(QPainter& p)
     const char16_t* runLabels[4] = {u"当前占用", u"缓存目录", u"数据目录", u"运行日志"};
     const QRect lineButtons[4] = {a.trimMemory, a.clearIconCache, a.openDataDir, a.viewLog};
     const QFontMetrics fm12(font12);
+    int runLabelWidth = 68;
+    for (const char16_t* label : runLabels)
+        runLabelWidth = std::max(runLabelWidth, fm12.horizontalAdvance(translate(label)) + 2);
+    const int runValueLeft = c3.left() + 16 + std::max(96, runLabelWidth + 12);
     for (int i = 0; i < 4; ++i) {
         const int top = c3.top() + 58 + 40 * i;
         const QRect line = settingsRect(c3.left(), top, c3.right(), top + 27);
-        drawText(p, settingsRect(c3.left() + 16, top, c3.left() + 83, top + 27), font12, pal.c[kSecondaryText],
+        drawText(p, QRect(c3.left() + 16, top, runLabelWidth, 28), font12, pal.c[kSecondaryText],
                  translate(runLabels[i]));
-        const QRect value = settingsRect(c3.left() + 112, top, lineButtons[i].left() - 10, top + 27);
-        const int folderWidth = lineButtons[i].left() - c3.left() - 120;
+        const QRect value = settingsRect(runValueLeft, top, lineButtons[i].left() - 10, top + 27);
+        const int folderWidth = lineButtons[i].left() - runValueLeft - 8;
         p.save();
         p.setClipRect(line);
         if (i == 0)

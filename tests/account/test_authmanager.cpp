@@ -420,7 +420,7 @@ private Q_SLOTS:
             return svc.requestsTo(QStringLiteral("/api/auth.php"), QStringLiteral("login")).at(0).toObject();
         };
         QTRY_VERIFY_WITH_TIMEOUT(sent().value(QStringLiteral("ended")).toBool(), 10000);
-        QVERIFY2(sent().value(QStringLiteral("sent")).toDouble() < double(kMaxAnswerBytes + 16 * 1024 * 1024),
+        QVERIFY2(sent().value(QStringLiteral("sent")).toDouble() < double(kMaxAnswerBytes + 64 * 1024 * 1024),
                  qPrintable(QString::number(sent().value(QStringLiteral("sent")).toDouble())));
     }
 
