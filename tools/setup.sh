@@ -23,8 +23,9 @@ packages=(
   xvfb xauth xdotool x11-utils icoutils liblnk-utils unzip
   # tests: a window manager (EWMH states) and a tray host
   openbox trayer
-  # tests: the installed desktop entry is checked by the reference validator
-  desktop-file-utils
+  # tests: the installed desktop entry is checked by the reference validator;
+  # the Debian package is built with its library dependencies
+  desktop-file-utils dpkg-dev file
   clang libclang-rt-14-dev
   ca-certificates
 )
