@@ -393,6 +393,7 @@ private Q_SLOTS:
         setSettingsPrompts(nullptr);
         AppSettings s;
         s.protectPasswordHash = QStringLiteral("s$abc");
+        s.progUnlockOwner = QStringLiteral("ann");
         s.progUnlockEpochUser = QStringLiteral("ann");
         s.progUnlockEpoch = 1;
         QString error;
