@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 bash tools/build.sh
 export PATH="$HOME/.dotnet/tools:$PATH"
-exec ./build/src/app/TarnavelPanel "$@"
+exec ./build/src/main/TarnavelPanel "$@"

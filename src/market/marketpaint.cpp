@@ -5,7 +5,7 @@
 #include "app/lang.h"
 #include "app/theme.h"
 #include "market/marketcatalogue.h"
-#include "market/versionorder.h"
+#include "updater/versionorder.h"
 
 #include <QCursor>
 #include <QFontMetrics>

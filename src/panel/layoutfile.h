@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -5,7 +5,7 @@
 #include "app/configsafety.h"
 #include "backup/maintenanceui.h"
 #include "panel/mainwindowstate.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "panel/desktopsync.h"
 #include "panel/panelsearch.h"
 #include "platform/windowsystem.h"

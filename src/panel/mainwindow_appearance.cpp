@@ -4,7 +4,7 @@
 #include "app/lang.h"
 #include "app/readabletext.h"
 #include "app/theme.h"
-#include "panel/appearancerules.h"
+#include "model/appearancerules.h"
 #include "panel/autostart.h"
 #include "panel/borderframe.h"
 #include "platform/compositor.h"

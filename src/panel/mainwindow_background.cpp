@@ -4,7 +4,7 @@
 
 #include "app/lang.h"
 #include "icons/iconservice.h"
-#include "panel/appearancerules.h"
+#include "model/appearancerules.h"
 #include "media/videobackground.h"
 #include "protect/uilockoverlay.h"
 #include "widgets/icongrid.h"

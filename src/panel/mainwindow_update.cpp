@@ -2,7 +2,7 @@
 // process ends once the installer takes over.
 #include "panel/mainwindow.h"
 
-#include "market/panelupdater.h"
+#include "updater/panelupdater.h"
 #include "platform/process.h"
 #include "protect/screenmonitor.h"
 #include "settings/settingsdialog.h"

@@ -3,7 +3,7 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
-#include "panel/appearancerules.h"
+#include "model/appearancerules.h"
 #include "media/videobackground.h"
 
 #include <QDesktopServices>

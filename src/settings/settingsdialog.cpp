@@ -6,7 +6,7 @@
 #include "app/theme.h"
 #include "app/windowshape.h"
 #include "backup/backupoperation.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "settings/settingsmerge.h"
 #include "settings/settingsprompts.h"
 #include "settings/settingsstyle.h"

@@ -6,7 +6,7 @@
 #include "app/lang.h"
 #include "app/theme.h"
 #include "app/windowshape.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "protect/lockdialog.h"
 #include "protect/passwordhash.h"
 #include "settings/settingsiconfiles.h"

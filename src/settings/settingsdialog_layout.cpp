@@ -4,7 +4,7 @@
 #include "settings/settingsdialog.h"
 
 #include "app/lang.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "settings/valuewidgets.h"
 #include "widgets/uibtn.h"
 

@@ -6,7 +6,7 @@
 #include "app/lang.h"
 #include "app/theme.h"
 #include "icons/iconservice.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "settings/settingsglyphs.h"
 #include "settings/settingsprompts.h"
 #include "settings/settingsstyle.h"

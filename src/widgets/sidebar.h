@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "widgets/sidebarlayout.h"
 #include "widgets/wheelnotches.h"
 

@@ -5,7 +5,7 @@
 // builds its first-run state, notes its process id and session in the file
 // named by QY_SANDBOX_MARK, and ends.
 #include "app/logging.h"
-#include "app/panelmode.h"
+#include "main/panelmode.h"
 #include "app/paths.h"
 #include "panel/mainwindow.h"
 #include "platform/process.h"

@@ -12,7 +12,7 @@ qy_add_test(test_mainwindow_backup SOURCES ${D}/test_mainwindow_backup.cpp LIBS 
 
 # The sandbox tests copy this panel stand-in and run it as the program.
 add_executable(qy_maintenance_driver ${D}/maintenance_driver.cpp)
-target_link_libraries(qy_maintenance_driver PRIVATE qy_appmain)
+target_link_libraries(qy_maintenance_driver PRIVATE qy_main)
 target_precompile_headers(qy_maintenance_driver REUSE_FROM qy_pch)
 qy_add_test(test_maintenance_sandbox SOURCES ${D}/test_maintenance_sandbox.cpp LIBS qy_backup TIMEOUT 600)
 add_dependencies(test_maintenance_sandbox qy_maintenance_driver)

@@ -16,9 +16,9 @@ qy_add_test(test_mainwindow_groups SOURCES ${D}/test_mainwindow_groups.cpp LIBS 
 qy_add_test(test_mainwindow_buttons SOURCES ${D}/test_mainwindow_buttons.cpp LIBS qy_panel)
 qy_add_test(test_idle_x11 SOURCES ${D}/test_idle_x11.cpp LIBS qy_panel X11)
 qy_add_test(test_docking SOURCES ${D}/test_docking.cpp LIBS qy_panel)
-qy_add_test(test_appearancerules SOURCES ${D}/test_appearancerules.cpp LIBS qy_panel)
 qy_add_test(test_mainwindow_appearance SOURCES ${D}/test_mainwindow_appearance.cpp ${D}/../support/videoclips.cpp
   LIBS qy_panel PkgConfig::AVDEPS)
 qy_add_test(test_summon_x11 SOURCES ${D}/test_summon_x11.cpp LIBS qy_panel X11)
 qy_add_test(test_mainwindow_protect SOURCES ${D}/test_mainwindow_protect.cpp LIBS qy_panel)
 qy_add_test(test_mainwindow_account SOURCES ${D}/test_mainwindow_account.cpp LIBS qy_panel)
+qy_add_test(test_autostart SOURCES ${D}/test_autostart.cpp LIBS qy_panel)

@@ -9,7 +9,7 @@
 #include "app/servicehost.h"
 #include "app/theme.h"
 #include "fakeprompts.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "platform/processmemory.h"
 #include "settings/settingsstyle.h"
 #include "settingsclicks.h"

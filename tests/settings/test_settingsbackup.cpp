@@ -9,7 +9,7 @@
 #include "backup/backupprogressdialog.h"
 #include "backup/scriptrunner.h"
 #include "fakeprompts.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "settingsclicks.h"
 #include "testsupport.h"
 

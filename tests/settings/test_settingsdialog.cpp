@@ -6,7 +6,7 @@
 #include "app/lang.h"
 #include "app/theme.h"
 #include "fakeprompts.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "protect/passwordhash.h"
 #include "settings/valuewidgets.h"
 #include "settingsclicks.h"

@@ -8,7 +8,7 @@
 #include "app/theme.h"
 #include "fakeprompts.h"
 #include "icons/iconservice.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "protect/passwordhash.h"
 #include "settings/settingsiconfiles.h"
 #include "settings/settingsstyle.h"

@@ -5,7 +5,7 @@
 #include "settings/settingsdialog.h"
 
 #include "app/lang.h"
-#include "panel/panelmodel.h"
+#include "model/panelmodel.h"
 #include "settings/settingslayout.h"
 #include "testsupport.h"
 

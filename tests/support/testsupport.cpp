@@ -50,7 +50,7 @@ QString testRoot()
 
 QString panelBinary()
 {
-    return qEnvironmentVariable("QY_BUILD_DIR") + QStringLiteral("/src/app/TarnavelPanel");
+    return qEnvironmentVariable("QY_BUILD_DIR") + QStringLiteral("/src/main/TarnavelPanel");
 }
 
 QString sourceDir()

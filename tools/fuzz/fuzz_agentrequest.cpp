@@ -1,7 +1,7 @@
 // libFuzzer target: the request reader of the agent socket. The first byte
 // chooses how the rest is cut into deliveries, so that line feeds land at
 // the edges of deliveries as well as inside them.
-#include "app/agentrequestreader.h"
+#include "main/agentrequestreader.h"
 
 #include <cstddef>
 #include <cstdint>

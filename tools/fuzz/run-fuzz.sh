@@ -41,7 +41,7 @@ for t in "${targets[@]}"; do
     peicons) sources=src/platform/peicons.cpp ;;
     shelllink) sources=src/platform/shelllink.cpp ;;
     zipdirectory) sources=src/backup/zipdirectory.cpp ;;
-    agentrequest) sources=src/app/agentrequestreader.cpp ;;
+    agentrequest) sources=src/main/agentrequestreader.cpp ;;
     *) echo "run-fuzz: unknown target $t" >&2; exit 2 ;;
   esac
   clang++ $common $san "tools/fuzz/fuzz_$t.cpp" $sources $qt_libs -o "$out/fuzz_$t"

@@ -1,6 +1,0 @@
-#include "app/startup.h"
-
-int main(int argc, char** argv)
-{
-    return qMain(argc, argv);
-}

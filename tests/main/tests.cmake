@@ -1,0 +1,8 @@
+set(D ${CMAKE_CURRENT_LIST_DIR})
+qy_add_test(test_agentserver SOURCES ${D}/test_agentserver.cpp LIBS qy_main)
+qy_add_test(test_panelmode SOURCES ${D}/test_panelmode.cpp LIBS qy_main)
+qy_add_test(test_startup SOURCES ${D}/test_startup.cpp LIBS qy_main X11 TIMEOUT 240)
+qy_add_test(test_uipreview SOURCES ${D}/test_uipreview.cpp LIBS qy_main)
+qy_add_test(test_crashhandler SOURCES ${D}/test_crashhandler.cpp LIBS qy_main)
+qy_add_test(test_agentmode SOURCES ${D}/test_agentmode.cpp LIBS qy_app X11 TIMEOUT 240)
+qy_add_test(test_uipreview_sheets SOURCES ${D}/test_uipreview_sheets.cpp LIBS qy_main X11 TIMEOUT 300)
