@@ -271,8 +271,13 @@ std::function<void()> snapshotProgressTick(const QString& progPath, const QStrin
         qint64 done = 0;
         qint64 total = 0;
         int percent;
-        if (readProgressFile(progPath, done, total, nullptr)) {
-            percent = qMin(98, 50 + static_cast<int>(static_cast<double>(done) * 48.0 / static_cast<double>(total)));
+        QChar phase;
+        if (readProgressFile(progPath, done, total, &phase)) {
+            // "Z": zipped in place, with no copy before it, so the zip is
+            // the whole run; otherwise the copy took the first half.
+            const double x = static_cast<double>(done) / static_cast<double>(total);
+            percent = phase == QLatin1Char('Z') ? qMin(98, 3 + static_cast<int>(x * 95.0))
+                                                : qMin(98, 50 + static_cast<int>(x * 48.0));
         } else {
             if (state->clock.elapsed() > kRemeasureMs) {
                 state->copied = treeSizeBytes(tmpDir, cancel);

@@ -71,7 +71,8 @@ private:
 };
 
 // Creation's tick: 3 to 48 while the data root is copied (the copy measured
-// against `sourceBytes` at most every 450 ms), 50 to 98 while zipping.
+// against `sourceBytes` at most every 450 ms), 50 to 98 while zipping; 3 to
+// 98 for a script that zips in place and says so with a "Z" line.
 std::function<void()> snapshotProgressTick(const QString& progPath, const QString& tmpDir, qint64 sourceBytes,
                                            const std::atomic<bool>* cancel, ProgressReporter* reporter);
 

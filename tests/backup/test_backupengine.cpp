@@ -210,6 +210,26 @@ private Q_SLOTS:
         QCOMPARE(seen, (QList<int>{ 60, 79, 98 }));
     }
 
+    void creationProgress_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("zipped in place, half") << QByteArray("Z 5 10") << 50;
+        QTest::newRow("zipped in place, done") << QByteArray("Z 10 10") << 98;
+        QTest::newRow("zipped after a copy") << QByteArray("3 4") << 86;
+    }
+    void creationProgress()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, percent);
+        const QString path = m_dir + QStringLiteral("/prog.txt");
+        QVERIFY(testsupport::writeFile(path, text));
+        QList<int> seen;
+        ProgressReporter reporter([&](int p, const QString&) { seen << p; }, QStringLiteral("t"));
+        snapshotProgressTick(path, m_dir + QStringLiteral("/nocopy"), 1000, nullptr, &reporter)();
+        QCOMPARE(seen, QList<int>{ percent });
+    }
+
     void creationTickBeforeCopy()
     {
         QList<int> seen;

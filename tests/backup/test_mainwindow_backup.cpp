@@ -68,7 +68,13 @@ QStringList backupFiles()
 
 bool scriptTempsPresent()
 {
-    return !QDir(QDir::tempPath()).entryList({ QStringLiteral("krvbak_*") }, QDir::Dirs).isEmpty();
+    return !QDir(QDir::tempPath()).entryList({ QStringLiteral("krvbak_*") }, QDir::Dirs | QDir::Files).isEmpty();
+}
+
+// The snapshot's zip being written.
+bool zipBeingWritten()
+{
+    return !QDir(backups()).entryList({ QStringLiteral("*.part") }, QDir::Files | QDir::Hidden).isEmpty();
 }
 
 // An open window of the program: counts the language-change notices it gets.
@@ -186,7 +192,7 @@ void TestMainWindowBackup::quitCancelsTheRunWithinBudget()
     w->runAutoBackupIfDue();
     QVERIFY(w->autoBackupWatcher && w->autoBackupWatcher->isRunning());
     // The script is at work.
-    QTRY_VERIFY_WITH_TIMEOUT(scriptTempsPresent() || w->autoBackupTask.isFinished(), 120000);
+    QTRY_VERIFY_WITH_TIMEOUT(zipBeingWritten() || w->autoBackupTask.isFinished(), 120000);
     QVERIFY2(!w->autoBackupTask.isFinished(), "the run ended before the quit; nothing to cancel");
 
     QElapsedTimer clock;
