@@ -522,6 +522,7 @@ private:
 
     std::unique_ptr<WindowSystem::WakeWatch> wakeWatch;
     bool firstPaintReported = false;
+    bool pollSupportAfterFirstPaint = false;
 
     // Account session; mainwindow_account.cpp.
 public:
@@ -589,6 +590,8 @@ public:
     void onSupportPollTimer();
     // One "unread" request, without the skip rules of the timer.
     void pollSupportUnread();
+    // The start-up poll, held back until the first frame.
+    void pollSupportDeferred();
     void openSupportChat();
     // Read by tests.
     qint64 pendingNotice() const { return pendingNoticeId; }

@@ -24,10 +24,12 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWindow>
 
 namespace {
 
+constexpr int kFirstPollFallbackMs = 1000;
 constexpr int kOutlineSlot = 3;
 constexpr int kTitleBarTextSlot = 4;
 constexpr int kBottomBarTextSlot = 5;
@@ -77,7 +79,15 @@ void MainWindow::applyAllSettings()
     if (supportPollTimer) {
         if (!supportPollTimer->isActive())
             supportPollTimer->start();
-        pollSupportUnread();
+        // The first request sets up the network stack and its TLS library;
+        // at start it waits until the panel has been painted (or a second,
+        // for a panel that is not shown).
+        if (firstPaintReported) {
+            pollSupportUnread();
+        } else if (!pollSupportAfterFirstPaint) {
+            pollSupportAfterFirstPaint = true;
+            QTimer::singleShot(kFirstPollFallbackMs, this, [this] { pollSupportDeferred(); });
+        }
     }
     updateTrayVisibility();
     registerSummonHotkey(false);

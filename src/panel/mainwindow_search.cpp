@@ -50,7 +50,6 @@ void MainWindow::buildSearchPanel()
     searchPanel->setAttribute(Qt::WA_StyledBackground);
     searchPanel->hide();
     searchEdit = new QLineEdit(searchPanel);
-    searchEdit->setClearButtonEnabled(true);
     searchEdit->setPlaceholderText(translate(u"搜索面板内的项目…（Esc 关闭）"));
     searchList = new QListWidget(searchPanel);
     searchList->setIconSize(QSize(24, 24));
@@ -124,6 +123,9 @@ void MainWindow::toggleSearch()
                            "QListWidget::item{padding:6px 8px;border-radius:6px;}"
                            "QListWidget::item:selected{background:#2C6BE0;color:#FFFFFF;}"));
     }
+    // The clear button looks its icon up in the icon theme, a walk of the
+    // theme's folders that the start of the panel need not wait for.
+    searchEdit->setClearButtonEnabled(true);
     layoutSearchPanel();
     searchPanel->raise();
     searchPanel->show();

@@ -27,7 +27,15 @@ SupportChatDialog* MainWindow::supportChatDialog() const
 
 bool MainWindow::unreadPollPending() const
 {
-    return !unreadReply.isNull();
+    return !unreadReply.isNull() || pollSupportAfterFirstPaint;
+}
+
+void MainWindow::pollSupportDeferred()
+{
+    if (!pollSupportAfterFirstPaint)
+        return;
+    pollSupportAfterFirstPaint = false;
+    pollSupportUnread();
 }
 
 void MainWindow::onSupportPollTimer()
