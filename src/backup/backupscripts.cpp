@@ -234,7 +234,7 @@ QString linuxRestoreScriptText(const RestoreScriptValues& v)
     // The first failure, with the message of its cause, as the sequential
     // path reports it.
     s.add(6, "foreach ($r in $runs) {");
-    s.add(8, "try { [void]$r[0].EndInvoke($r[1]) } catch { $x = $_.Exception; while ($x.InnerException) { $x = $x.InnerException }; throw $x.Message }");
+    s.add(8, "try { [void]$r[0].EndInvoke($r[1]) } catch { $x = $_.Exception; while ($x.InnerException -and ($x -is [System.Management.Automation.RuntimeException])) { $x = $x.InnerException }; throw $x.Message }");
     s.add(6, "}");
     s.add(4, "} finally {");
     s.add(6, "$stop[0] = 1");

@@ -71,8 +71,9 @@ QList<qint64> processesMentioning(const QByteArray& needle)
     return found;
 }
 
-// Makes a zip with Python's zipfile: each spec is "name=content" or
-// "link:name=target" (a symbolic-link entry).
+// Makes a zip with Python's zipfile: each spec is "name=content",
+// "name=*N" (N bytes of a repeating pattern) or "link:name=target" (a
+// symbolic-link entry).
 bool makeZip(const QString& path, const QStringList& specs)
 {
     const QString script = QStringLiteral(
@@ -80,6 +81,9 @@ bool makeZip(const QString& path, const QStringList& specs)
         "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
         "    for spec in sys.argv[2:]:\n"
         "        name, _, data = spec.partition('=')\n"
+        "        if data.startswith('*') and data[1:].isdigit():\n"
+        "            n = int(data[1:])\n"
+        "            data = (bytes(range(251)) * (n // 251 + 1))[:n]\n"
         "        info = zipfile.ZipInfo(name[5:] if name.startswith('link:') else name)\n"
         "        info.compress_type = zipfile.ZIP_DEFLATED\n"
         "        info.external_attr = (0o120777 if name.startswith('link:') else 0o100644) << 16\n"
@@ -279,6 +283,61 @@ private Q_SLOTS:
         QCOMPARE(treeOf(m_root), before);
         QVERIFY(!QFileInfo::exists(BackupEngine::safetyCopyPath(m_root)));
         QVERIFY(!BackupEngine::savesHeld());
+    }
+
+    // An archive this large is unpacked by several workers: the same files
+    // come back, a name given twice comes from its last entry, and an entry
+    // that cannot be unpacked fails the whole restore with the data root as
+    // it was.
+    void largeArchivesUnpackInParallel_data()
+    {
+        QTest::addColumn<bool>("conflict");
+        QTest::newRow("whole") << false;
+        QTest::newRow("one entry cannot be unpacked") << true;
+    }
+    void largeArchivesUnpackInParallel()
+    {
+        QFETCH(bool, conflict);
+        fillRoot();
+        const Tree before = treeOf(m_root);
+        QStringList specs;
+        for (int i = 0; i < 4; ++i)
+            specs << QStringLiteral("big%1.bin=*%2").arg(i).arg(6000000 + i);
+        for (int i = 0; i < 300; ++i)
+            specs << QStringLiteral("small/f%1.txt=%1").arg(i);
+        specs << QStringLiteral("twice.txt=first") << QStringLiteral("twice.txt=second");
+        if (conflict)
+            specs << QStringLiteral("x=a file") << QStringLiteral("x/y=a file under it");
+        const QString zip = m_base + QStringLiteral("/large.zip");
+        QVERIFY(makeZip(zip, specs));
+        QString error;
+        const bool ok = BackupEngine::restoreSnapshot(zip, m_root, error, {}, nullptr, nullptr);
+        if (conflict) {
+            QVERIFY(!ok);
+            QVERIFY(!error.isEmpty());
+            QVERIFY2(!error.contains(QLatin1String("EndInvoke")), qPrintable(error));
+            QCOMPARE(treeOf(m_root), before);
+            QVERIFY(!BackupEngine::savesHeld());
+            return;
+        }
+        QVERIFY2(ok, qPrintable(error));
+        BackupEngine::releaseSaves();
+        Tree expected = before;
+        const QByteArray pattern = [] {
+            QByteArray p(251, 0);
+            for (int i = 0; i < 251; ++i)
+                p[i] = char(i);
+            return p;
+        }();
+        for (int i = 0; i < 4; ++i) {
+            const int n = 6000000 + i;
+            expected.insert(QStringLiteral("big%1.bin").arg(i), pattern.repeated(n / 251 + 1).left(n));
+        }
+        expected.insert(QStringLiteral("small/"), QByteArray());
+        for (int i = 0; i < 300; ++i)
+            expected.insert(QStringLiteral("small/f%1.txt").arg(i), QByteArray::number(i));
+        expected.insert(QStringLiteral("twice.txt"), "second");
+        QCOMPARE(treeOf(m_root), expected);
     }
 
     void zipBombIsRefusedBeforeRunning()
