@@ -1,8 +1,8 @@
 #include "main/agentmode.h"
 
+#include "app/lang.h"
 #include "main/agentserver.h"
 #include "main/installpath.h"
-#include "app/lang.h"
 #include "main/tempcleanup.h"
 #include "platform/process.h"
 #include "platform/singleinstance.h"

@@ -1,9 +1,9 @@
 #include "main/agentserver.h"
 
 #include "account/authstore.h"
-#include "main/agentrequestreader.h"
 #include "app/jsonutil.h"
 #include "app/paths.h"
+#include "main/agentrequestreader.h"
 #include "platform/localsocketlistener.h"
 #include "platform/privatefolder.h"
 #include "platform/process.h"

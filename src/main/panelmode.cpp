@@ -1,10 +1,11 @@
 #include "main/panelmode.h"
 
+#include "app/asynctask.h"
+#include "app/lang.h"
+#include "icons/iconservice.h"
 #include "main/agentserver.h"
 #include "main/installpath.h"
-#include "app/lang.h"
 #include "main/tempcleanup.h"
-#include "icons/iconservice.h"
 #include "panel/mainwindow.h"
 #include "platform/process.h"
 #include "platform/singleinstance.h"
@@ -81,7 +82,8 @@ void startupSelfCheck(MainWindow* window)
 
 void runPanelMode(SingleInstanceLock* lock)
 {
-    writeInstallPath();
+    // A file write the first frame need not wait for.
+    AsyncTask::pool()->start([] { writeInstallPath(); });
 
     auto* window = new MainWindow(nullptr);
     const QScreen* screen = screenUnderCursor();

@@ -6,10 +6,10 @@
 #include "account/sessionkickeddialog.h"
 #include "app/lang.h"
 #include "backup/backuppreview.h"
-#include "updater/updatedialog.h"
 #include "panel/itemmenupreview.h"
 #include "protect/lockpreview.h"
 #include "settings/settingspreview.h"
+#include "updater/updatedialog.h"
 #include "widgets/shortcuteditdialog.h"
 
 #include <QCoreApplication>

@@ -8,10 +8,10 @@
 #include "backup/backupengine.h"
 #include "backup/backupoperation.h"
 #include "icons/iconservice.h"
+#include "media/videobackground.h"
 #include "panel/borderframe.h"
 #include "panel/framehittest.h"
 #include "panel/frameinteraction.h"
-#include "media/videobackground.h"
 #include "panel/windowrules.h"
 #include "platform/compositor.h"
 #include "platform/hotkey.h"
@@ -103,7 +103,9 @@ MainWindow::MainWindow(QWidget* parent)
 
     resize(initialWindowSize(settings.rememberGeometry, rememberedSize, availableArea(screen())));
 
-    defaultLogo = QPixmap(QStringLiteral(":/res/resources/logo.png"));
+    // Named as PNG, the reader takes the built-in decoder at once instead of
+    // loading every image plugin to ask whether one of them wants the file.
+    defaultLogo = QPixmap(QStringLiteral(":/res/resources/logo.png"), "PNG");
     if (!defaultLogo.isNull())
         setWindowIcon(QIcon(defaultLogo));
 
@@ -112,7 +114,6 @@ MainWindow::MainWindow(QWidget* parent)
     sidebar = new Sidebar(this);
     iconGrid = new IconGrid(this);
     bottomBar = new BottomBar(this);
-    buildSearchPanel();
 
     connect(bottomBar, &BottomBar::buttonActivated, this, &MainWindow::handleUiButton);
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/appsettings.h"
 #include "account/authstore.h"
+#include "app/appsettings.h"
 #include "app/configsafety.h"
 #include "backup/maintenanceui.h"
-#include "panel/mainwindowstate.h"
 #include "model/panelmodel.h"
 #include "panel/desktopsync.h"
+#include "panel/mainwindowstate.h"
 #include "panel/panelsearch.h"
 #include "platform/windowsystem.h"
 #include "widgets/shortcutfile.h"

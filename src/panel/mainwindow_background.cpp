@@ -4,8 +4,8 @@
 
 #include "app/lang.h"
 #include "icons/iconservice.h"
-#include "model/appearancerules.h"
 #include "media/videobackground.h"
+#include "model/appearancerules.h"
 #include "protect/uilockoverlay.h"
 #include "widgets/icongrid.h"
 #include "widgets/sidebar.h"

@@ -50,6 +50,7 @@ void MainWindow::buildSearchPanel()
     searchPanel->setAttribute(Qt::WA_StyledBackground);
     searchPanel->hide();
     searchEdit = new QLineEdit(searchPanel);
+    searchEdit->setClearButtonEnabled(true);
     searchEdit->setPlaceholderText(translate(u"搜索面板内的项目…（Esc 关闭）"));
     searchList = new QListWidget(searchPanel);
     searchList->setIconSize(QSize(24, 24));
@@ -95,8 +96,12 @@ void MainWindow::layoutSearchPanel()
 
 void MainWindow::toggleSearch()
 {
-    if (!searchPanel)
-        return;
+    // Made on first use: its line edit and list cost the start of the
+    // panel a few milliseconds that most sessions never need.
+    if (!searchPanel) {
+        buildSearchPanel();
+        searchPanel->setEnabled(iconGrid ? iconGrid->isEnabled() : true);
+    }
     if (searchPanel->isVisible()) {
         searchPanel->hide();
         return;
@@ -123,9 +128,6 @@ void MainWindow::toggleSearch()
                            "QListWidget::item{padding:6px 8px;border-radius:6px;}"
                            "QListWidget::item:selected{background:#2C6BE0;color:#FFFFFF;}"));
     }
-    // The clear button looks its icon up in the icon theme, a walk of the
-    // theme's folders that the start of the panel need not wait for.
-    searchEdit->setClearButtonEnabled(true);
     layoutSearchPanel();
     searchPanel->raise();
     searchPanel->show();

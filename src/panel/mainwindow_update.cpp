@@ -2,10 +2,10 @@
 // process ends once the installer takes over.
 #include "panel/mainwindow.h"
 
-#include "updater/panelupdater.h"
 #include "platform/process.h"
 #include "protect/screenmonitor.h"
 #include "settings/settingsdialog.h"
+#include "updater/panelupdater.h"
 
 #include <QCoreApplication>
 #include <QTimer>

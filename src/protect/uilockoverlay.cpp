@@ -3,8 +3,8 @@
 #include "app/lang.h"
 #include "app/servicehost.h"
 #include "app/theme.h"
-#include "model/appearancerules.h"
 #include "media/videobackground.h"
+#include "model/appearancerules.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

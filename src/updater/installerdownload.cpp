@@ -3,9 +3,9 @@
 
 #include "account/onlinerequest.h"
 #include "app/lang.h"
+#include "platform/privatefolder.h"
 #include "updater/updatedialog.h"
 #include "updater/updatehandoff.h"
-#include "platform/privatefolder.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

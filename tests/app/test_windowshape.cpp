@@ -11,11 +11,12 @@
 #include "account/supportchatdialog.h"
 #include "backup/backupprogressdialog.h"
 #include "market/appmarketdialog.h"
-#include "updater/updatedialog.h"
 #include "model/panelmodel.h"
 #include "platform/compositor.h"
 #include "protect/lockdialog.h"
 #include "settings/settingsdialog.h"
+#include "testsupport.h"
+#include "updater/updatedialog.h"
 #include "widgets/floaticon.h"
 #include "widgets/gearmenupopup.h"
 #include "widgets/hintcarddialog.h"
@@ -25,7 +26,6 @@
 #include "widgets/namedialog.h"
 #include "widgets/shortcuteditdialog.h"
 #include "widgets/toast.h"
-#include "testsupport.h"
 
 #include <QGraphicsEffect>
 #include <QLayout>

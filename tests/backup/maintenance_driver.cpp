@@ -5,8 +5,8 @@
 // builds its first-run state, notes its process id and session in the file
 // named by QY_SANDBOX_MARK, and ends.
 #include "app/logging.h"
-#include "main/panelmode.h"
 #include "app/paths.h"
+#include "main/panelmode.h"
 #include "panel/mainwindow.h"
 #include "platform/process.h"
 

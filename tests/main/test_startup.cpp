@@ -77,7 +77,7 @@ private Q_SLOTS:
         const QString machineWide = qEnvironmentVariable("XDG_CONFIG_DIRS").section(QLatin1Char(':'), 0, 0);
         QVERIFY2(machineWide.startsWith(testsupport::testRoot()), "the test runner isolates XDG_CONFIG_DIRS");
         Panel panel;
-        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        QVERIFY(testsupport::waitForFileText(logPath(), "install path written to"));
         const QString written = (::geteuid() == 0 ? machineWide : qEnvironmentVariable("XDG_CONFIG_HOME"))
             + QStringLiteral("/Tarnavel/registry.ini");
         QVERIFY2(testsupport::readFile(written).contains("InstallPath"), qPrintable(written));

@@ -305,6 +305,7 @@ private Q_SLOTS:
         MainWindow w;
         SupportChatDialog chat;
         AppMarketDialog market;
+        w.toggleSearch(); // the search field is made on first use
         SettingsDialog* d = showWithSettings(w, settingspage::kGeneral);
         QVERIFY(d);
         const int segment = settingsid::kSegmentBase + 2 * settingssegment::kLanguage;

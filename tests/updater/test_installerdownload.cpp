@@ -3,9 +3,9 @@
 // sandbox against a stand-in installer and stand-in copies of the panel.
 #include "app/lang.h"
 #include "app/servicehost.h"
+#include "testsupport.h"
 #include "updater/updatedialog.h"
 #include "updater/updatehandoff.h"
-#include "testsupport.h"
 #include "updaterharness.h"
 
 #include <QProcess>

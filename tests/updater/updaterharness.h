@@ -2,9 +2,9 @@
 
 // A window, a network manager and a PanelUpdater whose hooks record what
 // the updater asks of the window, against the stand-in service.
+#include "standin.h"
 #include "updater/panelupdater.h"
 #include "updater/updatemanifest.h"
-#include "standin.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
