@@ -287,7 +287,6 @@ QString linuxCreateScriptText(const CreateScriptValues& v)
     s.add(0, QStringLiteral("$src=") + psQuote(v.src));
     s.add(0, QStringLiteral("$dst=") + psQuote(v.dst));
     s.add(0, QStringLiteral("$final=") + psQuote(v.final));
-    s.add(0, QStringLiteral("$tmp=") + psQuote(v.tmp));
     s.add(0, QStringLiteral("$prog=") + psQuote(v.prog));
     s.add(0, QStringLiteral("$skip=") + psQuote(v.skip));
     s.add(0, QStringLiteral("$left=") + psQuote(v.left));
