@@ -481,6 +481,7 @@ private:
 
     // Search; mainwindow_search.cpp.
     void buildSearchPanel();
+    void ensureSearchPanel();
     void layoutSearchPanel();
     void onSearchItemActivated(QListWidgetItem* activated);
     void activateSearchResult(int row);

@@ -94,14 +94,19 @@ void MainWindow::layoutSearchPanel()
     searchList->setGeometry(10, 48, panelWidth - 20, 262);
 }
 
-void MainWindow::toggleSearch()
+void MainWindow::ensureSearchPanel()
 {
     // Made on first use: its line edit and list cost the start of the
     // panel a few milliseconds that most sessions never need.
-    if (!searchPanel) {
-        buildSearchPanel();
-        searchPanel->setEnabled(iconGrid ? iconGrid->isEnabled() : true);
-    }
+    if (searchPanel)
+        return;
+    buildSearchPanel();
+    searchPanel->setEnabled(iconGrid ? iconGrid->isEnabled() : true);
+}
+
+void MainWindow::toggleSearch()
+{
+    ensureSearchPanel();
     if (searchPanel->isVisible()) {
         searchPanel->hide();
         return;
@@ -138,8 +143,7 @@ void MainWindow::toggleSearch()
 
 void MainWindow::refreshSearch(QString key)
 {
-    if (!searchList)
-        return;
+    ensureSearchPanel();
     searchList->clear();
     searchResults.clear();
     bool truncated = false;
