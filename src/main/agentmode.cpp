@@ -81,6 +81,9 @@ void runAgentMode(SingleInstanceLock* lock)
         qInfo() << "agent mode: resident mode (no idle exit)";
     } else {
         auto* timer = new QTimer(qApp);
+        // A coarse timer may fire up to 5 % early: the agent would leave
+        // before the idle time it was given.
+        timer->setTimerType(Qt::PreciseTimer);
         timer->setInterval(agentIdleIntervalMs(idle));
         QObject::connect(server, &AgentServer::activity, timer, qOverload<>(&QTimer::start));
         QObject::connect(timer, &QTimer::timeout, qApp, [] {
