@@ -91,16 +91,6 @@ bool makeZip(const QString& path, const QStringList& specs)
     return QProcess::execute(QStringLiteral("python3"), QStringList{ QStringLiteral("-c"), script, path } + specs) == 0;
 }
 
-QStringList zipListing(const QString& zip)
-{
-    QProcess p;
-    p.start(QStringLiteral("unzip"), { QStringLiteral("-Z1"), zip });
-    p.waitForFinished(60000);
-    QStringList names = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    names.sort();
-    return names;
-}
-
 // The child mode of this executable: restores `zip` over `root`, printing
 // each percent on its own line, so the parent can kill it mid-run.
 int runRestoreChild(const QString& zip, const QString& root)
@@ -184,7 +174,7 @@ private Q_SLOTS:
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
         QCOMPARE(std::adjacent_find(percents.begin(), percents.end()), percents.end());
 
-        QCOMPARE(zipListing(zip), (QStringList{ QStringLiteral(".config/inner.txt"), QStringLiteral(".hidden"),
+        QCOMPARE(testsupport::zipListing(zip), (QStringList{ QStringLiteral(".config/inner.txt"), QStringLiteral(".hidden"),
                                                 QStringLiteral("large.bin"), QStringLiteral("settings.json"),
                                                 QStringLiteral("sub/back\\slash.txt"),
                                                 QStringLiteral("sub/deeper/file [1].txt") }));

@@ -10,16 +10,6 @@
 
 namespace {
 
-QStringList zipListing(const QString& zip)
-{
-    QProcess p;
-    p.start(QStringLiteral("unzip"), { QStringLiteral("-Z1"), zip });
-    p.waitForFinished(60000);
-    QStringList names = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    names.sort();
-    return names;
-}
-
 QByteArray unzipped(const QString& zip, const QString& entry)
 {
     QProcess p;
@@ -81,7 +71,7 @@ private Q_SLOTS:
         QString error;
         const QString zip = snapshot(error);
         QVERIFY2(!zip.isEmpty(), qPrintable(error));
-        QCOMPARE(zipListing(zip), (QStringList{ QStringLiteral("settings.json"), QStringLiteral("sub/inner.txt") }));
+        QCOMPARE(testsupport::zipListing(zip), (QStringList{ QStringLiteral("settings.json"), QStringLiteral("sub/inner.txt") }));
         QVERIFY(BackupEngine::takeUncarriedNames().isEmpty());
     }
 
@@ -98,7 +88,7 @@ private Q_SLOTS:
         QString error;
         const QString zip = snapshot(error);
         QVERIFY2(!zip.isEmpty(), qPrintable(error));
-        QCOMPARE(zipListing(zip), (QStringList{ kept, QStringLiteral("settings.json"), QStringLiteral("sub/inner.txt") }));
+        QCOMPARE(testsupport::zipListing(zip), (QStringList{ kept, QStringLiteral("settings.json"), QStringLiteral("sub/inner.txt") }));
         QCOMPARE(unzipped(zip, kept), QByteArray("k"));
 
         QStringList told = BackupEngine::takeUncarriedNames();

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -37,6 +38,16 @@ FileTree treeOf(const QString& root)
             tree.insert(rel, readFile(fi.absoluteFilePath()));
     }
     return tree;
+}
+
+QStringList zipListing(const QString& zip)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), { QStringLiteral("-Z1"), zip });
+    p.waitForFinished(60000);
+    QStringList names = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    names.sort();
+    return names;
 }
 
 QString testRoot()

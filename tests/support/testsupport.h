@@ -19,6 +19,9 @@ namespace testsupport {
 using FileTree = QMap<QString, QByteArray>;
 FileTree treeOf(const QString& root);
 
+// The entry names of a zip as `unzip -Z1` lists them, sorted.
+QStringList zipListing(const QString& zip);
+
 // The isolated root run-isolated.sh made for this test (HOME, XDG_* and TMPDIR
 // live under it); a fresh temporary folder when the test runs by hand.
 QString testRoot();
