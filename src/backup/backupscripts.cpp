@@ -20,7 +20,6 @@ struct Dialect {
     bool linux_;
     QString sep() const { return linux_ ? QStringLiteral("/") : QStringLiteral("\\"); }
     QString comparison() const { return linux_ ? QStringLiteral("Ordinal") : QStringLiteral("OrdinalIgnoreCase"); }
-    QString allFiles() const { return linux_ ? QStringLiteral(" -Recurse -File -Force)") : QStringLiteral(" -Recurse -File)"); }
     // Per-entry cmdlets cost about a millisecond each under pwsh, which for
     // thousands of files outweighs the copying itself; the .NET calls do
     // the same in microseconds.
@@ -34,11 +33,6 @@ struct Dialect {
         return linux_ ? QStringLiteral("[System.IO.Path]::GetDirectoryName(%1)").arg(path)
                       : QStringLiteral("Split-Path -Parent %1").arg(path);
     }
-    QString ensureFolder(const QString& dir) const
-    {
-        return linux_ ? QStringLiteral("if (%1 -and ![System.IO.Directory]::Exists(%1)) { [void][System.IO.Directory]::CreateDirectory(%1) }").arg(dir)
-                      : QStringLiteral("if (%1 -and !(Test-Path -LiteralPath %1)) { New-Item -ItemType Directory -Path %1 -Force | Out-Null }").arg(dir);
-    }
     QString endsWithSep(const QString& var) const
     {
         return QStringLiteral("if (-not $%1.EndsWith('%2')) { $%1 += '%2' }").arg(var, sep());
@@ -49,6 +43,15 @@ struct Dialect {
             .arg(path, root, comparison(), message);
     }
 };
+
+// Only the Windows texts list files and make folders through cmdlets; the
+// Linux scripts do both with .NET calls of their own.
+const char kWindowsAllFiles[] = " -Recurse -File)";
+
+QString windowsEnsureFolder(const QString& dir)
+{
+    return QStringLiteral("if (%1 -and !(Test-Path -LiteralPath %1)) { New-Item -ItemType Directory -Path %1 -Force | Out-Null }").arg(dir);
+}
 
 // robocopy's Linux stand-in, without the copy: the panel holds the
 // data-root lock for the whole run, so the files are zipped where they lie
@@ -359,7 +362,7 @@ QString createScriptText(const CreateScriptValues& v, ScriptDialect dialect)
     s.add(2, "Add-Type -AssemblyName System.IO.Compression.FileSystem");
     s.add(2, "$rootTmp = [System.IO.Path]::GetFullPath(\"$tmp\")");
     s.add(2, d.endsWithSep(QStringLiteral("rootTmp")));
-    s.add(2, QStringLiteral("$files = @(Get-ChildItem -LiteralPath \"$tmp\"") + d.allFiles());
+    s.add(2, QStringLiteral("$files = @(Get-ChildItem -LiteralPath \"$tmp\"") + QLatin1String(kWindowsAllFiles));
     s.add(2, "$n = $files.Count");
     s.add(2, "$tb = 0");
     s.add(2, "foreach ($f in $files) { $tb += $f.Length }");
@@ -430,7 +433,7 @@ QString restoreScriptText(const RestoreScriptValues& v, ScriptDialect dialect)
     s.add(6, d.endsWithSep(QStringLiteral("rootFull")));
     s.add(6, d.prefixCheck(QStringLiteral("$full"), QStringLiteral("$rootFull"), QStringLiteral("unsafe zip entry: $raw")));
     s.add(6, QStringLiteral("$dir = ") + d.parentOf(QStringLiteral("$full")));
-    s.add(6, d.ensureFolder(QStringLiteral("$dir")));
+    s.add(6, windowsEnsureFolder(QStringLiteral("$dir")));
     s.add(6, "[System.IO.Compression.ZipFileExtensions]::ExtractToFile($e, $full, $true)");
     s.add(6, "$i++");
     s.add(6, "if ($useBytes) { $dw += $e.Length } else { $dw += 1 }");
@@ -441,7 +444,7 @@ QString restoreScriptText(const RestoreScriptValues& v, ScriptDialect dialect)
     s.add(2, "} finally { $z.Dispose() }");
     s.add(2, "$rootTmp = [System.IO.Path]::GetFullPath(\"$tmp\")");
     s.add(2, d.endsWithSep(QStringLiteral("rootTmp")));
-    s.add(2, QStringLiteral("$files = @(Get-ChildItem -LiteralPath \"$tmp\"") + d.allFiles());
+    s.add(2, QStringLiteral("$files = @(Get-ChildItem -LiteralPath \"$tmp\"") + QLatin1String(kWindowsAllFiles));
     s.add(2, "$wn = $files.Count");
     s.add(2, "$wt = 0");
     s.add(2, "foreach ($f in $files) { $wt += $f.Length }");
@@ -457,7 +460,7 @@ QString restoreScriptText(const RestoreScriptValues& v, ScriptDialect dialect)
     s.add(4, d.endsWithSep(QStringLiteral("rootDst")));
     s.add(4, d.prefixCheck(QStringLiteral("$fullDst"), QStringLiteral("$rootDst"), QStringLiteral("unsafe restore target: $rel")));
     s.add(4, QStringLiteral("$tdir = ") + d.parentOf(QStringLiteral("$fullDst")));
-    s.add(4, d.ensureFolder(QStringLiteral("$tdir")));
+    s.add(4, windowsEnsureFolder(QStringLiteral("$tdir")));
     s.add(4, "[System.IO.File]::Copy($f.FullName, $fullDst, $true)");
     s.add(4, "$wi++");
     s.add(4, "$wd += $f.Length");

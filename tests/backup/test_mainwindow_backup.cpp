@@ -22,6 +22,8 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 QString root() { return cachedAppDataDir(); }
@@ -74,7 +76,8 @@ bool scriptTempsPresent()
 // The snapshot's zip being written.
 bool zipBeingWritten()
 {
-    return !QDir(backups()).entryList({ QStringLiteral("*.part") }, QDir::Files | QDir::Hidden).isEmpty();
+    const QStringList files = backupFiles();
+    return std::any_of(files.cbegin(), files.cend(), [](const QString& name) { return name.endsWith(QLatin1String(".part")); });
 }
 
 // An open window of the program: counts the language-change notices it gets.
