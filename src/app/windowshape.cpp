@@ -2,13 +2,13 @@
 
 #include "platform/compositor.h"
 
-#include <QBitmap>
 #include <QEvent>
 #include <QGraphicsEffect>
 #include <QLayout>
-#include <QPainter>
-#include <QPainterPath>
+#include <QtMath>
 #include <QWidget>
+
+#include <cmath>
 
 WindowShape::WindowShape(QWidget* window) : QObject(window), m_window(window)
 {
@@ -49,20 +49,33 @@ QRegion WindowShape::outlineRegion(const QRect& outline, qreal radius)
 {
     if (outline.isEmpty())
         return {};
-    const qreal r = qBound<qreal>(0, radius, qMin(outline.width(), outline.height()) / 2.0);
+    const int w = outline.width();
+    const int h = outline.height();
+    const qreal r = qBound<qreal>(0, radius, qMin(w, h) / 2.0);
     if (r <= 0)
         return QRegion(outline);
-    QBitmap bits(outline.size());
-    bits.fill(Qt::color0);
-    {
-        QPainter p(&bits);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::color1);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(0, 0, outline.width(), outline.height()), r, r);
-        p.drawPath(path);
+    // Worked out row by row instead of rasterising the outline into a bitmap
+    // of the window's size: every dialog computes this at construction, show
+    // and resize, and the bitmap cost more than the dialog's own first paint.
+    // Rows whose span matches the one above share a rectangle.
+    QList<QRect> bands;
+    bands.reserve(2 * qCeil(r) + 1);
+    for (int y = 0; y < h; ++y) {
+        const qreal cy = y + 0.5;
+        const qreal dy = cy < r ? r - cy : (cy > h - r ? cy - (h - r) : 0);
+        const int left = dy > 0 ? qCeil(r - std::sqrt(r * r - dy * dy) - 0.5) : 0;
+        if (left * 2 >= w)
+            continue;
+        const QRect row(outline.left() + left, outline.top() + y, w - 2 * left, 1);
+        if (!bands.isEmpty() && bands.last().left() == row.left() && bands.last().width() == row.width()
+            && bands.last().bottom() + 1 == row.top())
+            bands.last().setBottom(row.bottom());
+        else
+            bands.append(row);
     }
-    return QRegion(bits).translated(outline.topLeft());
+    QRegion region;
+    region.setRects(bands.constData(), int(bands.size()));
+    return region;
 }
 
 bool WindowShape::eventFilter(QObject* watched, QEvent* event)

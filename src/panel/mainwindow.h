@@ -523,6 +523,7 @@ private:
 
     std::unique_ptr<WindowSystem::WakeWatch> wakeWatch;
     bool firstPaintReported = false;
+    bool settingsPrepared = false;
     bool pollSupportAfterFirstPaint = false;
 
     // Account session; mainwindow_account.cpp.
@@ -593,6 +594,11 @@ public:
     void pollSupportUnread();
     // The start-up poll, held back until the first frame.
     void pollSupportDeferred();
+    // The folder the settings dialog shows as the data folder.
+    QString settingsDataDir() const;
+    // Once per process, when a menu that leads to the settings dialog opens:
+    // loads what the dialog's first frame needs while the pointer travels.
+    void prepareSettingsDialogSoon();
     void openSupportChat();
     // Read by tests.
     qint64 pendingNotice() const { return pendingNoticeId; }

@@ -21,12 +21,16 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 
 #include <utility>
 
 namespace {
 
 constexpr int kBarHeight = 28;
+// Long enough for the menu's first frame, far shorter than a hand's move
+// from the menu's edge to its settings row.
+constexpr int kPrepareSettingsDelayMs = 60;
 
 } // namespace
 
@@ -35,6 +39,7 @@ void MainWindow::buildButtonBars()
     titleBar = new TitleBarActions(this);
     connect(titleBar, &TitleBarActions::actionTriggered, this, &MainWindow::handleUiButton);
     connect(titleBar, &TitleBarActions::gearMenuAboutToShow, this, &MainWindow::updateGearMenuUser);
+    connect(titleBar, &TitleBarActions::gearMenuAboutToShow, this, &MainWindow::prepareSettingsDialogSoon);
     connect(titleBar, &TitleBarActions::gearMenuAction, this, &MainWindow::onGearMenuAction);
     connect(titleBar, &TitleBarActions::uibtnDropped, this, &MainWindow::moveUiButton);
 }
@@ -256,6 +261,25 @@ void MainWindow::toggleDarkTheme()
     applyAllSettings();
 }
 
+QString MainWindow::settingsDataDir() const
+{
+    return layoutPath.isEmpty() ? cachedAppDataDir() : QFileInfo(layoutPath).absolutePath();
+}
+
+void MainWindow::prepareSettingsDialogSoon()
+{
+    if (settingsPrepared)
+        return;
+    settingsPrepared = true;
+    // After the menu has painted its first frame: the dialog's fonts and
+    // glyphs (several megabytes of font pages) are loaded only for a user
+    // who heads for it, and the menu does not wait for them.
+    QTimer::singleShot(kPrepareSettingsDelayMs, this, [this] {
+        if (!settingsDialog && !settings.uiLocked)
+            SettingsDialog::prepareFirstOpen(settings, settingsDataDir());
+    });
+}
+
 void MainWindow::openSettings()
 {
     if (settings.uiLocked) {
@@ -268,9 +292,8 @@ void MainWindow::openSettings()
         settingsDialog->activateWindow();
         return;
     }
-    const QString dataDir = layoutPath.isEmpty() ? cachedAppDataDir() : QFileInfo(layoutPath).absolutePath();
     auto* dialog = new SettingsDialog(
-        &settings, dataDir, [this] { reloadAllIcons(); }, [this](const AppSettings& s) { applyAppSettings(s); },
+        &settings, settingsDataDir(), [this] { reloadAllIcons(); }, [this](const AppSettings& s) { applyAppSettings(s); },
         [this] { exportUserData(); }, [this] { importUserData(); }, [this] { checkUpdatesFromSettings(); },
         [this] { exportLogs(); }, [this](bool withData) { uninstallApp(withData); }, &groups,
         [this] { onLayoutChangedBySettings(); },

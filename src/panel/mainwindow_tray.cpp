@@ -53,6 +53,7 @@ void MainWindow::ensureTrayIcon()
         })->setProperty(kSourceText, QStringLiteral("设置..."));
     menu->addSeparator();
     menu->addAction(QString(), this, [this] { quitFromTray(); })->setProperty(kSourceText, QStringLiteral("退出"));
+    connect(menu, &QMenu::aboutToShow, this, &MainWindow::prepareSettingsDialogSoon);
     trayIcon->setContextMenu(menu);
     retranslateTray();
     connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

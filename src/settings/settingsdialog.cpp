@@ -16,6 +16,7 @@
 #include <QDebug>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeySequenceEdit>
 #include <QLineEdit>
 #include <QPointer>
@@ -180,6 +181,18 @@ SettingsDialog::SettingsDialog(AppSettings* settings, QString dataDir, Callback 
 
     buildChildWidgets();
     relayout();
+}
+
+void SettingsDialog::prepareFirstOpen(const AppSettings& settings, const QString& dataDir)
+{
+    AppSettings copy = settings;
+    QList<PanelGroup> noGroups;
+    SettingsDialog dialog(&copy, dataDir, {}, {}, {}, {}, {}, {}, {}, &noGroups, {}, {}, {}, {});
+    dialog.applyStyle();
+    // The window's own format: glyph caches are kept per format.
+    QImage frame(dialog.size(), QImage::Format_ARGB32_Premultiplied);
+    frame.fill(Qt::transparent);
+    dialog.render(&frame);
 }
 
 SettingsDialog::~SettingsDialog()

@@ -107,6 +107,13 @@ public:
     // more is asked.
     bool isClosingUnderPrompt() const { return m_closing && m_busyDepth > 0; }
 
+    // Lays out and paints a dialog for `settings` off screen once, so that
+    // the first real open finds the fonts, glyphs and field styles it needs
+    // already loaded instead of loading them while the user waits. Meant
+    // for the moment the user heads for the dialog; touches no file and
+    // calls no callback.
+    static void prepareFirstOpen(const AppSettings& settings, const QString& dataDir);
+
     void setFactoryResetHandler(Callback handler);
     // Clamped to 0..6; drops the hint bubble.
     void setCurrentPage(int page);

@@ -22,6 +22,8 @@
 #include "settings/valuewidgets.h"
 #include "settingsclicks.h"
 #include "testsupport.h"
+#include "widgets/gearmenupopup.h"
+#include "widgets/titlebaractions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -124,6 +126,20 @@ private:
     std::function<void()> m_action;
 };
 
+// Counts the settings dialogs polished while it lives: every dialog made to
+// be shown or painted is.
+class PolishCounter : public QObject {
+public:
+    PolishCounter() { qApp->installEventFilter(this); }
+    int dialogs = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Polish && qobject_cast<SettingsDialog*>(watched))
+            ++dialogs;
+        return false;
+    }
+};
+
 } // namespace
 
 class TestSettingsMainWindow : public QObject {
@@ -177,6 +193,39 @@ private Q_SLOTS:
         d->reject();
         QVERIFY(!w.openSettingsDialog());
         QTRY_VERIFY(!guard);
+    }
+
+    // The gear menu prepares the dialog's first frame off screen: nothing of
+    // that shows, is saved or changes the panel, and the dialog opened later
+    // edits the settings as they are then.
+    void gearMenuPreparesTheDialogUnseen()
+    {
+        FakePromptsScope prompts;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QString customTitle = QStringLiteral("Before the menu");
+        AppSettings s = w.currentSettings();
+        s.customTitle = customTitle;
+        w.setSettingsAndApply(s);
+        auto* titleBar = w.findChild<TitleBarActions*>();
+        QVERIFY(titleBar);
+        titleBar->showGearMenu();
+        QTRY_VERIFY(titleBar->isGearMenuOpen());
+        PolishCounter prepared;
+        QTRY_COMPARE(prepared.dialogs, 1);
+        QTest::qWait(50);
+        for (QWidget* top : QApplication::topLevelWidgets())
+            QVERIFY2(!qobject_cast<SettingsDialog*>(top), "the prepared dialog was left behind");
+        QVERIFY(!w.openSettingsDialog());
+        QCOMPARE(w.currentSettings().customTitle, customTitle);
+
+        s.customTitle = QStringLiteral("After the menu");
+        w.setSettingsAndApply(s);
+        Q_EMIT titleBar->gearMenu()->actionRequested(GearMenuPopup::OpenSettings);
+        QVERIFY(w.openSettingsDialog());
+        QCOMPARE(w.openSettingsDialog()->workingSettings().customTitle, s.customTitle);
+        w.openSettingsDialog()->reject();
     }
 
     // Every change previews on the window; Cancel gives it back exactly.
