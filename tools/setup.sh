@@ -10,7 +10,7 @@ packages=(
   # platform layer
   libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xfixes0-dev libxcb-shm0-dev
   libxcb-keysyms1-dev libxkbcommon-dev libxss-dev libxi-dev libxcb-xtest0-dev
-  libssl-dev libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
+  libfontconfig-dev libssl-dev libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libarchive-tools
   # screen recorder: shared-memory capture and the pointer image; ffmpeg's
   # ffprobe reads the recordings back in the tests

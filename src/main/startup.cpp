@@ -17,6 +17,7 @@
 #include "main/tempcleanup.h"
 #include "main/uipreview.h"
 #include "panel/mainwindow.h"
+#include "platform/fontsetup.h"
 #include "platform/privatefolder.h"
 #include "platform/process.h"
 #include "platform/quitsignals.h"
@@ -24,6 +25,7 @@
 #include "platform/windowsystem.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QThread>
@@ -106,8 +108,12 @@ int refuseToStart(const QString& why)
 int qMain(int argc, char** argv)
 {
     cleanStartupEnvironment();
+    FontSetupPreload fontSetup;
 
     QApplication app(argc, argv);
+    // The application's font database may drop the configuration when it
+    // goes: the reading thread ends before, on every return.
+    const auto fontSetupEnded = qScopeGuard([&fontSetup] { fontSetup.wait(); });
     QApplication::setApplicationName(QStringLiteral("TarnavelPanel"));
     QApplication::setOrganizationName(QStringLiteral("Tarnavel"));
     QApplication::setApplicationDisplayName(translate("Quillory"));
@@ -186,5 +192,8 @@ int qMain(int argc, char** argv)
     SingleInstanceLock* held = lock.release();
     if (agentMode)
         runAgentMode(held);
+    // Only here, where no return follows: the application and its font
+    // database are never destroyed under the task.
+    prepareInterfaceFonts();
     runPanelMode(held);
 }

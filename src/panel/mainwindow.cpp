@@ -2,6 +2,7 @@
 
 #include "protect/uilockoverlay.h"
 
+#include "app/asynctask.h"
 #include "app/configsafety.h"
 #include "app/lang.h"
 #include "app/paths.h"
@@ -29,6 +30,9 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QFile>
+#include <QImageReader>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -43,6 +47,10 @@
 namespace {
 
 constexpr int kBackupWaitStepMs = 40;
+
+// A panel started hidden paints nothing: its deferred start-up work waits
+// no longer than this.
+constexpr int kFirstFrameFallbackMs = 1000;
 
 QTimer* makeTimer(QObject* parent, int intervalMs, bool singleShot)
 {
@@ -88,6 +96,13 @@ MainWindow::MainWindow(QWidget* parent)
     removeInterruptedSaves(cachedAppDataDir(),
                            {QStringLiteral("settings.json"), QStringLiteral("layout.json")});
     loadSettings();
+    // Before any widget measures its text: a font set later would load a
+    // second face and lay everything out again after the first frame.
+    applyUiFont(settings);
+    // This window took the application font when it was made, before the
+    // settings were read; its children take this one.
+    QEvent fontChange(QEvent::ApplicationFontChange);
+    QCoreApplication::sendEvent(this, &fontChange);
 
     // Every open window translates its texts again at once: the self-painted
     // ones on their next paint, the others in their change event.
@@ -103,11 +118,24 @@ MainWindow::MainWindow(QWidget* parent)
 
     resize(initialWindowSize(settings.rememberGeometry, rememberedSize, availableArea(screen())));
 
-    // Named as PNG, the reader takes the built-in decoder at once instead of
-    // loading every image plugin to ask whether one of them wants the file.
-    defaultLogo = QPixmap(QStringLiteral(":/res/resources/logo.png"), "PNG");
-    if (!defaultLogo.isNull())
-        setWindowIcon(QIcon(defaultLogo));
+    // Decoded on a pool thread while the widgets are made. Without format
+    // detection the reader takes the built-in PNG decoder at once; with it,
+    // it would load every image plugin (and the SVG library) to ask each
+    // whether it wants the file.
+    defaultLogoImage = QtConcurrent::run(AsyncTask::pool(), [] {
+        QFile file(QStringLiteral(":/res/resources/logo.png"));
+        if (!file.open(QIODevice::ReadOnly))
+            return QImage();
+        QImageReader logo(&file, "png");
+        logo.setAutoDetectImageFormat(false);
+        return logo.read();
+    });
+    // Sent to the X server in every size the icon has: the first frame does
+    // not show it.
+    runAfterFirstFrame([this] {
+        if (!defaultLogoPixmap().isNull())
+            setWindowIcon(QIcon(defaultLogoPixmap()));
+    });
 
     buildButtonBars();
     setAcceptDrops(true);
@@ -211,6 +239,7 @@ MainWindow::MainWindow(QWidget* parent)
     backupTimer->start();
     QTimer::singleShot(2500, this, &MainWindow::runAutoBackupIfDue);
     qInfo() << "auto backup scheduler started";
+    constructing = false;
 }
 
 MainWindow::~MainWindow()
@@ -421,12 +450,41 @@ void MainWindow::paintEvent(QPaintEvent*)
         firstPaintReported = true;
         if (pollSupportAfterFirstPaint)
             QTimer::singleShot(0, this, [this] { pollSupportDeferred(); });
+        if (!afterFirstFrame.isEmpty())
+            QTimer::singleShot(0, this, [this] { runFirstFrameWork(); });
         // Start-up timing: the benchmark waits for this line.
         if (qEnvironmentVariableIsSet("KRV_BENCH_FIRST_PAINT")) {
             std::fputs("first-paint\n", stdout);
             std::fflush(stdout);
         }
     }
+}
+
+const QPixmap& MainWindow::defaultLogoPixmap() const
+{
+    if (defaultLogo.isNull() && defaultLogoImage.isValid()) {
+        defaultLogo = QPixmap::fromImage(defaultLogoImage.result());
+        defaultLogoImage = {};
+    }
+    return defaultLogo;
+}
+
+void MainWindow::runAfterFirstFrame(std::function<void()> work)
+{
+    if (firstPaintReported && afterFirstFrame.isEmpty()) {
+        work();
+        return;
+    }
+    if (afterFirstFrame.isEmpty())
+        QTimer::singleShot(kFirstFrameFallbackMs, this, [this] { runFirstFrameWork(); });
+    afterFirstFrame.append(std::move(work));
+}
+
+void MainWindow::runFirstFrameWork()
+{
+    firstFrameWorkRan = true;
+    for (const std::function<void()>& work : std::exchange(afterFirstFrame, {}))
+        work();
 }
 
 void MainWindow::refreshTheme()

@@ -430,7 +430,9 @@ private:
     AppSettings settings;
     QSize rememberedSize{-1, -1};
     QString settingsPath;
-    QPixmap defaultLogo;
+    // Read through defaultLogoPixmap(): decoded off the GUI thread at start.
+    mutable QPixmap defaultLogo;
+    mutable QFuture<QImage> defaultLogoImage;
 
     // The model.
     QList<PanelGroup> groups;
@@ -523,6 +525,12 @@ private:
 
     std::unique_ptr<WindowSystem::WakeWatch> wakeWatch;
     bool firstPaintReported = false;
+    // Start-up work the first frame need not wait for; run once the panel
+    // has painted, or a second after the start for a panel not shown.
+    QList<std::function<void()>> afterFirstFrame;
+    bool constructing = true;
+    bool firstFrameWorkRan = false;
+    bool iconPumpWaitsForFirstFrame = false;
     bool settingsPrepared = false;
     bool pollSupportAfterFirstPaint = false;
 
@@ -594,6 +602,12 @@ public:
     void pollSupportUnread();
     // The start-up poll, held back until the first frame.
     void pollSupportDeferred();
+    const QPixmap& defaultLogoPixmap() const;
+    // Runs `work` after the first frame (at once when that has been shown).
+    void runAfterFirstFrame(std::function<void()> work);
+    void runFirstFrameWork();
+    // The application font of the settings' family.
+    void applyUiFont(const AppSettings& s);
     // The folder the settings dialog shows as the data folder.
     QString settingsDataDir() const;
     // Once per process, when a menu that leads to the settings dialog opens:

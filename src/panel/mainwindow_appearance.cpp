@@ -56,9 +56,18 @@ void MainWindow::setSettingsAndApply(const AppSettings& s)
 
 void MainWindow::applyAllSettings()
 {
-    QString why;
-    if (setAutoStart(settings.autoStart, QString(), &why) != 0)
-        qWarning().noquote() << "autostart entry not changed:" << why;
+    const auto autoStartAndTray = [this] {
+        QString why;
+        if (setAutoStart(settings.autoStart, QString(), &why) != 0)
+            qWarning().noquote() << "autostart entry not changed:" << why;
+        updateTrayVisibility();
+    };
+    // At the start the tray (a session-bus round trip) and the autostart
+    // entry (a file) come after the first frame.
+    if (constructing)
+        runAfterFirstFrame(autoStartAndTray);
+    else
+        autoStartAndTray();
     // The start setting pins at the start and when it is changed; any other
     // apply (the theme button, a settings dialog) keeps a pin set by hand.
     if (appliedStartPinned != int(settings.startPinned)) {
@@ -89,14 +98,29 @@ void MainWindow::applyAllSettings()
             QTimer::singleShot(kFirstPollFallbackMs, this, [this] { pollSupportDeferred(); });
         }
     }
-    updateTrayVisibility();
-    registerSummonHotkey(false);
+    // At the start the key is grabbed after the first frame (a round trip to
+    // the X server); an open settings dialog holds it released meanwhile.
+    if (constructing)
+        runAfterFirstFrame([this] {
+            if (!settingsDialog)
+                registerSummonHotkey(false);
+        });
+    else
+        registerSummonHotkey(false);
     update();
     qInfo().noquote() << "settings applied: iconSize" << settings.iconSize << "radius" << settings.cornerRadius
                       << "opacity" << settings.opacity << "theme" << (settings.darkTheme ? "dark" : "light")
                       << "layout" << (settings.horizontalGroups ? "horizontal" : "vertical") << "edgeSnap"
                       << (settings.edgeSnap ? "true" : "false") << "autoStart"
                       << (settings.autoStart ? "true" : "false");
+}
+
+void MainWindow::applyUiFont(const AppSettings& s)
+{
+    setCustomFontFamily(s.fontFamily.trimmed());
+    QFont font = QApplication::font();
+    font.setFamily(uiFontFamily());
+    QApplication::setFont(font);
 }
 
 void MainWindow::applyAppSettings(const AppSettings& s)
@@ -178,10 +202,7 @@ void MainWindow::applyAppSettings(const AppSettings& s)
         setThemeTextColor(colourOfMode(s.textColor, s.textCustomRgb));
     setThemeTextOpacity(qBound(0, s.textOpacity, 100));
 
-    setCustomFontFamily(s.fontFamily.trimmed());
-    QFont font = QApplication::font();
-    font.setFamily(uiFontFamily());
-    QApplication::setFont(font);
+    applyUiFont(s);
 
     setThemeDivider(s.dividerColor == 0 ? QColor() : colourOfMode(s.dividerColor, s.dividerCustomRgb),
                     qBound(0, s.dividerWidth, 4), percentToAlpha(s.dividerOpacity));

@@ -120,7 +120,7 @@ bool MainWindow::rescaleBackground()
         }
     }
     if (look.showLogo && (look.scaledLogo.isNull() || look.scaledLogoRatio != ratio)) {
-        const QPixmap& source = !look.customLogo.isNull() ? look.customLogo : defaultLogo;
+        const QPixmap& source = !look.customLogo.isNull() ? look.customLogo : defaultLogoPixmap();
         if (!source.isNull()) {
             const int side = qMax(1, int(24 * ratio));
             look.scaledLogo = source.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);

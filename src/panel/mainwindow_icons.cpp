@@ -86,6 +86,16 @@ void MainWindow::onIconWanted(const QString& path)
 
 void MainWindow::pumpIconRequests()
 {
+    // The first requests set up the icon theme on this thread: after the
+    // first frame.
+    if (!firstFrameWorkRan) {
+        iconPumpTimer->stop();
+        if (!iconPumpWaitsForFirstFrame) {
+            iconPumpWaitsForFirstFrame = true;
+            runAfterFirstFrame([this] { pumpIconRequests(); });
+        }
+        return;
+    }
     // Everything queued since the last tick goes out together.
     while (!iconRequestQueue.isEmpty()) {
         const QString path = iconRequestQueue.takeFirst();

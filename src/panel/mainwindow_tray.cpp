@@ -14,7 +14,7 @@ QIcon MainWindow::makeAppIcon() const
 {
     const QPixmap& source = !look.appIcon.isNull() ? look.appIcon
         : !look.customLogo.isNull()                ? look.customLogo
-                                                   : defaultLogo;
+                                                   : defaultLogoPixmap();
     QIcon icon;
     if (!source.isNull()) {
         for (int side : {16, 20, 24, 32, 48, 64, 128, 256})

@@ -1,0 +1,33 @@
+#include "platform/fontsetup.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <thread>
+
+struct FontSetupPreload::Thread {
+    std::thread worker;
+};
+
+FontSetupPreload::FontSetupPreload() : m_thread(std::make_unique<Thread>())
+{
+    try {
+        // Loading the configuration publishes it atomically: a toolkit that
+        // asks for it meanwhile loads its own copy, and one of the two is
+        // dropped, so the race costs time, never correctness.
+        m_thread->worker = std::thread([] { FcInit(); });
+    } catch (const std::system_error&) {
+        // No thread: the toolkit reads the configuration itself, as it
+        // would anyway.
+    }
+}
+
+FontSetupPreload::~FontSetupPreload()
+{
+    wait();
+}
+
+void FontSetupPreload::wait()
+{
+    if (m_thread->worker.joinable())
+        m_thread->worker.join();
+}
