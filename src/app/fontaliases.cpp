@@ -1,10 +1,6 @@
 #include "app/fontaliases.h"
 
-#include "app/asynctask.h"
-
 #include <QFont>
-#include <QFontDatabase>
-#include <QFontMetrics>
 #include <QStringList>
 
 void installFontAliases()
@@ -20,15 +16,4 @@ void installFontAliases()
     QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei UI"), cjkSans);
     QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei"), cjkSans);
     QFont::insertSubstitutions(QStringLiteral("Consolas"), mono);
-}
-
-void prepareInterfaceFonts()
-{
-    AsyncTask::pool()->start([] {
-        QFontDatabase::families();
-        QFont font(QStringLiteral("Microsoft YaHei UI"));
-        font.setPixelSize(12);
-        // Latin and Han text: the fallbacks are worked out per script.
-        QFontMetrics(font).horizontalAdvance(QStringLiteral("Aa \u5e38\u7528"));
-    });
 }

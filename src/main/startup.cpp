@@ -192,8 +192,5 @@ int qMain(int argc, char** argv)
     SingleInstanceLock* held = lock.release();
     if (agentMode)
         runAgentMode(held);
-    // Only here, where no return follows: the application and its font
-    // database are never destroyed under the task.
-    prepareInterfaceFonts();
     runPanelMode(held);
 }
