@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <cstdlib>
 #include <thread>
 
 struct FontSetupPreload::Thread {
@@ -10,6 +11,12 @@ struct FontSetupPreload::Thread {
 
 FontSetupPreload::FontSetupPreload() : m_thread(std::make_unique<Thread>())
 {
+    // With no X server named the toolkit cannot start: the program ends
+    // before it lays out any text, and the reading would only compete with
+    // that.
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display)
+        return;
     try {
         // Loading the configuration publishes it atomically: a toolkit that
         // asks for it meanwhile loads its own copy, and one of the two is
