@@ -448,10 +448,7 @@ void MainWindow::paintEvent(QPaintEvent*)
     paintPanel(p);
     if (!firstPaintReported) {
         firstPaintReported = true;
-        if (pollSupportAfterFirstPaint)
-            QTimer::singleShot(0, this, [this] { pollSupportDeferred(); });
-        if (!afterFirstFrame.isEmpty())
-            QTimer::singleShot(0, this, [this] { runFirstFrameWork(); });
+        QTimer::singleShot(0, this, [this] { runFirstFrameWork(); });
         // Start-up timing: the benchmark waits for this line.
         if (qEnvironmentVariableIsSet("KRV_BENCH_FIRST_PAINT")) {
             std::fputs("first-paint\n", stdout);
@@ -471,7 +468,7 @@ const QPixmap& MainWindow::defaultLogoPixmap() const
 
 void MainWindow::runAfterFirstFrame(std::function<void()> work)
 {
-    if (firstPaintReported && afterFirstFrame.isEmpty()) {
+    if (firstFrameWorkRan) {
         work();
         return;
     }

@@ -600,10 +600,8 @@ public:
     void onSupportPollTimer();
     // One "unread" request, without the skip rules of the timer.
     void pollSupportUnread();
-    // The start-up poll, held back until the first frame.
-    void pollSupportDeferred();
     const QPixmap& defaultLogoPixmap() const;
-    // Runs `work` after the first frame (at once when that has been shown).
+    // Runs `work` after the first frame (at once when that work has run).
     void runAfterFirstFrame(std::function<void()> work);
     void runFirstFrameWork();
     // The application font of the settings' family.

@@ -29,7 +29,6 @@
 
 namespace {
 
-constexpr int kFirstPollFallbackMs = 1000;
 constexpr int kOutlineSlot = 3;
 constexpr int kTitleBarTextSlot = 4;
 constexpr int kBottomBarTextSlot = 5;
@@ -89,13 +88,15 @@ void MainWindow::applyAllSettings()
         if (!supportPollTimer->isActive())
             supportPollTimer->start();
         // The first request sets up the network stack and its TLS library;
-        // at start it waits until the panel has been painted (or a second,
-        // for a panel that is not shown).
-        if (firstPaintReported) {
+        // at start it waits until the panel has been painted.
+        if (firstFrameWorkRan) {
             pollSupportUnread();
         } else if (!pollSupportAfterFirstPaint) {
             pollSupportAfterFirstPaint = true;
-            QTimer::singleShot(kFirstPollFallbackMs, this, [this] { pollSupportDeferred(); });
+            runAfterFirstFrame([this] {
+                pollSupportAfterFirstPaint = false;
+                pollSupportUnread();
+            });
         }
     }
     // At the start the key is grabbed after the first frame (a round trip to

@@ -30,14 +30,6 @@ bool MainWindow::unreadPollPending() const
     return !unreadReply.isNull() || pollSupportAfterFirstPaint;
 }
 
-void MainWindow::pollSupportDeferred()
-{
-    if (!pollSupportAfterFirstPaint)
-        return;
-    pollSupportAfterFirstPaint = false;
-    pollSupportUnread();
-}
-
 void MainWindow::onSupportPollTimer()
 {
     if ((supportChat && supportChat->isVisible()) || unreadReply)

@@ -3,13 +3,8 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cstdlib>
-#include <thread>
 
-struct FontSetupPreload::Thread {
-    std::thread worker;
-};
-
-FontSetupPreload::FontSetupPreload() : m_thread(std::make_unique<Thread>())
+FontSetupPreload::FontSetupPreload()
 {
     // With no X server named the toolkit cannot start: the program ends
     // before it lays out any text, and the reading would only compete with
@@ -21,7 +16,7 @@ FontSetupPreload::FontSetupPreload() : m_thread(std::make_unique<Thread>())
         // Loading the configuration publishes it atomically: a toolkit that
         // asks for it meanwhile loads its own copy, and one of the two is
         // dropped, so the race costs time, never correctness.
-        m_thread->worker = std::thread([] { FcInit(); });
+        m_worker = std::thread([] { FcInit(); });
     } catch (const std::system_error&) {
         // No thread: the toolkit reads the configuration itself, as it
         // would anyway.
@@ -35,6 +30,6 @@ FontSetupPreload::~FontSetupPreload()
 
 void FontSetupPreload::wait()
 {
-    if (m_thread->worker.joinable())
-        m_thread->worker.join();
+    if (m_worker.joinable())
+        m_worker.join();
 }

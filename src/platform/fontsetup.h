@@ -1,6 +1,6 @@
 #pragma once
 
-#include <memory>
+#include <thread>
 
 // The system's font configuration, read on a thread of its own while the
 // application starts. Reading it (the configuration files and the font
@@ -19,6 +19,5 @@ public:
     FontSetupPreload& operator=(const FontSetupPreload&) = delete;
 
 private:
-    struct Thread;
-    std::unique_ptr<Thread> m_thread;
+    std::thread m_worker;
 };
