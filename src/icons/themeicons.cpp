@@ -1,6 +1,7 @@
 #include "icons/themeicons.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -9,6 +10,7 @@
 #include <QMutex>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -76,6 +78,29 @@ bool themeInstalled(const QString& name)
     return false;
 }
 
+// The image files of one theme folder, sorted without regard to case so
+// that a name found in several formats keeps the same order on every disk.
+// A suffix test rather than name filters: those compile three expressions
+// for every folder, and a theme has hundreds of folders.
+QStringList iconFilesIn(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        for (QLatin1String suffix : {QLatin1String(".png"), QLatin1String(".svg"), QLatin1String(".xpm")}) {
+            if (name.endsWith(suffix, Qt::CaseInsensitive)) {
+                files.append(name);
+                break;
+            }
+        }
+    }
+    std::sort(files.begin(), files.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return files;
+}
+
 class ThemeStore {
 public:
     QImage lookup(const QStringList& names, int size);
@@ -117,7 +142,7 @@ std::unique_ptr<ThemeIndex> ThemeStore::loadTheme(const QString& name) const
             const int dirSize = info.value(QStringLiteral("Size")).toInt();
             const bool scalable = info.value(QStringLiteral("Type")) == QLatin1String("Scalable");
             const QDir folder(root + QLatin1Char('/') + dir);
-            const QStringList files = folder.entryList({QStringLiteral("*.png"), QStringLiteral("*.svg"), QStringLiteral("*.xpm")}, QDir::Files);
+            const QStringList files = iconFilesIn(folder.path());
             for (const QString& file : files) {
                 const QString iconName = file.left(file.lastIndexOf(QLatin1Char('.')));
                 const bool svg = file.endsWith(QLatin1String(".svg"));
