@@ -2,6 +2,9 @@
 // for a bare Qt Widgets window started the same way. Runs under the DISPLAY
 // it is given (an Xvfb, say): bench_startup [runs] [panel executable]
 //
+// A second baseline, the same window drawing one word, shows how much of
+// the difference any program pays for its first text.
+//
 // Then the pure loading cost: each program started with no X server at all,
 // so that it loads its libraries, fails to reach a display and exits; the
 // time from start to exit and the peak resident memory.
@@ -27,7 +30,7 @@ extern char** environ;
 namespace {
 
 // Milliseconds from start() to the "first-paint" line; -1 on failure.
-double timeToFirstPaint(const QString& program)
+double timeToFirstPaint(const QString& program, const QStringList& args = {})
 {
     // Each run gets its own data root and runtime folder, so no run sees
     // another as a running instance and no run reuses another's files.
@@ -48,7 +51,7 @@ double timeToFirstPaint(const QString& program)
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer clock;
     clock.start();
-    p.start(program, {});
+    p.start(program, args);
     QByteArray out;
     double ms = -1;
     while (p.waitForReadyRead(20000)) {
@@ -152,26 +155,33 @@ int main(int argc, char** argv)
     const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 15;
     const QString panel = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(QY_PANEL_BINARY);
     const QString bare = QStringLiteral(QY_BARE_WINDOW_BINARY);
+    const QStringList textArgs{QStringLiteral("--text")};
 
     // One warm-up each (disk cache, font cache), then alternate so that a
     // slow spell of the machine weighs on both alike.
     timeToFirstPaint(panel);
     timeToFirstPaint(bare);
-    std::vector<double> panelMs, bareMs;
+    timeToFirstPaint(bare, textArgs);
+    std::vector<double> panelMs, bareMs, textMs;
     for (int i = 0; i < runs; ++i) {
         const double a = timeToFirstPaint(panel);
         const double b = timeToFirstPaint(bare);
-        if (a < 0 || b < 0) {
+        const double t = timeToFirstPaint(bare, textArgs);
+        if (a < 0 || b < 0 || t < 0) {
             std::fprintf(stderr, "bench_startup: a run never painted\n");
             return 1;
         }
         panelMs.push_back(a);
         bareMs.push_back(b);
+        textMs.push_back(t);
     }
-    const double p = median(panelMs), b = median(bareMs);
+    const double p = median(panelMs), b = median(bareMs), t = median(textMs);
     std::printf("panel start to first paint: %.1f ms\n", p);
     std::printf("bare window start to first paint: %.1f ms\n", b);
     std::printf("ratio panel start to first paint: %.2f\n", p / b);
+    std::printf("bare window with one word start to first paint: %.1f ms\n", t);
+    std::printf("ratio bare window with one word start to first paint: %.2f\n", t / b);
+    std::printf("ratio panel start to first paint against the bare window with one word: %.2f\n", p / t);
 
     runWithoutDisplay(panel);
     runWithoutDisplay(bare);
