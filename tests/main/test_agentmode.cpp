@@ -9,37 +9,27 @@
 
 namespace {
 
-QString dataRoot() { return qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tarnavel/TarnavelPanel"); }
-QString logPath() { return testsupport::todayLogPath(dataRoot()); }
-QByteArray log() { return testsupport::readFile(logPath()); }
-QString socketPath() { return qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/TarnavelPanel_") + QString::number(::getuid()); }
+using testsupport::panelDataRoot;
+using testsupport::panelLog;
+using testsupport::panelLogPath;
+using testsupport::panelSocketPath;
+using testsupport::panelsOfThisTest;
 
-struct Agent {
-    QProcess p;
+// The executable in agent mode.
+struct Agent : testsupport::PanelProcess {
     explicit Agent(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+        : PanelProcess({QStringLiteral("--agent")}, env)
     {
-        p.setProcessEnvironment(env);
-        p.start(testsupport::panelBinary(), { QStringLiteral("--agent") });
-    }
-    ~Agent()
-    {
-        if (p.state() != QProcess::NotRunning) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-    }
-    bool finishedWith(int code, int timeoutMs = 15000)
-    {
-        return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == code;
     }
 };
+
 
 // Sends `bytes` (in pieces of `piece` bytes when given) and returns all
 // that comes back until the agent closes the connection.
 QByteArray exchange(const QByteArray& bytes, bool waitForClose = true)
 {
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
+    socket.connectToServer(panelSocketPath());
     if (!socket.waitForConnected(3000))
         return "<no connection>";
     socket.write(bytes);
@@ -62,22 +52,6 @@ QByteArray errorReply(const char* code, const QString& msg)
     return "{\"code\":\"" + QByteArray(code) + "\",\"msg\":\"" + msg.toUtf8() + "\",\"ok\":false}\n";
 }
 
-// Pids of panel processes of this test's isolated environment, also those
-// the agent started (not our children).
-QList<qint64> panelsOfThisTest()
-{
-    QList<qint64> out;
-    const QByteArray marker = "QY_TEST_ROOT=" + testsupport::testRoot().toUtf8();
-    const QString binary = QFileInfo(testsupport::panelBinary()).canonicalFilePath();
-    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 pid = name.toLongLong(&ok);
-        if (ok && QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() == binary
-            && testsupport::readFile(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0').contains(marker))
-            out << pid;
-    }
-    return out;
-}
 
 QProcessEnvironment idleEnv(const QString& value)
 {
@@ -96,7 +70,7 @@ private Q_SLOTS:
         if (!testsupport::haveX11())
             QSKIP("needs an X server");
     }
-    void init() { QDir(dataRoot() + QStringLiteral("/logs")).removeRecursively(); }
+    void init() { QDir(panelDataRoot() + QStringLiteral("/logs")).removeRecursively(); }
     void cleanup()
     {
         for (qint64 pid : panelsOfThisTest())
@@ -107,8 +81,8 @@ private Q_SLOTS:
     void answersOnTheWire()
     {
         Agent agent;
-        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
-        const QByteArray version = QByteArray(testsupport::readFile(logPath()).split('"').value(1));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent mode: tray shown (resident)"));
+        const QByteArray version = QByteArray(testsupport::readFile(panelLogPath()).split('"').value(1));
         const QByteArray ping = "{\"cmd\":\"ping\",\"logged_in\":false,\"ok\":true,\"panel\":\"" + version + "\",\"user\":\"\",\"v\":1}\n";
         const QByteArray notObject = errorReply("BAD_PARAM", QStringLiteral("报文不是 JSON 对象"));
         const QByteArray tooLong = errorReply("BAD_PARAM", QStringLiteral("报文超过长度上限"));
@@ -139,7 +113,7 @@ private Q_SLOTS:
         // Half a line and gone: nothing answered, nothing harmed.
         exchange("{\"cmd\":\"pi", false);
         QCOMPARE(exchange(pingLine + '\n'), ping);
-        QVERIFY(log().contains("agent request: cmd = \"ping\" app = \"demo\""));
+        QVERIFY(panelLog().contains("agent request: cmd = \"ping\" app = \"demo\""));
         QCOMPARE(agent.p.state(), QProcess::Running);
     }
 
@@ -157,8 +131,8 @@ private Q_SLOTS:
         clock.start();
         Agent agent(idleEnv(value));
         QVERIFY(agent.finishedWith(0));
-        QVERIFY(log().contains("agent mode: idle auto-exit enabled, idle(s) = 1\n"));
-        QVERIFY(log().contains("agent mode: idle timeout, quitting"));
+        QVERIFY(panelLog().contains("agent mode: idle auto-exit enabled, idle(s) = 1\n"));
+        QVERIFY(panelLog().contains("agent mode: idle timeout, quitting"));
         QVERIFY(clock.elapsed() >= 1000);
     }
 
@@ -174,8 +148,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, value);
         Agent agent(idleEnv(value));
-        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
-        QVERIFY(log().contains("agent mode: resident mode (no idle exit)"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent mode: tray shown (resident)"));
+        QVERIFY(panelLog().contains("agent mode: resident mode (no idle exit)"));
     }
 
     void hugeIdleValueKeepsRunning()
@@ -183,8 +157,8 @@ private Q_SLOTS:
         // Its millisecond count wraps to a few hundred: the agent must not
         // end at once.
         Agent agent(idleEnv(QStringLiteral("18446744073709552")));
-        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
-        QVERIFY(log().contains("agent mode: idle auto-exit enabled, idle(s) = 18446744073709552\n"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent mode: tray shown (resident)"));
+        QVERIFY(panelLog().contains("agent mode: idle auto-exit enabled, idle(s) = 18446744073709552\n"));
         QTest::qWait(1500);
         QCOMPARE(agent.p.state(), QProcess::Running);
     }
@@ -193,37 +167,37 @@ private Q_SLOTS:
     {
         {
             Agent killed;
-            QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
+            QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent mode: tray shown (resident)"));
             killed.p.kill();
             killed.p.waitForFinished(5000);
         }
-        QVERIFY(QFileInfo::exists(socketPath()));
-        QDir(dataRoot() + QStringLiteral("/logs")).removeRecursively();
+        QVERIFY(QFileInfo::exists(panelSocketPath()));
+        QDir(panelDataRoot() + QStringLiteral("/logs")).removeRecursively();
         Agent next;
-        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent mode: tray shown (resident)"));
         QVERIFY(exchange("{\"cmd\":\"ping\"}\n").startsWith("{\"cmd\":\"ping\""));
     }
 
     void cannotListenExitsWithTwo()
     {
         // Something that is no socket holds the name: it is not ours to remove.
-        QFile::remove(socketPath());
-        QVERIFY(QDir().mkdir(socketPath()));
+        QFile::remove(panelSocketPath());
+        QVERIFY(QDir().mkdir(panelSocketPath()));
         Agent agent;
         const bool exitedWithTwo = agent.finishedWith(2);
-        QDir().rmdir(socketPath());
+        QDir().rmdir(panelSocketPath());
         QVERIFY(exitedWithTwo);
-        QVERIFY(log().contains("agent mode: listen failed ->"));
+        QVERIFY(panelLog().contains("agent mode: listen failed ->"));
     }
 
     void showPromotesToThePanel()
     {
         Agent agent;
-        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent mode: tray shown (resident)"));
         QCOMPARE(exchange("{\"cmd\":\"show\"}\n"), QByteArray("{\"cmd\":\"show\",\"ok\":true,\"v\":1}\n"));
         QVERIFY(agent.finishedWith(0));
-        QVERIFY(log().contains("agent: promoting to GUI panel"));
-        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        QVERIFY(panelLog().contains("agent: promoting to GUI panel"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "main window shown, entering event loop"));
         QCOMPARE(panelsOfThisTest().size(), 1);
         // The panel serves the same socket.
         QTRY_VERIFY(exchange("{\"cmd\":\"ping\"}\n").startsWith("{\"cmd\":\"ping\""));

@@ -13,50 +13,12 @@
 
 namespace {
 
-QString dataRoot() { return qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tarnavel/TarnavelPanel"); }
-QString logPath() { return testsupport::todayLogPath(dataRoot()); }
-QByteArray log() { return testsupport::readFile(logPath()); }
-QString socketPath() { return qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/TarnavelPanel_0"); }
-
-// Starts the panel executable; the process is killed when the test leaves.
-struct Panel {
-    QProcess p;
-    explicit Panel(const QStringList& args = {}, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
-    {
-        p.setProcessEnvironment(env);
-        p.start(testsupport::panelBinary(), args);
-    }
-    ~Panel()
-    {
-        if (p.state() != QProcess::NotRunning) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-    }
-    bool finishedWith(int code, int timeoutMs = 15000)
-    {
-        return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == code;
-    }
-};
-
-// Pids of panel processes started from this test's isolated environment
-// (a panel the agent started is not our child).
-QList<qint64> panelsOfThisTest()
-{
-    QList<qint64> out;
-    const QByteArray marker = "QY_TEST_ROOT=" + testsupport::testRoot().toUtf8();
-    const QString binary = QFileInfo(testsupport::panelBinary()).canonicalFilePath();
-    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 pid = name.toLongLong(&ok);
-        if (!ok || QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() != binary)
-            continue;
-        const QList<QByteArray> env = testsupport::readFile(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0');
-        if (env.contains(marker))
-            out << pid;
-    }
-    return out;
-}
+using testsupport::panelDataRoot;
+using testsupport::panelLog;
+using testsupport::panelLogPath;
+using testsupport::panelSocketPath;
+using testsupport::panelsOfThisTest;
+using Panel = testsupport::PanelProcess;
 
 } // namespace
 
@@ -68,7 +30,7 @@ private Q_SLOTS:
         if (!testsupport::haveX11())
             QSKIP("needs an X server");
     }
-    void init() { QDir(dataRoot() + QStringLiteral("/logs")).removeRecursively(); }
+    void init() { QDir(panelDataRoot() + QStringLiteral("/logs")).removeRecursively(); }
 
     void installPathStaysInTheTestsOwnFolders()
     {
@@ -77,7 +39,7 @@ private Q_SLOTS:
         const QString machineWide = qEnvironmentVariable("XDG_CONFIG_DIRS").section(QLatin1Char(':'), 0, 0);
         QVERIFY2(machineWide.startsWith(testsupport::testRoot()), "the test runner isolates XDG_CONFIG_DIRS");
         Panel panel;
-        QVERIFY(testsupport::waitForFileText(logPath(), "install path written to"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "install path written to"));
         const QString written = (::geteuid() == 0 ? machineWide : qEnvironmentVariable("XDG_CONFIG_HOME"))
             + QStringLiteral("/Tarnavel/registry.ini");
         QVERIFY2(testsupport::readFile(written).contains("InstallPath"), qPrintable(written));
@@ -89,24 +51,24 @@ private Q_SLOTS:
     // start: the data root, its folders and files (owner bits kept).
     void dataRootMadePrivateAtStart()
     {
-        const QString old = dataRoot() + QStringLiteral("/old/settings.json");
-        const QString tool = dataRoot() + QStringLiteral("/apps/tool/run.sh");
+        const QString old = panelDataRoot() + QStringLiteral("/old/settings.json");
+        const QString tool = panelDataRoot() + QStringLiteral("/apps/tool/run.sh");
         QVERIFY(testsupport::writeFile(old, "{}"));
         QVERIFY(testsupport::writeFile(tool, "#!/bin/sh\n"));
         const auto open = QFileDevice::ReadGroup | QFileDevice::ReadOther;
         const auto dirOpen = open | QFileDevice::ExeGroup | QFileDevice::ExeOther;
         const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
         const auto rwx = rw | QFileDevice::ExeOwner;
-        for (const QString& dir : QStringList{dataRoot(), dataRoot() + QStringLiteral("/old"), dataRoot() + QStringLiteral("/apps/tool")})
+        for (const QString& dir : QStringList{panelDataRoot(), panelDataRoot() + QStringLiteral("/old"), panelDataRoot() + QStringLiteral("/apps/tool")})
             QVERIFY(QFile::setPermissions(dir, rwx | dirOpen));
         QVERIFY(QFile::setPermissions(old, rw | open));
         QVERIFY(QFile::setPermissions(tool, rwx | dirOpen));
         Panel panel;
-        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "main window shown, entering event loop"));
         const auto others = [](const QString& path) { return QFileInfo(path).permissions() & 0x0077; };
         QTRY_COMPARE_WITH_TIMEOUT(others(tool), QFileDevice::Permissions(), 10000);
-        QCOMPARE(others(dataRoot()), QFileDevice::Permissions());
-        QCOMPARE(others(dataRoot() + QStringLiteral("/old")), QFileDevice::Permissions());
+        QCOMPARE(others(panelDataRoot()), QFileDevice::Permissions());
+        QCOMPARE(others(panelDataRoot() + QStringLiteral("/old")), QFileDevice::Permissions());
         QCOMPARE(others(old), QFileDevice::Permissions());
         QCOMPARE(QFileInfo(tool).permissions() & 0x7000, rwx);
         ::kill(pid_t(panel.p.processId()), SIGTERM);
@@ -116,23 +78,23 @@ private Q_SLOTS:
     void secondStartWakesTheFirstAndSigtermQuits()
     {
         Panel first({ QStringLiteral("--bogus"), QStringLiteral("-x"), QStringLiteral("--agentx") });
-        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
-        QVERIFY(log().contains("startup: \"1.0.0\" args: \""));
-        QVERIFY(log().contains(" --bogus -x --agentx\"\n"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "main window shown, entering event loop"));
+        QVERIFY(panelLog().contains("startup: \"1.0.0\" args: \""));
+        QVERIFY(panelLog().contains(" --bogus -x --agentx\"\n"));
 
         Panel second;
         QVERIFY(second.finishedWith(0));
-        QVERIFY(log().contains("second instance detected, wake existing window and exit"));
-        QVERIFY(testsupport::waitForFileText(logPath(), "panel wake: show and activate"));
+        QVERIFY(panelLog().contains("second instance detected, wake existing window and exit"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "panel wake: show and activate"));
 
         Panel agent({ QStringLiteral("--agent") });
         QVERIFY(agent.finishedWith(0));
-        QVERIFY(log().contains("agent mode: panel already running, exit without waking window"));
-        QCOMPARE(log().count("panel wake:"), 1);
+        QVERIFY(panelLog().contains("agent mode: panel already running, exit without waking window"));
+        QCOMPARE(panelLog().count("panel wake:"), 1);
 
         ::kill(pid_t(first.p.processId()), SIGTERM);
         QVERIFY(first.finishedWith(0));
-        const QByteArray text = log();
+        const QByteArray text = panelLog();
         const qsizetype sig = text.indexOf("quit signal received: 15");
         const qsizetype quit = text.indexOf("aboutToQuit: stopping recorder, persisting state and releasing icon cache");
         const qsizetype exited = text.indexOf("[INFO ] [default] event loop exited, code 0\n");
@@ -140,24 +102,24 @@ private Q_SLOTS:
         QVERIFY2(text.endsWith("event loop exited, code 0\n"), "nothing is logged after the event loop");
         // A normal return would have run the server's destructor, which removes
         // its socket file; the hard exit leaves it for the next start.
-        QVERIFY(QFileInfo::exists(socketPath()));
+        QVERIFY(QFileInfo::exists(panelSocketPath()));
     }
 
     void killedInstanceDoesNotBlockTheNext()
     {
         {
             Panel victim;
-            QVERIFY(testsupport::waitForFileText(logPath(), "main window shown"));
+            QVERIFY(testsupport::waitForFileText(panelLogPath(), "main window shown"));
             victim.p.kill();
             QVERIFY(victim.p.waitForFinished(5000));
         }
-        QVERIFY(QFileInfo::exists(socketPath()));
+        QVERIFY(QFileInfo::exists(panelSocketPath()));
         QVERIFY(QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/TarnavelPanel_SingleInstanceMutex")));
         Panel next;
-        QTRY_COMPARE_WITH_TIMEOUT(log().count("main window shown"), 2, 15000);
-        QCOMPARE(log().count("agent server listening:"), 2);
-        QVERIFY(!log().contains("listen failed"));
-        QVERIFY(!log().contains("second instance"));
+        QTRY_COMPARE_WITH_TIMEOUT(panelLog().count("main window shown"), 2, 15000);
+        QCOMPARE(panelLog().count("agent server listening:"), 2);
+        QVERIFY(!panelLog().contains("listen failed"));
+        QVERIFY(!panelLog().contains("second instance"));
         ::kill(pid_t(next.p.processId()), SIGTERM);
         QVERIFY(next.finishedWith(0));
     }
@@ -186,22 +148,22 @@ private Q_SLOTS:
         auto watch = windowSystem().watchWake(impostor.winId(), 0xDA5A, [&] { ++woken; });
 
         Panel second;
-        QVERIFY(testsupport::waitForFileText(logPath(), "agentRequestShow: connect failed:"));
-        QVERIFY(log().contains("agent running without main window, request show"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agentRequestShow: connect failed:"));
+        QVERIFY(panelLog().contains("agent running without main window, request show"));
         if (letGo) {
             lock->release();
-            QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop", 20000));
-            QVERIFY(log().contains("second instance: the running instance ended, starting as the first"));
+            QVERIFY(testsupport::waitForFileText(panelLogPath(), "main window shown, entering event loop", 20000));
+            QVERIFY(panelLog().contains("second instance: the running instance ended, starting as the first"));
             ::kill(pid_t(second.p.processId()), SIGTERM);
             QVERIFY(second.finishedWith(0));
         } else {
             QVERIFY(second.finishedWith(1, 20000));
             QVERIFY(second.p.readAllStandardError().contains("holds the single-instance lock"));
-            QVERIFY(log().contains("startup refused: another instance holds the single-instance lock"));
-            QVERIFY(!log().contains("main window shown"));
+            QVERIFY(panelLog().contains("startup refused: another instance holds the single-instance lock"));
+            QVERIFY(!panelLog().contains("main window shown"));
         }
         // Asked again and again while waiting; logged once.
-        QCOMPARE(log().count("agentRequestShow: connect failed:"), 1);
+        QCOMPARE(panelLog().count("agentRequestShow: connect failed:"), 1);
         QCOMPARE(woken, 0);
     }
 
@@ -217,8 +179,8 @@ private Q_SLOTS:
         Panel panel({}, env);
         QVERIFY(panel.finishedWith(1));
         QVERIFY(panel.p.readAllStandardError().contains("single-instance lock cannot be made"));
-        QVERIFY(testsupport::waitForFileText(logPath(), "startup refused: the single-instance lock cannot be made"));
-        QVERIFY(!log().contains("main window shown"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "startup refused: the single-instance lock cannot be made"));
+        QVERIFY(!panelLog().contains("main window shown"));
     }
 
     // An agent that ran out of descriptors keeps its socket and serves again
@@ -226,27 +188,27 @@ private Q_SLOTS:
     void agentOutOfDescriptorsStillHandsOver()
     {
         Panel agent({ QStringLiteral("--agent") });
-        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent mode: tray shown (resident)"));
         const qint64 pid = agent.p.processId();
         testsupport::DescriptorLimit limit(pid, quint64(testsupport::lowestFreeDescriptor(pid)));
         QVERIFY(limit.active());
         QLocalSocket queued;
-        queued.connectToServer(socketPath());
+        queued.connectToServer(panelSocketPath());
         QVERIFY(queued.waitForConnected(3000));
         // The agent cannot open its log file either: its try to log the
         // failed accept shows on its standard error.
         QByteArray err;
         QTRY_VERIFY_WITH_TIMEOUT((err += agent.p.readAllStandardError()).contains("log open failed"), 10000);
-        QVERIFY(QFileInfo::exists(socketPath()));
+        QVERIFY(QFileInfo::exists(panelSocketPath()));
         limit.restore();
-        QVERIFY(testsupport::waitForFileText(logPath(), "agent server: accepting again after"));
-        QVERIFY(log().contains(std::strerror(EMFILE)));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent server: accepting again after"));
+        QVERIFY(panelLog().contains(std::strerror(EMFILE)));
 
         Panel second;
         QVERIFY(second.finishedWith(0));
         QVERIFY(agent.finishedWith(0));
-        QVERIFY(log().contains("agent: promoting to GUI panel"));
-        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
+        QVERIFY(panelLog().contains("agent: promoting to GUI panel"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "main window shown, entering event loop"));
         const QList<qint64> panels = panelsOfThisTest();
         QCOMPARE(panels.size(), 1);
         ::kill(pid_t(panels[0]), SIGTERM);
@@ -270,10 +232,10 @@ private Q_SLOTS:
         QCOMPARE(lock->tryAcquire(), SingleInstanceLock::Result::Acquired);
         Panel run(args);
         QVERIFY(run.finishedWith(0));
-        QCOMPARE(log().contains("ui preview: done"), previewRan);
+        QCOMPARE(panelLog().contains("ui preview: done"), previewRan);
         QCOMPARE(QFileInfo(testsupport::testRoot() + QStringLiteral("/shots")).isDir(), previewRan);
-        QVERIFY(!log().contains("second instance"));
-        QVERIFY(!log().contains("agent running without main window"));
+        QVERIFY(!panelLog().contains("second instance"));
+        QVERIFY(!panelLog().contains("agent running without main window"));
     }
 
     void unwritableDataRootStillRuns()
@@ -301,21 +263,21 @@ private Q_SLOTS:
     // never a mix.
     void interruptedImportIsFinishedBeforeTheDataIsRead()
     {
-        const QString layout = dataRoot() + QStringLiteral("/layout.json");
+        const QString layout = panelDataRoot() + QStringLiteral("/layout.json");
         QVERIFY(testsupport::writeFile(layout, "{\"groups\":[{\"name\":\"Before\",\"items\":[]}]}"));
         QVERIFY(testsupport::writeFile(layout + QStringLiteral(".import-old"), testsupport::readFile(layout)));
         QVERIFY(testsupport::writeFile(layout + QStringLiteral(".import-new"),
                                        "{\"groups\":[{\"name\":\"Imported\",\"items\":[]}]}"));
-        QVERIFY(testsupport::writeFile(dataRoot() + QStringLiteral("/import-state.json"),
+        QVERIFY(testsupport::writeFile(panelDataRoot() + QStringLiteral("/import-state.json"),
                                        "{\"phase\":\"forward\",\"files\":[{\"name\":\"layout.json\",\"existed\":true}]}"));
         Panel panel;
-        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown"));
-        QVERIFY(log().contains("importUserData: interrupted import completed:"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "main window shown"));
+        QVERIFY(panelLog().contains("importUserData: interrupted import completed:"));
         ::kill(pid_t(panel.p.processId()), SIGTERM);
         QVERIFY(panel.finishedWith(0));
         const QByteArray after = testsupport::readFile(layout);
         QVERIFY2(after.contains("Imported") && !after.contains("Before"), after.constData());
-        QVERIFY(!QFileInfo::exists(dataRoot() + QStringLiteral("/import-state.json")));
+        QVERIFY(!QFileInfo::exists(panelDataRoot() + QStringLiteral("/import-state.json")));
         QVERIFY(!QFileInfo::exists(layout + QStringLiteral(".import-new")));
         QVERIFY(!QFileInfo::exists(layout + QStringLiteral(".import-old")));
     }
@@ -323,21 +285,21 @@ private Q_SLOTS:
     void agentHandsOverToThePanel()
     {
         Panel agent({ QStringLiteral("--agent") });
-        QVERIFY(testsupport::waitForFileText(logPath(), "agent mode: tray shown (resident)"));
-        QVERIFY(log().contains("agent mode: resident mode (no idle exit)"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "agent mode: tray shown (resident)"));
+        QVERIFY(panelLog().contains("agent mode: resident mode (no idle exit)"));
 
         Panel second;
         QVERIFY(second.finishedWith(0));
-        QVERIFY(log().contains("agent running without main window, request show"));
+        QVERIFY(panelLog().contains("agent running without main window, request show"));
         QVERIFY(agent.finishedWith(0));
-        QVERIFY(log().contains("agent: promoting to GUI panel"));
-        QVERIFY(testsupport::waitForFileText(logPath(), "main window shown, entering event loop"));
-        QVERIFY(!log().contains("second instance detected"));
+        QVERIFY(panelLog().contains("agent: promoting to GUI panel"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "main window shown, entering event loop"));
+        QVERIFY(!panelLog().contains("second instance detected"));
 
         const QList<qint64> panels = panelsOfThisTest();
         QCOMPARE(panels.size(), 1);
         ::kill(pid_t(panels[0]), SIGTERM);
-        QVERIFY(testsupport::waitForFileText(logPath(), "[INFO ] [default] event loop exited, code 0"));
+        QVERIFY(testsupport::waitForFileText(panelLogPath(), "[INFO ] [default] event loop exited, code 0"));
         QTRY_VERIFY(panelsOfThisTest().isEmpty());
     }
 
@@ -347,9 +309,9 @@ private Q_SLOTS:
         env.insert(QStringLiteral("KRV_AGENT_IDLE_SEC"), QStringLiteral("1"));
         Panel agent({ QStringLiteral("--agent") }, env);
         QVERIFY(agent.finishedWith(0));
-        QVERIFY(log().contains("agent mode: idle auto-exit enabled, idle(s) = 1"));
-        QVERIFY(log().contains("agent mode: idle timeout, quitting"));
-        QVERIFY(log().endsWith("agent mode: event loop exited, code 0\n"));
+        QVERIFY(panelLog().contains("agent mode: idle auto-exit enabled, idle(s) = 1"));
+        QVERIFY(panelLog().contains("agent mode: idle timeout, quitting"));
+        QVERIFY(panelLog().endsWith("agent mode: event loop exited, code 0\n"));
     }
 };
 

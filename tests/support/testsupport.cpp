@@ -330,6 +330,61 @@ QString todayLogPath(const QString& dataRoot)
         + QStringLiteral("/app.log");
 }
 
+QString panelDataRoot()
+{
+    return qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tarnavel/TarnavelPanel");
+}
+
+QString panelLogPath()
+{
+    return todayLogPath(panelDataRoot());
+}
+
+QByteArray panelLog()
+{
+    return readFile(panelLogPath());
+}
+
+QString panelSocketPath()
+{
+    return qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/TarnavelPanel_") + QString::number(::getuid());
+}
+
+PanelProcess::PanelProcess(const QStringList& args, const QProcessEnvironment& env)
+{
+    p.setProcessEnvironment(env);
+    p.start(panelBinary(), args);
+}
+
+PanelProcess::~PanelProcess()
+{
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+}
+
+bool PanelProcess::finishedWith(int code, int timeoutMs)
+{
+    return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == code;
+}
+
+QList<qint64> panelsOfThisTest()
+{
+    QList<qint64> out;
+    const QByteArray marker = "QY_TEST_ROOT=" + testRoot().toUtf8();
+    const QString binary = QFileInfo(panelBinary()).canonicalFilePath();
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = name.toLongLong(&ok);
+        if (!ok || QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() != binary)
+            continue;
+        if (readFile(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0').contains(marker))
+            out << pid;
+    }
+    return out;
+}
+
 bool waitForFileText(const QString& path, const QByteArray& needle, int timeoutMs)
 {
     QElapsedTimer clock;

@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QProcess>
 
 namespace testsupport {
 
@@ -188,6 +189,31 @@ QString todayLogPath(const QString& dataRoot);
 
 // Waits until `path` contains `needle` (polling the file); false on timeout.
 bool waitForFileText(const QString& path, const QByteArray& needle, int timeoutMs = 10000);
+
+// The panel's data root, today's log in it (path and bytes) and the agent's
+// socket, all under this test's own XDG folders.
+QString panelDataRoot();
+QString panelLogPath();
+QByteArray panelLog();
+QString panelSocketPath();
+
+// The panel executable started with `args`; killed when it goes out of
+// scope if it still runs.
+struct PanelProcess {
+    explicit PanelProcess(const QStringList& args = {},
+                          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+    ~PanelProcess();
+    PanelProcess(const PanelProcess&) = delete;
+    PanelProcess& operator=(const PanelProcess&) = delete;
+    // Ended on its own within `timeoutMs` with exit code `code`.
+    bool finishedWith(int code, int timeoutMs = 15000);
+    QProcess p;
+};
+
+// Pids of the panel processes started from this test's isolated
+// environment, also those that are not our children (a panel the agent
+// started).
+QList<qint64> panelsOfThisTest();
 
 } // namespace testsupport
 
