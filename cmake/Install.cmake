@@ -33,8 +33,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop icon panel with groups of shortcu
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# Package dependencies from the libraries the program and the module link.
+# Package dependencies from the libraries the program and the module link;
+# libssl3 by name, since libcrypto is opened at run time, not linked.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-noto-cjk | fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libssl3, fonts-noto-cjk | fonts-wqy-microhei")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libarchive-tools, xdg-utils, policykit-1")
 include(CPack)

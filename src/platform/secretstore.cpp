@@ -8,8 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <openssl/evp.h>
-#include <openssl/rand.h>
+#include "platform/libcrypto.h"
 
 #include <cerrno>
 #include <cstring>
@@ -25,8 +24,12 @@ constexpr int kTagBytes = 16;
 constexpr char kBoxVersion = 1;
 
 struct CipherCtx {
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    ~CipherCtx() { EVP_CIPHER_CTX_free(ctx); }
+    explicit CipherCtx(const LibCrypto& c) : crypto(c), ctx(c.EVP_CIPHER_CTX_new()) {}
+    ~CipherCtx() { crypto.EVP_CIPHER_CTX_free(ctx); }
+    CipherCtx(const CipherCtx&) = delete;
+    CipherCtx& operator=(const CipherCtx&) = delete;
+    const LibCrypto& crypto;
+    EVP_CIPHER_CTX* const ctx;
 };
 
 // Reads the key through a descriptor that refuses links and checks that the
@@ -115,8 +118,9 @@ bool FileKeySecretStore::loadKey(KeyUse use, QByteArray* key)
         if (!QFile::rename(keyPath, aside))
             return false;
     }
+    const LibCrypto* crypto = libCrypto();
     QByteArray fresh(kKeyBytes, '\0');
-    if (RAND_bytes(reinterpret_cast<unsigned char*>(fresh.data()), kKeyBytes) != 1)
+    if (!crypto || crypto->RAND_bytes(reinterpret_cast<unsigned char*>(fresh.data()), kKeyBytes) != 1)
         return false;
     if (!writeKeyFile(keyPath, fresh))
         return false;
@@ -127,6 +131,9 @@ bool FileKeySecretStore::loadKey(KeyUse use, QByteArray* key)
 bool FileKeySecretStore::protect(const QByteArray& plain, const QString& purpose, QByteArray* box)
 {
     box->clear();
+    const LibCrypto* crypto = libCrypto();
+    if (!crypto)
+        return false;
     QByteArray key;
     if (!loadKey(KeyUse::Seal, &key))
         return false;
@@ -136,24 +143,24 @@ bool FileKeySecretStore::protect(const QByteArray& plain, const QString& purpose
     bytes[0] = kBoxVersion;
     unsigned char* nonce = bytes + 1;
     unsigned char* cipher = nonce + kNonceBytes;
-    if (RAND_bytes(nonce, kNonceBytes) != 1)
+    if (crypto->RAND_bytes(nonce, kNonceBytes) != 1)
         return false;
-    CipherCtx c;
+    CipherCtx c(*crypto);
     int len = 0;
     int total = 0;
     const auto* k = reinterpret_cast<const unsigned char*>(key.constData());
-    bool ok = c.ctx && EVP_EncryptInit_ex(c.ctx, EVP_aes_256_gcm(), nullptr, k, nonce) == 1
-              && EVP_EncryptUpdate(c.ctx, nullptr, &len, reinterpret_cast<const unsigned char*>(aad.constData()),
+    bool ok = c.ctx && crypto->EVP_EncryptInit_ex(c.ctx, crypto->EVP_aes_256_gcm(), nullptr, k, nonce) == 1
+              && crypto->EVP_EncryptUpdate(c.ctx, nullptr, &len, reinterpret_cast<const unsigned char*>(aad.constData()),
                                    int(aad.size()))
                      == 1
-              && EVP_EncryptUpdate(c.ctx, cipher, &len, reinterpret_cast<const unsigned char*>(plain.constData()),
+              && crypto->EVP_EncryptUpdate(c.ctx, cipher, &len, reinterpret_cast<const unsigned char*>(plain.constData()),
                                    int(plain.size()))
                      == 1;
     total = len;
-    ok = ok && EVP_EncryptFinal_ex(c.ctx, cipher + total, &len) == 1;
+    ok = ok && crypto->EVP_EncryptFinal_ex(c.ctx, cipher + total, &len) == 1;
     total += len;
     ok = ok && total == plain.size()
-         && EVP_CIPHER_CTX_ctrl(c.ctx, EVP_CTRL_GCM_GET_TAG, kTagBytes, cipher + total) == 1;
+         && crypto->EVP_CIPHER_CTX_ctrl(c.ctx, EVP_CTRL_GCM_GET_TAG, kTagBytes, cipher + total) == 1;
     if (!ok)
         return false;
     *box = out;
@@ -165,6 +172,9 @@ bool FileKeySecretStore::unprotect(const QByteArray& box, const QString& purpose
     plain->clear();
     if (box.size() < 1 + kNonceBytes + kTagBytes || box.at(0) != kBoxVersion)
         return false;
+    const LibCrypto* crypto = libCrypto();
+    if (!crypto)
+        return false;
     QByteArray key;
     if (!loadKey(KeyUse::Open, &key))
         return false;
@@ -175,17 +185,17 @@ bool FileKeySecretStore::unprotect(const QByteArray& box, const QString& purpose
     const int cipherLen = int(box.size()) - 1 - kNonceBytes - kTagBytes;
     QByteArray tag(reinterpret_cast<const char*>(cipher + cipherLen), kTagBytes);
     QByteArray out(cipherLen, '\0');
-    CipherCtx c;
+    CipherCtx c(*crypto);
     int len = 0;
     const auto* k = reinterpret_cast<const unsigned char*>(key.constData());
-    bool ok = c.ctx && EVP_DecryptInit_ex(c.ctx, EVP_aes_256_gcm(), nullptr, k, nonce) == 1
-              && EVP_DecryptUpdate(c.ctx, nullptr, &len, reinterpret_cast<const unsigned char*>(aad.constData()),
+    bool ok = c.ctx && crypto->EVP_DecryptInit_ex(c.ctx, crypto->EVP_aes_256_gcm(), nullptr, k, nonce) == 1
+              && crypto->EVP_DecryptUpdate(c.ctx, nullptr, &len, reinterpret_cast<const unsigned char*>(aad.constData()),
                                    int(aad.size()))
                      == 1
-              && EVP_DecryptUpdate(c.ctx, reinterpret_cast<unsigned char*>(out.data()), &len, cipher, cipherLen) == 1
-              && EVP_CIPHER_CTX_ctrl(c.ctx, EVP_CTRL_GCM_SET_TAG, kTagBytes, tag.data()) == 1;
+              && crypto->EVP_DecryptUpdate(c.ctx, reinterpret_cast<unsigned char*>(out.data()), &len, cipher, cipherLen) == 1
+              && crypto->EVP_CIPHER_CTX_ctrl(c.ctx, EVP_CTRL_GCM_SET_TAG, kTagBytes, tag.data()) == 1;
     int tail = 0;
-    ok = ok && EVP_DecryptFinal_ex(c.ctx, reinterpret_cast<unsigned char*>(out.data()) + len, &tail) == 1;
+    ok = ok && crypto->EVP_DecryptFinal_ex(c.ctx, reinterpret_cast<unsigned char*>(out.data()) + len, &tail) == 1;
     if (!ok)
         return false;
     *plain = out;

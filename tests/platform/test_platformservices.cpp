@@ -1,4 +1,5 @@
 #include "platform/childprocess.h"
+#include "platform/libcrypto.h"
 #include "platform/process.h"
 #include "platform/quitsignals.h"
 #include "platform/registry.h"
@@ -116,6 +117,30 @@ private Q_SLOTS:
         QCOMPARE(sh.exitCode(), 0);
         QCOMPARE(QFileInfo(dir + QStringLiteral("/snapshot.zip")).permissions() & 0x0077, QFileDevice::Permissions());
         QCOMPARE(QFileInfo(dir + QStringLiteral("/folder")).permissions() & 0x0077, QFileDevice::Permissions());
+    }
+
+    // libcrypto is opened when first asked for: a library that is missing,
+    // or one that lacks the functions, is an error that names it.
+    void libCryptoOpensOnFirstUse_data()
+    {
+        QTest::addColumn<QByteArray>("soname");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("missing") << QByteArray("libcrypto-absent.so.0") << QStringLiteral("libcrypto-absent.so.0");
+        QTest::newRow("not libcrypto") << QByteArray("libc.so.6") << QStringLiteral("libc.so.6 lacks RAND_bytes");
+    }
+
+    void libCryptoOpensOnFirstUse()
+    {
+        QFETCH(QByteArray, soname);
+        QFETCH(QString, said);
+        QString error;
+        QVERIFY(!openLibCrypto(soname.constData(), &error));
+        QVERIFY2(error.contains(said), qPrintable(error));
+
+        const LibCrypto* real = libCrypto();
+        QVERIFY(real);
+        unsigned char buf[16] = {};
+        QCOMPARE(real->RAND_bytes(buf, int(sizeof buf)), 1);
     }
 
     void ownExecutableCheck()
