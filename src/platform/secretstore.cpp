@@ -1,5 +1,6 @@
 #include "platform/secretstore.h"
 
+#include "platform/libcrypto.h"
 #include "platform/privatefolder.h"
 
 #include <QDebug>
@@ -7,8 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#include "platform/libcrypto.h"
 
 #include <cerrno>
 #include <cstring>
